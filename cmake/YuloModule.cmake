@@ -1,0 +1,46 @@
+# Shared build rules: warnings, sanitizers and one static library per source folder.
+
+add_library(yulo_options INTERFACE)
+target_compile_options(yulo_options INTERFACE -Wall -Wextra -Werror)
+target_include_directories(yulo_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
+if(YULO_SANITIZE)
+  target_compile_options(yulo_options INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(yulo_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# yulo_module(<name> [DIR <folder>] [DEPS <targets>...])
+# Builds every .cpp of the folder (not of its subfolders) into the static library
+# yulo_<name>. A folder without sources yet becomes an interface library so that the
+# layers above it can already name it.
+function(yulo_module name)
+  cmake_parse_arguments(M "" "DIR" "DEPS" ${ARGN})
+  if(NOT M_DIR)
+    set(M_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+  endif()
+  file(GLOB sources CONFIGURE_DEPENDS ${M_DIR}/*.cpp)
+  if(sources)
+    add_library(yulo_${name} STATIC ${sources})
+    target_link_libraries(yulo_${name} PUBLIC yulo_options ${M_DEPS})
+  else()
+    add_library(yulo_${name} INTERFACE)
+    target_link_libraries(yulo_${name} INTERFACE yulo_options ${M_DEPS})
+  endif()
+endfunction()
+
+# yulo_test_suite(<folder> DEPS <targets>...)
+# One GoogleTest program per test folder, from every .cpp in it.
+function(yulo_test_suite folder)
+  cmake_parse_arguments(T "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  string(REPLACE "/" "_" tname ${folder})
+  add_executable(test_${tname} ${sources})
+  target_link_libraries(test_${tname} PRIVATE ${T_DEPS} yulo_test_support GTest::gtest_main)
+  gtest_discover_tests(test_${tname}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${folder}
+    PROPERTIES LABELS ${tname}
+    DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,7 +1,7 @@
 # Thin wrapper over the CMake presets. `make run` and `make test` install what is missing.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build debug asan run test test-default test-asan bench format clean
+.PHONY: all deps build debug asan run test test-default test-asan fuzz bench format clean
 
 all: build
 
@@ -29,7 +29,10 @@ test-default: build
 test-asan: asan
 	ctest --preset asan
 
-test: test-default test-asan
+fuzz: deps
+	@scripts/fuzz-smoke
+
+test: test-default test-asan fuzz
 
 bench: build
 	@scripts/bench

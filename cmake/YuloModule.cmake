@@ -44,3 +44,8 @@ function(yulo_test_suite folder)
     PROPERTIES LABELS ${tname}
     DISCOVERY_TIMEOUT 60)
 endfunction()
+
+if(YULO_FUZZ)
+  # Every library is instrumented for coverage; only the fuzz programs link the driver.
+  target_compile_options(yulo_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()

@@ -1,0 +1,31 @@
+// Shell state that lower layers read: the run mode, the frame's time step, the data
+// folder and the user's settings record. The shell owns and writes all of it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace yulo {
+
+enum class RunMode : int32_t { Configure = 0, Preview = 1, FullScreen = 2 };
+
+// The user's settings, stored as this exact 16-byte little-endian record.
+struct Settings {
+  int32_t musicVolume;   // volume step 0..20; the music plays at 5 x step percent
+  uint8_t reserved[12];  // not interpreted; written back exactly as read
+};
+static_assert(sizeof(Settings) == 16);
+static_assert(offsetof(Settings, reserved) == 4);
+
+inline constexpr int32_t kDefaultMusicVolume = 20;
+inline constexpr int kPathCapacity = 256;
+
+extern RunMode runMode;                 // set once from the command line
+extern Settings settings;               // loaded at start-up, saved at the end of a run
+extern uint32_t elapsedMs;              // time between the last two timing updates, ms
+extern float elapsedTime;               // elapsedMs x speedFactor: every animation's step, ms
+extern float speedFactor;               // constant 1.0
+extern char installDir[kPathCapacity];  // install folder
+extern char dataDir[kPathCapacity];     // installDir + "/Data/": current folder while running
+
+}  // namespace yulo

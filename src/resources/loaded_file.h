@@ -1,0 +1,40 @@
+// Whole-file loading with a process-wide table of the files held in memory, keyed by
+// their names without regard to letter case.
+#pragma once
+
+#include <cstdint>
+
+namespace yulo {
+
+inline constexpr int kLoadedFileCapacity = 1024;
+inline constexpr int kLoadedFileNameCapacity = 128;
+
+struct LoadedFile {
+  char name[kLoadedFileNameCapacity];  // the requested name, upper-cased; cut to 127 bytes
+  int32_t size;                        // length of data in bytes
+  uint8_t* data;                       // exactly size bytes, no terminator; owned
+};
+
+// Returns the file's bytes, from the table when the name was loaded before. When the file
+// can't be read: with fatal set, "Can't load <name>...\nProgram will now stop." under
+// "Loading Error" and exit code 1; otherwise nullptr and *size untouched. size may be null.
+uint8_t* LoadFile(const char* name, int32_t* size, bool fatal);
+
+// Releases the record whose data is this pointer; false when there is none.
+bool FreeFile(const void* data);
+// Releases the record with this name (any letter case); false when there is none.
+bool FreeFileByName(const char* name);
+// The record with this name (any letter case), or nullptr.
+LoadedFile* FindLoadedFile(const char* name);
+// Appends a record that takes over data (allocated with new uint8_t[]). A full table is a
+// fatal error rather than a write past its end.
+LoadedFile* AddLoadedFile(const char* name, int32_t size, uint8_t* data);
+// Upper-cases a-z and 0xE0..0xFF in place, up to the terminating zero.
+void MakeUpperCase(char* text);
+
+// Number of records in the table (for tests and diagnostics).
+int LoadedFileCount();
+// The record at index i (0 <= i < LoadedFileCount()), in registration order.
+const LoadedFile* LoadedFileAt(int i);
+
+}  // namespace yulo

@@ -10,14 +10,15 @@ inline constexpr int kLoadedFileCapacity = 1024;
 inline constexpr int kLoadedFileNameCapacity = 128;
 
 struct LoadedFile {
-  char name[kLoadedFileNameCapacity];  // the requested name, upper-cased; cut to 127 bytes
+  char name[kLoadedFileNameCapacity];  // the requested name, upper-cased (at most 127 bytes)
   int32_t size;                        // length of data in bytes
   uint8_t* data;                       // exactly size bytes, no terminator; owned
 };
 
 // Returns the file's bytes, from the table when the name was loaded before. When the file
-// can't be read: with fatal set, "Can't load <name>...\nProgram will now stop." under
-// "Loading Error" and exit code 1; otherwise nullptr and *size untouched. size may be null.
+// can't be read (or its name is longer than 127 characters): with fatal set, "Can't load
+// <name>...\nProgram will now stop." under "Loading Error" and exit code 1; otherwise nullptr and
+// *size untouched. size may be null.
 uint8_t* LoadFile(const char* name, int32_t* size, bool fatal);
 
 // Releases the record whose data is this pointer; false when there is none.

@@ -56,8 +56,7 @@ bool Character::Load(const char* path) {
   CharacterFileView file;
   FileError error;
   if (!ReadCharacterFile(data, size_t(size), &file, &error)) {
-    FatalErrorF("Loading Error", 1, "Can't load %s: %s.\nProgram will now stop.", path,
-                error.text);
+    FatalErrorF("Loading Error", 1, "Can't load %s: %s.\nProgram will now stop.", path, error.text);
   }
   skin = skinLibrary.GetOrLoad(file.skinName);
   texture = GetTexture(file.textureName);
@@ -65,9 +64,8 @@ bool Character::Load(const char* path) {
   renderVertexCount = skin->renderVertexCount;
   renderToSkin = skin->renderToSkin.data();
   if (Device* device = GetDevice(); device && renderVertexCount > 0) {
-    vertexBuffer =
-        device->CreateVertexBuffer(uint32_t(renderVertexCount) * kMeshVertexStride,
-                                   D3DUSAGE_WRITEONLY, kMeshVertexFvf, D3DPOOL_MANAGED);
+    vertexBuffer = device->CreateVertexBuffer(uint32_t(renderVertexCount) * kMeshVertexStride,
+                                              D3DUSAGE_WRITEONLY, kMeshVertexFvf, D3DPOOL_MANAGED);
     uint8_t* bytes = nullptr;
     if (vertexBuffer && vertexBuffer->Lock(0, 0, &bytes, 0) == D3D_OK) {
       for (int32_t r = 0; r < renderVertexCount; ++r) {
@@ -142,8 +140,8 @@ void Character::Update() {
   SkinVertices(skin->vertices, boneRotations, bonePositions, skinnedPositions);
 
   const int32_t next = frameIndex + 1 == clip.frameCount ? 0 : frameIndex + 1;
-  rootPosition = clip.rootPositions[size_t(frameIndex)].Lerp(clip.rootPositions[size_t(next)],
-                                                             frameFraction);
+  rootPosition =
+      clip.rootPositions[size_t(frameIndex)].Lerp(clip.rootPositions[size_t(next)], frameFraction);
   if (fading) rootPosition = rootPosition.Lerp(nextClip->rootPositions[0], fadeWeight);
   pose.SetIdentity();
   pose.m[3][0] = rootPosition.x;

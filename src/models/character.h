@@ -50,10 +50,10 @@ class Character {
   // Identity pose and placement, clocks at rest, no skin, clips or buffers.
   void Reset();
 
-  Matrix4 pose;        // rebuilt by every Update: translation by rootPosition
-  Matrix4 placement;   // written by the owner before Render
-  VertexBuffer* vertexBuffer = nullptr;  // R 32-byte vertices; owned
-  int32_t renderVertexCount = 0;         // R
+  Matrix4 pose;                           // rebuilt by every Update: translation by rootPosition
+  Matrix4 placement;                      // written by the owner before Render
+  VertexBuffer* vertexBuffer = nullptr;   // R 32-byte vertices; owned
+  int32_t renderVertexCount = 0;          // R
   const int32_t* renderToSkin = nullptr;  // the skin's map, R entries
   std::vector<Vector3> skinnedPositions;  // V
   std::vector<Vector3> normals;           // V
@@ -68,10 +68,10 @@ class Character {
   int32_t frameIndex = 0;                 // current frame of currentClip
   float clipTime = 0.0f;                  // ms into currentClip; the owner may set it
   bool fading = false;
-  float fadeTime = 300.0f;                // ms since the fade started
+  float fadeTime = 300.0f;  // ms since the fade started
   float fadeDuration = kCrossFadeDuration;
-  Vector3 rootPosition;                   // root translation of the current frame
-  float playbackSpeed = 1.0f;             // multiplies elapsedTime
+  Vector3 rootPosition;        // root translation of the current frame
+  float playbackSpeed = 1.0f;  // multiplies elapsedTime
 
  private:
   void CheckClip(const AnimationClip* clip) const;

@@ -117,9 +117,9 @@ void CreateMeshBuffers(Mesh* mesh) {
   // Sixteen-bit indices reach 65,536 vertices; past that they would wrap.
   const bool wide = mesh->vertexCount > 65536;
   const uint32_t cornerCount = 3 * uint32_t(mesh->faceCount);
-  mesh->indexBuffer = device->CreateIndexBuffer(cornerCount * (wide ? 4 : 2), D3DUSAGE_WRITEONLY,
-                                                wide ? D3DFMT_INDEX32 : D3DFMT_INDEX16,
-                                                D3DPOOL_MANAGED);
+  mesh->indexBuffer =
+      device->CreateIndexBuffer(cornerCount * (wide ? 4 : 2), D3DUSAGE_WRITEONLY,
+                                wide ? D3DFMT_INDEX32 : D3DFMT_INDEX16, D3DPOOL_MANAGED);
   if (mesh->indexBuffer && mesh->indexBuffer->Lock(0, 0, &bytes, 0) == D3D_OK) {
     if (wide) {
       std::memcpy(bytes, mesh->indices.data(), cornerCount * 4);
@@ -133,7 +133,9 @@ void CreateMeshBuffers(Mesh* mesh) {
   }
 }
 
-MeshLibrary::~MeshLibrary() { Clear(); }
+MeshLibrary::~MeshLibrary() {
+  Clear();
+}
 
 void MeshLibrary::Clear() {
   for (int32_t i = 0; i < count; ++i) {
@@ -148,8 +150,8 @@ Mesh* MeshLibrary::GetOrLoad(const char* path) {
     if (std::strcmp(entries[i]->name, path) == 0) return entries[i];
   }
   if (std::strlen(path) >= size_t(kMeshNameCapacity)) {
-    FatalErrorF("Loading Error", 1, "Can't load %s: the name is longer than %d characters.",
-                path, kMeshNameCapacity - 1);
+    FatalErrorF("Loading Error", 1, "Can't load %s: the name is longer than %d characters.", path,
+                kMeshNameCapacity - 1);
   }
   if (count >= kMeshLibraryCapacity) {
     FatalErrorF("Loading Error", 1, "Can't load %s: more than %d meshes.", path,
@@ -160,8 +162,7 @@ Mesh* MeshLibrary::GetOrLoad(const char* path) {
   MeshFileView file;
   FileError error;
   if (!ReadMeshFile(data, size_t(size), &file, &error)) {
-    FatalErrorF("Loading Error", 1, "Can't load %s: %s.\nProgram will now stop.", path,
-                error.text);
+    FatalErrorF("Loading Error", 1, "Can't load %s: %s.\nProgram will now stop.", path, error.text);
   }
   Mesh* mesh = new Mesh;
   entries[count] = mesh;

@@ -33,9 +33,9 @@ class Mesh {
   char name[kMeshNameCapacity] = {};
   int32_t vertexCount = 0;  // render vertices (flat: 3 * faceCount)
   int32_t faceCount = 0;
-  Matrix4 local;                      // placement in the model: rotation, then translation
-  std::vector<MeshVertex> vertices;   // render vertices, kept after upload
-  std::vector<int32_t> indices;       // smooth only: 3 * faceCount render-vertex indices
+  Matrix4 local;                     // placement in the model: rotation, then translation
+  std::vector<MeshVertex> vertices;  // render vertices, kept after upload
+  std::vector<int32_t> indices;      // smooth only: 3 * faceCount render-vertex indices
   uint32_t fvf = kMeshVertexFvf;
   VertexBuffer* vertexBuffer = nullptr;  // owned
   IndexBuffer* indexBuffer = nullptr;    // smooth only; owned; 32-bit past 65,536 vertices

@@ -21,8 +21,8 @@ namespace {
 void ReadName(const char* path, const char* text, const char* key, size_t limit, char* out,
               size_t capacity) {
   if (!GetValueString(out, capacity, text, key)) {
-    FatalErrorF("Loading Error", 1, "Can't load %s: %s is missing.\nProgram will now stop.",
-                path, key);
+    FatalErrorF("Loading Error", 1, "Can't load %s: %s is missing.\nProgram will now stop.", path,
+                key);
   }
   if (std::strlen(out) > limit) {
     FatalErrorF("Loading Error", 1,
@@ -110,7 +110,9 @@ void Model::Render() {
   }
 }
 
-ModelLibrary::~ModelLibrary() { Clear(); }
+ModelLibrary::~ModelLibrary() {
+  Clear();
+}
 
 void ModelLibrary::Clear() {
   for (int32_t i = 0; i < count; ++i) {
@@ -128,8 +130,8 @@ Model* ModelLibrary::GetOrLoad(const char* name) {
     FatalErrorF("Loading Error", 1, "Can't load %s: not a model description (.cgo).", name);
   }
   if (std::strlen(name) >= size_t(kModelNameCapacity)) {
-    FatalErrorF("Loading Error", 1, "Can't load %s: the name is longer than %d characters.",
-                name, kModelNameCapacity - 1);
+    FatalErrorF("Loading Error", 1, "Can't load %s: the name is longer than %d characters.", name,
+                kModelNameCapacity - 1);
   }
   if (count >= kModelLibraryCapacity) {
     FatalErrorF("Loading Error", 1, "Can't load %s: more than %d models.", name,

@@ -14,8 +14,8 @@ class Mesh;
 struct Texture;
 
 inline constexpr int kModelLibraryCapacity = 1024;
-inline constexpr int kModelNameCapacity = 32;   // with the NUL
-inline constexpr int kBoundNameCapacity = 16;   // with the NUL
+inline constexpr int kModelNameCapacity = 32;    // with the NUL
+inline constexpr int kBoundNameCapacity = 16;    // with the NUL
 inline constexpr int32_t kMaxModelMeshes = 256;  // "nummeshes=" above this is malformed
 inline constexpr int32_t kMaxModelBounds = 256;  // "numbounds=" likewise
 

@@ -81,8 +81,8 @@ bool ReadMeshFile(const uint8_t* data, size_t size, MeshFileView* out, FileError
     return Truncated(error, c, "texture coordinates", 24 * f);
   }
   if (3 * int64_t(m.faceCount) + m.positionCount > kMaxRenderVertices) {
-    return Fail(error, "%d triangles over %d positions are more than %lld vertices",
-                m.faceCount, m.positionCount, static_cast<long long>(kMaxRenderVertices));
+    return Fail(error, "%d triangles over %d positions are more than %lld vertices", m.faceCount,
+                m.positionCount, static_cast<long long>(kMaxRenderVertices));
   }
   if (!CheckCorners(m.corners, 3 * m.faceCount, m.positionCount, "position", error)) {
     return false;

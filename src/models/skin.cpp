@@ -54,9 +54,9 @@ void CreateSkinBuffers(CharacterSkin* skin) {
   // Sixteen-bit indices reach 65,536 render vertices; past that they would wrap.
   const bool wide = skin->renderVertexCount > 65536;
   const uint32_t cornerCount = 3 * uint32_t(skin->faceCount);
-  skin->indexBuffer = device->CreateIndexBuffer(cornerCount * (wide ? 4 : 2), D3DUSAGE_WRITEONLY,
-                                                wide ? D3DFMT_INDEX32 : D3DFMT_INDEX16,
-                                                D3DPOOL_MANAGED);
+  skin->indexBuffer =
+      device->CreateIndexBuffer(cornerCount * (wide ? 4 : 2), D3DUSAGE_WRITEONLY,
+                                wide ? D3DFMT_INDEX32 : D3DFMT_INDEX16, D3DPOOL_MANAGED);
   uint8_t* bytes = nullptr;
   if (!skin->indexBuffer || skin->indexBuffer->Lock(0, 0, &bytes, 0) != D3D_OK) return;
   if (wide) {
@@ -76,7 +76,8 @@ void BuildClip(const ClipFileView& file, AnimationClip* clip) {
   clip->frameDuration = file.frameDuration;
   clip->duration = file.frameCount * file.frameDuration;
   clip->rootPositions.resize(size_t(file.frameCount));
-  for (int32_t f = 0; f < file.frameCount; ++f) clip->rootPositions[size_t(f)] = file.RootPosition(f);
+  for (int32_t f = 0; f < file.frameCount; ++f)
+    clip->rootPositions[size_t(f)] = file.RootPosition(f);
   clip->rotations.resize(size_t(file.boneCount) * size_t(file.frameCount));
   for (int32_t b = 0; b < file.boneCount; ++b) {
     for (int32_t f = 0; f < file.frameCount; ++f) {
@@ -91,8 +92,8 @@ namespace {
 
 void CheckNewName(const char* name, int32_t count, int32_t capacity, const char* what) {
   if (std::strlen(name) >= size_t(kFileNameCapacity)) {
-    FatalErrorF("Loading Error", 1, "Can't load %s: the name is longer than %d characters.",
-                name, kFileNameCapacity - 1);
+    FatalErrorF("Loading Error", 1, "Can't load %s: the name is longer than %d characters.", name,
+                kFileNameCapacity - 1);
   }
   if (count >= capacity) {
     FatalErrorF("Loading Error", 1, "Can't load %s: more than %d %s.", name, capacity, what);
@@ -100,13 +101,14 @@ void CheckNewName(const char* name, int32_t count, int32_t capacity, const char*
 }
 
 [[noreturn]] void Malformed(const char* name, const FileError& error) {
-  FatalErrorF("Loading Error", 1, "Can't load %s: %s.\nProgram will now stop.", name,
-              error.text);
+  FatalErrorF("Loading Error", 1, "Can't load %s: %s.\nProgram will now stop.", name, error.text);
 }
 
 }  // namespace
 
-SkinLibrary::~SkinLibrary() { Clear(); }
+SkinLibrary::~SkinLibrary() {
+  Clear();
+}
 
 void SkinLibrary::Clear() {
   for (int32_t i = 0; i < count; ++i) {
@@ -135,7 +137,9 @@ CharacterSkin* SkinLibrary::GetOrLoad(const char* name) {
   return skin;
 }
 
-AnimationLibrary::~AnimationLibrary() { Clear(); }
+AnimationLibrary::~AnimationLibrary() {
+  Clear();
+}
 
 void AnimationLibrary::Clear() {
   for (int32_t i = 0; i < count; ++i) {

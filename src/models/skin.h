@@ -22,14 +22,14 @@ struct CharacterSkin {
   CharacterSkin(const CharacterSkin&) = delete;
   CharacterSkin& operator=(const CharacterSkin&) = delete;
 
-  char name[kFileNameCapacity] = {};  // the library's lookup key
-  int32_t vertexCount = 0;            // V
-  int32_t boneCount = 0;              // B; bone 0 is the root
-  std::vector<Vector3> boneOffsets;   // B: from the parent, in its rotated frame
-  std::vector<BoneRecord> bones;      // B: a tree under bone 0 (checked on load)
-  std::vector<SkinVertex> vertices;   // V
-  std::vector<int32_t> corners;       // 3F skin-vertex indices
-  int32_t faceCount = 0;              // F
+  char name[kFileNameCapacity] = {};     // the library's lookup key
+  int32_t vertexCount = 0;               // V
+  int32_t boneCount = 0;                 // B; bone 0 is the root
+  std::vector<Vector3> boneOffsets;      // B: from the parent, in its rotated frame
+  std::vector<BoneRecord> bones;         // B: a tree under bone 0 (checked on load)
+  std::vector<SkinVertex> vertices;      // V
+  std::vector<int32_t> corners;          // 3F skin-vertex indices
+  int32_t faceCount = 0;                 // F
   std::vector<Vector2> renderTexCoords;  // R: (u, v) with v pointing down
   int32_t renderVertexCount = 0;         // R
   std::vector<int32_t> renderToSkin;     // R: the skin vertex of each render vertex
@@ -38,12 +38,12 @@ struct CharacterSkin {
 };
 
 struct AnimationClip {
-  char name[kFileNameCapacity] = {};  // the library's lookup key
-  int32_t boneCount = 0;              // bones animated, 1..kMaxBones
-  int32_t frameCount = 0;             // N >= 1
-  int32_t frameDuration = 0;          // ms per frame, >= 1
-  int32_t duration = 0;               // N * frameDuration, ms
-  std::vector<Quaternion> rotations;  // bone b at frame f at index b * N + f
+  char name[kFileNameCapacity] = {};   // the library's lookup key
+  int32_t boneCount = 0;               // bones animated, 1..kMaxBones
+  int32_t frameCount = 0;              // N >= 1
+  int32_t frameDuration = 0;           // ms per frame, >= 1
+  int32_t duration = 0;                // N * frameDuration, ms
+  std::vector<Quaternion> rotations;   // bone b at frame f at index b * N + f
   std::vector<Vector3> rootPositions;  // N
 };
 

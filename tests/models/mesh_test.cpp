@@ -21,7 +21,8 @@ class MeshTest : public test::ModelFilesTest {};
 MeshFileData Cube(bool perFaceCoordinates) {
   MeshFileData m;
   m.smooth = true;
-  for (int i = 0; i < 8; ++i) m.positions.push_back({i & 1 ? 1.f : -1.f, i & 2 ? 1.f : -1.f, i & 4 ? 1.f : -1.f});
+  for (int i = 0; i < 8; ++i)
+    m.positions.push_back({i & 1 ? 1.f : -1.f, i & 2 ? 1.f : -1.f, i & 4 ? 1.f : -1.f});
   // Faces as quads a b c d, split into (a b c) and (a c d).
   const int faces[6][4] = {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1},
                            {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}};
@@ -63,9 +64,9 @@ TEST_F(MeshTest, SmoothCubeWithSharedCoordinatesKeepsEightVertices) {
     const MeshVertex& v = mesh->vertices[size_t(k)];
     // Positions keep their order; the normal points outwards along the diagonal's side.
     EXPECT_FLOAT_EQ(v.position.x, k & 1 ? 1.f : -1.f);
-    EXPECT_NEAR(std::sqrt(v.normal.x * v.normal.x + v.normal.y * v.normal.y +
-                          v.normal.z * v.normal.z),
-                1.0f, 1e-3f);
+    EXPECT_NEAR(
+        std::sqrt(v.normal.x * v.normal.x + v.normal.y * v.normal.y + v.normal.z * v.normal.z),
+        1.0f, 1e-3f);
     EXPECT_GT(v.normal.x * v.position.x + v.normal.y * v.position.y + v.normal.z * v.position.z,
               0.5f);
     EXPECT_FLOAT_EQ(v.v, 0.5f);

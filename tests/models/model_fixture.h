@@ -24,9 +24,7 @@ class ModelFilesTest : public ::testing::Test {
   void WriteTga(const std::string& name) const;
   void WriteBmp(const std::string& name) const;
 
-  std::vector<const TraceRecord*> Records(TraceKind kind) const {
-    return device.RecordsOf(kind);
-  }
+  std::vector<const TraceRecord*> Records(TraceKind kind) const { return device.RecordsOf(kind); }
 
   ScopedTempDir dir;
   TraceDevice device;

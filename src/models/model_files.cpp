@@ -80,6 +80,10 @@ bool ReadMeshFile(const uint8_t* data, size_t size, MeshFileView* out, FileError
   if (!(m.texCoords = c.Take(24 * f))) {
     return Truncated(error, c, "texture coordinates", 24 * f);
   }
+  if (3 * int64_t(m.faceCount) + m.positionCount > kMaxRenderVertices) {
+    return Fail(error, "%d triangles over %d positions are more than %lld vertices", m.faceCount,
+                m.positionCount, static_cast<long long>(kMaxRenderVertices));
+  }
   if (!CheckCorners(m.corners, 3 * m.faceCount, m.positionCount, "position", error)) {
     return false;
   }
@@ -144,6 +148,10 @@ bool ReadSkinFile(const uint8_t* data, size_t size, SkinFileView* out, FileError
     return Truncated(error, c, "texture coordinates", 24 * f);
   }
 
+  if (3 * int64_t(s.faceCount) + s.vertexCount > kMaxRenderVertices) {
+    return Fail(error, "%d triangles over %d vertices are more than %lld render vertices",
+                s.faceCount, s.vertexCount, static_cast<long long>(kMaxRenderVertices));
+  }
   for (int32_t i = 0; i < s.vertexCount; ++i) {
     const SkinVertex sv = s.Vertex(i);
     for (int j = 0; j < kSkinInfluences; ++j) {

@@ -16,6 +16,9 @@ inline constexpr int kMaxBones = 256;         // bones per skin or clip
 inline constexpr int kMaxBoneChildren = 5;    // children per bone record
 inline constexpr int kSkinInfluences = 3;     // bone influences per skin vertex
 inline constexpr int kFileNameCapacity = 32;  // names in .chr files and library keys, with NUL
+// Render vertices a mesh or skin may need at most (3F + P): keeps every buffer size, in
+// bytes, far inside 32 bits.
+inline constexpr int64_t kMaxRenderVertices = int64_t(1) << 24;
 
 // The first fault a reader found, as text for the loading-error message.
 struct FileError {

@@ -1,0 +1,182 @@
+#include "shell/gtk/config_dialog.h"
+
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "base/fatal.h"
+#include "base/shell_state.h"
+#include "shell/gtk/hyperlink.h"
+#include "shell/settings.h"
+
+namespace yulo {
+
+namespace {
+
+// >>layout: positions and sizes in dialog units (a quarter of the font's average
+// character width across, an eighth of its height down), so that the arrangement keeps
+// its proportions at any font size.
+struct DialogBox {
+  int x, y, width, height;
+};
+constexpr DialogBox kDialogSize = {0, 0, 202, 180};
+constexpr DialogBox kOkBox = {140, 9, 50, 25};
+constexpr DialogBox kCancelBox = {140, 39, 50, 25};
+constexpr DialogBox kParametersBox = {9, 5, 120, 61};
+constexpr DialogBox kVolumeLabelBox = {44, 16, 46, 10};
+constexpr DialogBox kSliderBox = {22, 29, 90, 24};
+constexpr DialogBox kZeroLabelBox = {25, 53, 14, 7};
+constexpr DialogBox kMaxLabelBox = {100, 52, 17, 9};
+constexpr DialogBox kLinksBox = {9, 71, 183, 91};
+constexpr DialogBox kBanner1Box = {17, 81, 168, 33};
+constexpr DialogBox kBanner2Box = {17, 122, 168, 33};
+
+constexpr int kVolumeSteps = 20;
+constexpr int kVolumePage = 4;  // a fifth of the range per page key, as sliders usually do
+
+struct DialogUnits {
+  double x, y;  // pixels per dialog unit
+};
+
+DialogUnits MeasureDialogUnits(GtkWidget* widget) {
+  PangoContext* context = gtk_widget_get_pango_context(widget);
+  PangoFontMetrics* metrics =
+      pango_context_get_metrics(context, pango_context_get_font_description(context), nullptr);
+  const double charWidth =
+      pango_font_metrics_get_approximate_char_width(metrics) / static_cast<double>(PANGO_SCALE);
+  const double charHeight =
+      (pango_font_metrics_get_ascent(metrics) + pango_font_metrics_get_descent(metrics)) /
+      static_cast<double>(PANGO_SCALE);
+  pango_font_metrics_unref(metrics);
+  return {charWidth > 0 ? charWidth / 4.0 : 1.5, charHeight > 0 ? charHeight / 8.0 : 1.625};
+}
+
+void Place(GtkFixed* fixed, GtkWidget* child, const DialogBox& box, DialogUnits units) {
+  gtk_widget_set_size_request(child, static_cast<int>(box.width * units.x + 0.5),
+                              static_cast<int>(box.height * units.y + 0.5));
+  gtk_fixed_put(fixed, child, static_cast<int>(box.x * units.x + 0.5),
+                static_cast<int>(box.y * units.y + 0.5));
+}
+
+GtkWidget* MakeLabel(const char* text) {
+  GtkWidget* label = gtk_label_new(text);
+  gtk_label_set_xalign(GTK_LABEL(label), 0.0f);
+  gtk_label_set_yalign(GTK_LABEL(label), 0.0f);
+  return label;
+}
+
+// >>banners
+struct Banner {
+  GtkWidget* widget;
+  GdkPixbuf* bitmap;  // owned here: the banner only shows it
+};
+
+Banner MakeBanner(const char* link, const char* bitmapName) {
+  Banner banner = {CreateHyperlink(), nullptr};
+  HyperlinkSetText(banner.widget, link);
+  HyperlinkSetTarget(banner.widget, link);
+  // The bitmaps sit in the install folder, which may not be the current one any more.
+  const int changed = chdir(installDir);
+  (void)changed;
+  banner.bitmap = gdk_pixbuf_new_from_file(bitmapName, nullptr);  // nullptr when missing
+  HyperlinkSetBitmap(banner.widget, banner.bitmap);
+  HyperlinkSetExitOnClick(banner.widget, 0);
+  return banner;
+}
+
+// >>owner
+// Keeps the dialog above the X11 window that asked for it; an id that names no window is
+// ignored.
+void OnRealizeSetOwner(GtkWidget* dialog, gpointer data) {
+  const unsigned long owner = GPOINTER_TO_SIZE(data);
+  GdkDisplay* display = gtk_widget_get_display(dialog);
+  if (!GDK_IS_X11_DISPLAY(display)) return;
+  GdkWindow* foreign = gdk_x11_window_foreign_new_for_display(display, owner);
+  if (foreign == nullptr) return;
+  gdk_window_set_transient_for(gtk_widget_get_window(dialog), foreign);
+  g_object_unref(foreign);
+}
+
+void OnButtonClicked(GtkButton* button, gpointer data) {
+  GtkDialog* dialog = GTK_DIALOG(gtk_widget_get_toplevel(GTK_WIDGET(button)));
+  gtk_dialog_response(dialog, GPOINTER_TO_INT(data));
+}
+
+}  // namespace
+
+int RunConfigureDialog(unsigned long ownerWindow) {
+  if (!gtk_init_check(nullptr, nullptr)) {
+    ShowMessage(kWindowTitle, "Can't open the display for the configuration dialog.");
+    return 1;
+  }
+
+  GtkWidget* dialog = gtk_dialog_new();
+  gtk_window_set_title(GTK_WINDOW(dialog), kWindowTitle);
+  gtk_window_set_resizable(GTK_WINDOW(dialog), FALSE);
+  gtk_window_set_position(GTK_WINDOW(dialog),
+                          ownerWindow != 0 ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
+  gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+  if (ownerWindow != 0)
+    g_signal_connect(dialog, "realize", G_CALLBACK(OnRealizeSetOwner),
+                     GSIZE_TO_POINTER(ownerWindow));
+
+  GtkWidget* content = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
+  gtk_container_set_border_width(GTK_CONTAINER(content), 0);
+  const DialogUnits units = MeasureDialogUnits(dialog);
+  GtkFixed* fixed = GTK_FIXED(gtk_fixed_new());
+  gtk_box_pack_start(GTK_BOX(content), GTK_WIDGET(fixed), TRUE, TRUE, 0);
+
+  // A spacer fixes the client size; the frames go in before the controls they enclose.
+  Place(fixed, gtk_label_new(nullptr), kDialogSize, units);
+  Place(fixed, gtk_frame_new("Parameters"), kParametersBox, units);
+  Place(fixed, gtk_frame_new("Enjoyable links"), kLinksBox, units);
+
+  GtkWidget* ok = gtk_button_new_with_label("OK");
+  GtkWidget* cancel = gtk_button_new_with_label("Cancel");
+  g_signal_connect(ok, "clicked", G_CALLBACK(OnButtonClicked), GINT_TO_POINTER(GTK_RESPONSE_OK));
+  g_signal_connect(cancel, "clicked", G_CALLBACK(OnButtonClicked),
+                   GINT_TO_POINTER(GTK_RESPONSE_CANCEL));
+  Place(fixed, ok, kOkBox, units);
+  Place(fixed, cancel, kCancelBox, units);
+
+  Place(fixed, MakeLabel("Music volume"), kVolumeLabelBox, units);
+  GtkWidget* slider = gtk_scale_new_with_range(GTK_ORIENTATION_HORIZONTAL, 0, kVolumeSteps, 1);
+  gtk_scale_set_draw_value(GTK_SCALE(slider), FALSE);
+  gtk_range_set_round_digits(GTK_RANGE(slider), 0);
+  gtk_range_set_increments(GTK_RANGE(slider), 1, kVolumePage);
+  for (int step = 0; step <= kVolumeSteps; ++step) {
+    gtk_scale_add_mark(GTK_SCALE(slider), step, GTK_POS_TOP, nullptr);
+    gtk_scale_add_mark(GTK_SCALE(slider), step, GTK_POS_BOTTOM, nullptr);
+  }
+  // A stored value outside the range shows at the nearest end, as the slider can hold no
+  // other; it is only written back if the user presses OK.
+  gtk_range_set_value(GTK_RANGE(slider), settings.musicVolume);
+  Place(fixed, slider, kSliderBox, units);
+  Place(fixed, MakeLabel("0"), kZeroLabelBox, units);
+  Place(fixed, MakeLabel("max"), kMaxLabelBox, units);
+
+  const Banner banner1 = MakeBanner(link1, "ad1.bmp");
+  const Banner banner2 = MakeBanner(link2, "ad2.bmp");
+  Place(fixed, banner1.widget, kBanner1Box, units);
+  Place(fixed, banner2.widget, kBanner2Box, units);
+
+  gtk_widget_set_can_default(ok, TRUE);
+  gtk_widget_show_all(dialog);
+  gtk_widget_grab_default(ok);
+  gtk_widget_grab_focus(ok);
+
+  if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK) {
+    settings.musicVolume = static_cast<int32_t>(gtk_range_get_value(GTK_RANGE(slider)) + 0.5);
+    SaveSettings();
+  }
+  gtk_widget_destroy(dialog);
+  if (banner1.bitmap != nullptr) g_object_unref(banner1.bitmap);
+  if (banner2.bitmap != nullptr) g_object_unref(banner2.bitmap);
+  // Let the window really disappear before the program goes on or ends.
+  while (gtk_events_pending()) gtk_main_iteration();
+  return 0;
+}
+
+}  // namespace yulo

@@ -1,0 +1,15 @@
+// The configuration dialog: the music volume and the two banner links (GTK 3).
+#pragma once
+
+namespace yulo {
+
+// Caption of the dialog (and title of the screensaver's window).
+inline constexpr char kWindowTitle[] = "Yulo Screensaver";
+
+// Runs the modal dialog over the settings already loaded (LoadSettings): OK stores the
+// slider's volume step and saves the settings, Cancel or closing the window saves nothing.
+// ownerWindow is an X11 window id the dialog is kept above (0 or an unknown id: none).
+// Returns 0 when the dialog ran, 1 when no display could be opened (said on stderr).
+int RunConfigureDialog(unsigned long ownerWindow);
+
+}  // namespace yulo

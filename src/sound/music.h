@@ -1,0 +1,26 @@
+// The one looping music stream of the screensaver (SDL2_mixer on the default output).
+#pragma once
+
+namespace yulo {
+
+// Music file played by StartMusic, relative to the current folder (the data folder).
+inline constexpr char kMusicFileName[] = "music.ogg";
+
+// Prepares the audio back end; true when audio output can be used. Opens no device yet:
+// the device is opened by StartMusic, only when something is going to be heard. The
+// system's output volume is never touched. Safe to call more than once.
+bool InitAudio();
+
+// Starts kMusicFileName looping from its start at 5 x settings.musicVolume percent (the
+// step clamped to 0..20), with the music and sample volumes at 50. Plays nothing, and
+// opens no audio device, in Preview mode, at volume 0, when InitAudio failed or was not
+// called, or when another Yulo process of this user is already playing music (one sound
+// for all monitors). A missing or broken file plays nothing and shows nothing. Returns
+// true when the stream is playing. Nothing stops it: it plays until the process ends.
+bool StartMusic();
+
+// Name of the lock file that elects the one playing process, written into out (always
+// terminated): "$XDG_RUNTIME_DIR/yulo-music.lock", else "/tmp/yulo-music-<uid>.lock".
+void MusicLockPath(char* out, unsigned long capacity);
+
+}  // namespace yulo

@@ -1,0 +1,62 @@
+#include "shell/frame_timing.h"
+
+#include <gtest/gtest.h>
+
+#include "base/clock.h"
+#include "base/shell_state.h"
+
+namespace yulo {
+namespace {
+
+uint32_t fakeNow = 0;
+uint32_t FakeClock() {
+  return fakeNow;
+}
+
+class FrameTimingTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetClockSource(FakeClock); }
+  void TearDown() override { SetClockSource(nullptr); }
+};
+
+TEST_F(FrameTimingTest, MeasuresTheStepSinceTheLastUpdate) {
+  fakeNow = 1000;
+  ResetFrameTiming();
+  EXPECT_EQ(elapsedMs, 0u);
+  EXPECT_EQ(elapsedTime, 0.0f);
+  fakeNow = 1016;
+  UpdateFrameTiming();
+  EXPECT_EQ(elapsedMs, 16u);
+  EXPECT_EQ(elapsedTime, 16.0f);
+  fakeNow = 1016;
+  UpdateFrameTiming();
+  EXPECT_EQ(elapsedMs, 0u);
+}
+
+TEST_F(FrameTimingTest, ClockWrapGivesTheRightDifference) {
+  fakeNow = 0xFFFFFFF0u;
+  ResetFrameTiming();
+  fakeNow = 0x10u;
+  UpdateFrameTiming();
+  EXPECT_EQ(elapsedMs, 0x20u);
+  EXPECT_EQ(elapsedTime, 32.0f);
+}
+
+TEST_F(FrameTimingTest, LongStallIsOneLargeStepAndActivationRestartsTheMeasurement) {
+  fakeNow = 0;
+  ResetFrameTiming();
+  fakeNow = 3600000;
+  UpdateFrameTiming();
+  EXPECT_EQ(elapsedMs, 3600000u);
+
+  fakeNow = 3700000;  // deactivated for a while, then activated again
+  ResetFrameTiming();
+  EXPECT_EQ(elapsedMs, 0u);
+  EXPECT_EQ(elapsedTime, 0.0f);
+  fakeNow = 3700020;
+  UpdateFrameTiming();
+  EXPECT_EQ(elapsedMs, 20u);
+}
+
+}  // namespace
+}  // namespace yulo

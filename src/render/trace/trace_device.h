@@ -68,6 +68,7 @@ class TraceVertexBuffer final : public VertexBuffer {
   HResult Unlock() override;
   const std::vector<uint8_t>& Bytes() const { return bytes_; }
   bool Locked() const { return locked_; }
+  Pool PoolType() const { return pool_; }
 
  private:
   friend class TraceDevice;
@@ -88,6 +89,7 @@ class TraceIndexBuffer final : public IndexBuffer {
   HResult Unlock() override;
   const std::vector<uint8_t>& Bytes() const { return bytes_; }
   bool Locked() const { return locked_; }
+  Pool PoolType() const { return pool_; }
   // Index i as stored (16 or 32 bits).
   uint32_t IndexAt(uint32_t i) const;
 

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "render/renderer.h"
+
 namespace yulo {
 
 ViewFrustum viewFrustum;
@@ -41,6 +43,14 @@ void ViewFrustum::Update(const Matrix4& view, const Matrix4& projection) {
   // The plane at clip z = -w rather than z = 0: it lies behind the projection's near
   // plane, so it culls a little less; drawing keeps the device's own near clip.
   planes[kNear] = ClipPlane(m, 2, 1.0f);
+}
+
+void ViewFrustum::Update() {
+  Matrix4 view;
+  Matrix4 projection;
+  GetViewMatrix(&view);
+  GetProjectionMatrix(&projection);
+  Update(view, projection);
 }
 
 bool ViewFrustum::SphereVisible(float x, float y, float z, float radius) const {

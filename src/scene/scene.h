@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "render/device.h"
+
 namespace yulo {
 
 // Base scene: every virtual operation does nothing. The main loop and the window's event
@@ -58,6 +60,10 @@ extern WinterScene winterScene;
 // The scene the main loop and the event handling drive; the shell points it at
 // winterScene first thing at start-up, and Init does so again. Never null in the loop.
 extern Scene* currentScene;
+
+// The fixed light and material SetupLighting installs for the whole run.
+extern Material sceneMaterial;
+extern Light sceneLight;
 
 // Makes Init seed both random generators with seed instead of the clock (--seed).
 void SetSceneSeed(uint32_t seed);

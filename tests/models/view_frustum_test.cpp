@@ -4,6 +4,9 @@
 
 #include <cmath>
 
+#include "render/renderer.h"
+#include "render/trace/trace_device.h"
+
 namespace yulo {
 namespace {
 
@@ -96,6 +99,25 @@ TEST(ViewFrustumSpheres, PlanesFollowTheCameraIntoTheWorld) {
   EXPECT_TRUE(f.SphereVisible(-500.0f, 0.0f, -1000.0f, 1.0f));
   EXPECT_FALSE(f.SphereVisible(500.0f, 0.0f, -1000.0f, 1.0f));
   EXPECT_FALSE(f.SphereVisible(0.0f, 0.0f, 0.0f, 1.0f));
+}
+
+TEST(ViewFrustumPlanes, UpdateReadsTheDeviceTransforms) {
+  TraceDevice device;
+  SetDevice(&device);
+  Matrix4 view;
+  view.RotateX(20.0f).Translate(5.0f, 60.0f, 400.0f);
+  const Matrix4 projection = Perspective(0.7853982f, 1.3333334f, kNear, kFar);
+  SetViewMatrix(&view);
+  SetProjectionMatrix(projection);
+  viewFrustum.Update();
+  SetDevice(nullptr);
+  ViewFrustum direct;
+  direct.Update(view, projection);
+  EXPECT_EQ(device.RecordsOf(TraceKind::GetTransform).size(), 2u);
+  for (int i = 0; i < ViewFrustum::kPlaneCount; ++i) {
+    EXPECT_EQ(viewFrustum.Plane(i).a, direct.Plane(i).a) << i;
+    EXPECT_EQ(viewFrustum.Plane(i).d, direct.Plane(i).d) << i;
+  }
 }
 
 }  // namespace

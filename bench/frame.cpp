@@ -1,0 +1,71 @@
+// One whole winter-scene frame on the null device: clocks, camera, the five character
+// updates with their skinning, snow, trees, particles and sprites, every device call issued.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+#include "base/shell_state.h"
+#include "math/math.h"
+#include "render/renderer.h"
+#include "render/trace/trace_device.h"
+#include "scene/scene.h"
+#include "scene/scene_data.h"  // tests/scene
+#include "scene/winter_scene.h"
+
+namespace {
+
+std::string dataFolder;
+yulo::TraceDevice* device = nullptr;
+
+// Writes the data folder and runs the scene's Init once for every repetition.
+bool SetUpScene() {
+  using namespace yulo;
+  char pattern[] = "/tmp/yulo-bench-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) return false;
+  dataFolder = pattern;
+  // Skins of 24 x 24 vertices: the scale of a real figure.
+  if (!test::WriteSceneData(dataFolder, 24).empty()) return false;
+  std::snprintf(dataDir, sizeof dataDir, "%s/", pattern);
+  if (chdir(dataDir) != 0) return false;
+  BuildSqrtTable();
+  device = new TraceDevice;
+  device->SetRecording(false);  // the null device
+  SetDevice(device);
+  runMode = RunMode::Preview;
+  SetSceneSeed(7);
+  elapsedMs = 0;
+  elapsedTime = 0.0f;
+  winterScene.Init();
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(dataFolder, ignored);
+  });
+  return true;
+}
+
+void BM_WinterFrame(benchmark::State& state) {
+  using namespace yulo;
+  static const bool ready = SetUpScene();
+  if (!ready) {
+    state.SkipWithError("could not set up the scene's data folder");
+    return;
+  }
+  elapsedMs = 16;
+  elapsedTime = 16.0f;
+  device->ResetCounters();
+  for (auto _ : state) {
+    BeginScene();
+    currentScene->Render();
+    EndScene();
+  }
+  state.counters["draws/frame"] =
+      static_cast<double>(device->DrawCalls()) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_WinterFrame)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

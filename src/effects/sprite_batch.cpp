@@ -1,0 +1,142 @@
+#include "effects/sprite_batch.h"
+
+#include "effects/particles.h"
+#include "math/scalar.h"
+#include "models/view_frustum.h"
+#include "render/renderer.h"
+
+namespace yulo {
+
+SpriteBatch spriteBatch;
+Matrix4 cameraMatrix;
+
+namespace {
+
+// The texture holds three cells side by side; the insets keep neighbours from bleeding in.
+constexpr float kCellWidth = 0.33333334f;
+constexpr float kCellInset = 0.001f;
+
+void SetBlendPair(int32_t kind) {
+  switch (kind) {
+    case kSpriteAdditive:
+      SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCCOLOR);
+      SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+      break;
+    case kSpriteDarken:
+      SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ZERO);
+      SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+      break;
+    case kSpriteAlphaBlend:
+      SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+      SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+      break;
+    case kSpriteColourBlend:
+      SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCCOLOR);
+      SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCCOLOR);
+      break;
+    default:
+      break;  // unknown kinds draw with whatever pair is set
+  }
+}
+
+}  // namespace
+
+void ResetSprites() {
+  spriteBatch.count = 0;
+  spriteBatch.head = nullptr;
+  spriteBatch.cursor = &spriteBatch.pool[0];
+}
+
+void AddSprite(const Vector3& position, float angle, float size, ColorARGB colour, int32_t kind,
+               int32_t cell) {
+  SpriteBatch& b = spriteBatch;
+  if (b.count >= kMaxQueuedSprites) return;
+  if (!viewFrustum.SphereVisible(position.x, position.y, position.z, size)) return;
+
+  Sprite* s = &b.pool[b.count];
+  s->position = position;
+  s->angle = angle;
+  s->size = size;
+  s->colour = colour;
+  s->kind = kind;
+  s->cell = cell;
+  const FrustumPlane& p = viewFrustum.planes[ViewFrustum::kNear];
+  s->depth = p.a * position.x + p.b * position.y + p.c * position.z + p.d;
+
+  if (b.count == 0) {
+    s->next = nullptr;
+    s->prev = nullptr;
+    b.head = s;
+  } else {
+    // Start from the last insertion: sprites of one emitter arrive nearly sorted.
+    Sprite* c = b.cursor;
+    if (s->depth < c->depth) {
+      while (c->next != nullptr && s->depth <= c->next->depth) c = c->next;
+      s->prev = c;
+      s->next = c->next;
+      if (c->next != nullptr) c->next->prev = s;
+      c->next = s;
+    } else {
+      while (c->prev != nullptr && s->depth >= c->prev->depth) c = c->prev;
+      s->next = c;
+      s->prev = c->prev;
+      if (c->prev != nullptr) {
+        c->prev->next = s;
+      } else {
+        b.head = s;
+      }
+      c->prev = s;
+    }
+  }
+  b.cursor = s;
+  ++b.count;
+}
+
+void DrawSprite(const Sprite& sprite) {
+  const float h = sprite.size * 0.5f;
+  const Vector3 right = cameraMatrix.AxisX() * h;
+  const Vector3 up = cameraMatrix.AxisY() * h;
+  const float ca = CosDeg(sprite.angle);
+  const float sa = SinDeg(sprite.angle);
+  const Vector3 a = right * sa + up * ca;  // rotated half height
+  const Vector3 b = right * ca - up * sa;  // rotated half width
+  const float u0 = static_cast<float>(sprite.cell % 3) * kCellWidth + kCellInset;
+  const float w = kCellWidth - kCellInset;
+  const Vector3& c = sprite.position;
+  const Vector3 p0 = c + b + a;
+  const Vector3 p1 = c + b - a;
+  const Vector3 p2 = c - b - a;
+  const Vector3 p3 = c - b + a;
+  const Vector2 t0(u0, kCellInset);
+  const Vector2 t1(u0 + w, kCellInset);
+  const Vector2 t2(u0 + w, 1.0f);
+  const Vector2 t3(u0, 1.0f);
+  DrawTexturedStrip(p0, p1, p2, p3, t0, t1, t2, t3, sprite.colour);
+}
+
+void DrawSprites() {
+  SetWorldMatrix(nullptr);
+  SetRenderState(D3DRS_LIGHTING, 0);
+  SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+  SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ZERO);
+  SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  // Depth testing stays on: sprites hide behind solid geometry but not behind each other.
+  SetRenderState(D3DRS_ZWRITEENABLE, 0);
+  SetTexture(particleSystem.texture);
+
+  const Sprite* previous = nullptr;
+  for (const Sprite* s = spriteBatch.head; s != nullptr; s = s->next) {
+    if (previous == nullptr || s->kind != previous->kind) SetBlendPair(s->kind);
+    DrawSprite(*s);
+    previous = s;
+  }
+  spriteBatch.count = 0;
+  spriteBatch.head = nullptr;
+
+  SetRenderState(D3DRS_ZWRITEENABLE, 1);
+  SetRenderState(D3DRS_LIGHTING, 1);
+  SetRenderState(D3DRS_ALPHATESTENABLE, 0);
+  SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+}
+
+}  // namespace yulo

@@ -1,0 +1,177 @@
+#include "models/mesh.h"
+
+#include <cstring>
+
+#include "base/fatal.h"
+#include "models/texcoord_split.h"
+#include "render/renderer.h"
+#include "resources/loaded_file.h"
+
+namespace yulo {
+
+MeshLibrary meshLibrary;
+
+namespace {
+
+Vector3 FaceNormal(const Vector3& p0, const Vector3& p1, const Vector3& p2) {
+  return (p2 - p0).Cross(p1 - p0).Normalize();
+}
+
+}  // namespace
+
+Mesh::Mesh() = default;
+
+Mesh::~Mesh() {
+  if (vertexBuffer) vertexBuffer->Release();
+  if (indexBuffer) indexBuffer->Release();
+}
+
+void Mesh::Draw() const {
+  Device* device = GetDevice();
+  if (!device || !vertexBuffer || faceCount == 0) return;
+  device->SetStreamSource(0, vertexBuffer, uint32_t(stride));
+  device->SetVertexShader(fvf);
+  if (smooth) {
+    if (!indexBuffer) return;
+    device->SetIndices(indexBuffer, 0);
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, uint32_t(vertexCount), 0,
+                                 uint32_t(faceCount));
+  } else {
+    device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, uint32_t(faceCount));
+  }
+}
+
+void BuildMeshGeometry(const MeshFileView& file, Mesh* mesh) {
+  mesh->smooth = file.smooth;
+  mesh->local.SetIdentity();
+  QuaternionFromEuler(file.angles.x, file.angles.y, file.angles.z).ToMatrix(mesh->local);
+  mesh->local.m[3][0] = file.translation.x;
+  mesh->local.m[3][1] = file.translation.y;
+  mesh->local.m[3][2] = file.translation.z;
+  mesh->faceCount = file.faceCount;
+
+  const int32_t cornerCount = 3 * file.faceCount;
+  std::vector<Vector3> positions(static_cast<size_t>(file.positionCount));
+  for (int32_t k = 0; k < file.positionCount; ++k) positions[size_t(k)] = file.Position(k);
+  std::vector<int32_t> corners(static_cast<size_t>(cornerCount));
+  std::vector<Vector2> texCoords(static_cast<size_t>(cornerCount));
+  for (int32_t c = 0; c < cornerCount; ++c) {
+    corners[size_t(c)] = file.Corner(c);
+    texCoords[size_t(c)] = Vector2(file.U(c), 1.0f - file.V(c));  // stored with v up
+  }
+
+  if (!mesh->smooth) {
+    mesh->vertexCount = cornerCount;
+    mesh->vertices.resize(size_t(cornerCount));
+    for (int32_t t = 0; t < file.faceCount; ++t) {
+      const int32_t* c = &corners[3 * size_t(t)];
+      const Vector3 n =
+          FaceNormal(positions[size_t(c[0])], positions[size_t(c[1])], positions[size_t(c[2])]);
+      for (int j = 0; j < 3; ++j) {
+        MeshVertex& v = mesh->vertices[3 * size_t(t) + size_t(j)];
+        v.position = positions[size_t(c[j])];
+        v.normal = n;
+        v.u = texCoords[3 * size_t(t) + size_t(j)].x;
+        v.v = texCoords[3 * size_t(t) + size_t(j)].y;
+      }
+    }
+    mesh->indices.clear();
+    return;
+  }
+
+  std::vector<Vector3> normals(positions.size());
+  for (int32_t t = 0; t < file.faceCount; ++t) {
+    const int32_t* c = &corners[3 * size_t(t)];
+    const Vector3 n =
+        FaceNormal(positions[size_t(c[0])], positions[size_t(c[1])], positions[size_t(c[2])]);
+    for (int j = 0; j < 3; ++j) normals[size_t(c[j])] += n;
+  }
+  for (Vector3& n : normals) n.Normalize();
+
+  TexCoordSplit split;
+  SplitByTexCoord(corners.data(), texCoords.data(), cornerCount, file.positionCount, &split);
+  mesh->vertexCount = int32_t(split.source.size());
+  mesh->vertices.resize(split.source.size());
+  for (size_t r = 0; r < split.source.size(); ++r) {
+    MeshVertex& v = mesh->vertices[r];
+    v.position = positions[size_t(split.source[r])];
+    v.normal = normals[size_t(split.source[r])];
+    v.u = split.texCoord[r].x;
+    v.v = split.texCoord[r].y;
+  }
+  mesh->indices = std::move(split.cornerVertex);
+}
+
+void CreateMeshBuffers(Mesh* mesh) {
+  Device* device = GetDevice();
+  if (!device || mesh->vertexCount == 0) return;
+  const uint32_t vertexBytes = uint32_t(mesh->vertexCount) * kMeshVertexStride;
+  mesh->vertexBuffer =
+      device->CreateVertexBuffer(vertexBytes, D3DUSAGE_WRITEONLY, mesh->fvf, D3DPOOL_MANAGED);
+  uint8_t* bytes = nullptr;
+  if (mesh->vertexBuffer && mesh->vertexBuffer->Lock(0, 0, &bytes, 0) == D3D_OK) {
+    std::memcpy(bytes, mesh->vertices.data(), vertexBytes);
+    mesh->vertexBuffer->Unlock();
+  }
+  if (!mesh->smooth || mesh->faceCount == 0) return;
+  // Sixteen-bit indices reach 65,536 vertices; past that they would wrap.
+  const bool wide = mesh->vertexCount > 65536;
+  const uint32_t cornerCount = 3 * uint32_t(mesh->faceCount);
+  mesh->indexBuffer =
+      device->CreateIndexBuffer(cornerCount * (wide ? 4 : 2), D3DUSAGE_WRITEONLY,
+                                wide ? D3DFMT_INDEX32 : D3DFMT_INDEX16, D3DPOOL_MANAGED);
+  if (mesh->indexBuffer && mesh->indexBuffer->Lock(0, 0, &bytes, 0) == D3D_OK) {
+    if (wide) {
+      std::memcpy(bytes, mesh->indices.data(), cornerCount * 4);
+    } else {
+      for (uint32_t i = 0; i < cornerCount; ++i) {
+        const uint16_t index = uint16_t(mesh->indices[i]);
+        std::memcpy(bytes + 2 * i, &index, 2);
+      }
+    }
+    mesh->indexBuffer->Unlock();
+  }
+}
+
+MeshLibrary::~MeshLibrary() {
+  Clear();
+}
+
+void MeshLibrary::Clear() {
+  for (int32_t i = 0; i < count; ++i) {
+    delete entries[i];
+    entries[i] = nullptr;
+  }
+  count = 0;
+}
+
+Mesh* MeshLibrary::GetOrLoad(const char* path) {
+  for (int32_t i = 0; i < count; ++i) {
+    if (std::strcmp(entries[i]->name, path) == 0) return entries[i];
+  }
+  if (std::strlen(path) >= size_t(kMeshNameCapacity)) {
+    FatalErrorF("Loading Error", 1, "Can't load %s: the name is longer than %d characters.", path,
+                kMeshNameCapacity - 1);
+  }
+  if (count >= kMeshLibraryCapacity) {
+    FatalErrorF("Loading Error", 1, "Can't load %s: more than %d meshes.", path,
+                kMeshLibraryCapacity);
+  }
+  int32_t size = 0;
+  const uint8_t* data = LoadFile(path, &size, true);
+  MeshFileView file;
+  FileError error;
+  if (!ReadMeshFile(data, size_t(size), &file, &error)) {
+    FatalErrorF("Loading Error", 1, "Can't load %s: %s.\nProgram will now stop.", path, error.text);
+  }
+  Mesh* mesh = new Mesh;
+  entries[count] = mesh;
+  BuildMeshGeometry(file, mesh);
+  FreeFile(data);
+  std::strcpy(mesh->name, path);
+  ++count;
+  CreateMeshBuffers(mesh);
+  return mesh;
+}
+
+}  // namespace yulo

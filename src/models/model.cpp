@@ -1,0 +1,147 @@
+#include "models/model.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "base/fatal.h"
+#include "models/mesh.h"
+#include "render/renderer.h"
+#include "resources/key_value.h"
+#include "resources/loaded_file.h"
+#include "resources/texture_manager.h"
+
+namespace yulo {
+
+ModelLibrary modelLibrary;
+
+namespace {
+
+// Reads the file name under key; a missing or over-long value is fatal, since it can only
+// end in loading the wrong file or none.
+void ReadName(const char* path, const char* text, const char* key, size_t limit, char* out,
+              size_t capacity) {
+  if (!GetValueString(out, capacity, text, key)) {
+    FatalErrorF("Loading Error", 1, "Can't load %s: %s is missing.\nProgram will now stop.", path,
+                key);
+  }
+  if (std::strlen(out) > limit) {
+    FatalErrorF("Loading Error", 1,
+                "Can't load %s: the value of %s is longer than %zu characters.\n"
+                "Program will now stop.",
+                path, key, limit);
+  }
+}
+
+int32_t ReadCount(const char* path, const char* text, const char* key, int32_t limit) {
+  const int32_t n = GetValueInt(text, key);
+  if (n < 0 || n > limit) {
+    FatalErrorF("Loading Error", 1, "Can't load %s: %s%d is outside 0..%d.\nProgram will now stop.",
+                path, key, n, limit);
+  }
+  return n;
+}
+
+}  // namespace
+
+bool Model::Load(const char* path) {
+  int32_t size = 0;
+  const uint8_t* data = LoadFile(path, &size, true);
+  // A terminated copy keeps every byte: a description without a final line break still
+  // has its last value whole.
+  std::vector<char> text(size_t(size) + 1, '\0');
+  std::memcpy(text.data(), data, size_t(size));
+  const char* t = text.data();
+
+  meshCount = ReadCount(path, t, "nummeshes=", kMaxModelMeshes);
+  meshes.assign(size_t(meshCount), nullptr);
+  textures.assign(size_t(meshCount), nullptr);
+  char key[48];
+  char value[256];
+  for (int32_t i = 0; i < meshCount; ++i) {
+    std::snprintf(key, sizeof(key), "mesh%d=", i);
+    ReadName(path, t, key, kMeshNameCapacity - 1, value, sizeof(value));
+    meshes[size_t(i)] = meshLibrary.GetOrLoad(value);
+    std::snprintf(key, sizeof(key), "texture%d=", i);
+    ReadName(path, t, key, kTextureNameCapacity - 1, value, sizeof(value));
+    textures[size_t(i)] = GetTexture(value);
+  }
+
+  boundCount = ReadCount(path, t, "numbounds=", kMaxModelBounds);
+  bounds.assign(size_t(boundCount), ModelBound{});
+  for (int32_t i = 0; i < boundCount; ++i) {
+    ModelBound& b = bounds[size_t(i)];
+    auto k = [&](const char* field) {
+      std::snprintf(key, sizeof(key), "bound%d.%s=", i, field);
+      return key;
+    };
+    GetValueString(b.name, sizeof(b.name), t, k("name"));
+    b.isCircle = GetValueInt(t, k("b_circle")) != 0;
+    b.centre.x = GetValueFloat(t, k("center.x"));
+    b.centre.y = GetValueFloat(t, k("center.y"));
+    b.centre.z = GetValueFloat(t, k("center.z"));
+    if (b.isCircle) {
+      b.radius = GetValueFloat(t, k("radius"));
+    } else {
+      b.extent1 = GetValueFloat(t, k("dx"));
+      b.extent2 = GetValueFloat(t, k("dz"));
+    }
+  }
+  FreeFileByName(path);
+  return true;
+}
+
+void Model::Render() {
+  for (int32_t i = 0; i < meshCount; ++i) {
+    const Mesh* mesh = meshes[size_t(i)];
+    const Texture* texture = textures[size_t(i)];
+    const Matrix4 w = world * mesh->local;  // the mesh's placement first, then the model's
+    SetWorldMatrix(&w);
+    SetTexture(texture);
+    const bool alpha = texture && texture->alphaTest;
+    SetRenderState(D3DRS_ALPHATESTENABLE, alpha ? 1u : 0u);
+    if (alpha) {
+      SetRenderState(D3DRS_ALPHABLENDENABLE, 1u);
+      SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+      SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    }
+    mesh->Draw();
+    SetRenderState(D3DRS_ALPHABLENDENABLE, 0u);
+    SetRenderState(D3DRS_ALPHATESTENABLE, 0u);
+  }
+}
+
+ModelLibrary::~ModelLibrary() {
+  Clear();
+}
+
+void ModelLibrary::Clear() {
+  for (int32_t i = 0; i < count; ++i) {
+    delete entries[i];
+    entries[i] = nullptr;
+  }
+  count = 0;
+}
+
+Model* ModelLibrary::GetOrLoad(const char* name) {
+  for (int32_t i = 0; i < count; ++i) {
+    if (std::strcmp(entries[i]->name, name) == 0) return entries[i];
+  }
+  if (!std::strstr(name, ".cgo")) {
+    FatalErrorF("Loading Error", 1, "Can't load %s: not a model description (.cgo).", name);
+  }
+  if (std::strlen(name) >= size_t(kModelNameCapacity)) {
+    FatalErrorF("Loading Error", 1, "Can't load %s: the name is longer than %d characters.", name,
+                kModelNameCapacity - 1);
+  }
+  if (count >= kModelLibraryCapacity) {
+    FatalErrorF("Loading Error", 1, "Can't load %s: more than %d models.", name,
+                kModelLibraryCapacity);
+  }
+  Model* model = new Model;
+  std::strcpy(model->name, name);
+  entries[count++] = model;
+  model->Load(name);
+  return model;
+}
+
+}  // namespace yulo

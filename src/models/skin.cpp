@@ -1,0 +1,170 @@
+#include "models/skin.h"
+
+#include <cstring>
+
+#include "base/fatal.h"
+#include "models/mesh_vertex.h"
+#include "models/texcoord_split.h"
+#include "render/renderer.h"
+#include "resources/loaded_file.h"
+
+namespace yulo {
+
+SkinLibrary skinLibrary;
+AnimationLibrary animationLibrary;
+
+CharacterSkin::~CharacterSkin() {
+  if (indexBuffer) indexBuffer->Release();
+}
+
+void BuildSkin(const SkinFileView& file, CharacterSkin* skin) {
+  skin->vertexCount = file.vertexCount;
+  skin->boneCount = file.boneCount;
+  skin->faceCount = file.faceCount;
+  skin->boneOffsets.resize(size_t(file.boneCount));
+  skin->bones.resize(size_t(file.boneCount));
+  for (int32_t b = 0; b < file.boneCount; ++b) {
+    skin->boneOffsets[size_t(b)] = file.BoneOffset(b);
+    skin->bones[size_t(b)] = file.Bone(b);
+  }
+  skin->vertices.resize(size_t(file.vertexCount));
+  for (int32_t v = 0; v < file.vertexCount; ++v) skin->vertices[size_t(v)] = file.Vertex(v);
+
+  const int32_t cornerCount = 3 * file.faceCount;
+  skin->corners.resize(size_t(cornerCount));
+  std::vector<Vector2> texCoords(static_cast<size_t>(cornerCount));
+  for (int32_t c = 0; c < cornerCount; ++c) {
+    skin->corners[size_t(c)] = file.Corner(c);
+    texCoords[size_t(c)] = Vector2(file.U(c), file.V(c));  // compared as stored
+  }
+  TexCoordSplit split;
+  SplitByTexCoord(skin->corners.data(), texCoords.data(), cornerCount, file.vertexCount, &split);
+  skin->renderVertexCount = int32_t(split.source.size());
+  skin->renderToSkin = std::move(split.source);
+  skin->renderTexCoords.resize(split.texCoord.size());
+  for (size_t r = 0; r < split.texCoord.size(); ++r) {
+    skin->renderTexCoords[r] = Vector2(split.texCoord[r].x, 1.0f - split.texCoord[r].y);
+  }
+  skin->renderIndices = std::move(split.cornerVertex);
+}
+
+void CreateSkinBuffers(CharacterSkin* skin) {
+  Device* device = GetDevice();
+  if (!device || skin->faceCount == 0) return;
+  // Sixteen-bit indices reach 65,536 render vertices; past that they would wrap.
+  const bool wide = skin->renderVertexCount > 65536;
+  const uint32_t cornerCount = 3 * uint32_t(skin->faceCount);
+  skin->indexBuffer =
+      device->CreateIndexBuffer(cornerCount * (wide ? 4 : 2), D3DUSAGE_WRITEONLY,
+                                wide ? D3DFMT_INDEX32 : D3DFMT_INDEX16, D3DPOOL_MANAGED);
+  uint8_t* bytes = nullptr;
+  if (!skin->indexBuffer || skin->indexBuffer->Lock(0, 0, &bytes, 0) != D3D_OK) return;
+  if (wide) {
+    std::memcpy(bytes, skin->renderIndices.data(), cornerCount * 4);
+  } else {
+    for (uint32_t i = 0; i < cornerCount; ++i) {
+      const uint16_t index = uint16_t(skin->renderIndices[i]);
+      std::memcpy(bytes + 2 * i, &index, 2);
+    }
+  }
+  skin->indexBuffer->Unlock();
+}
+
+void BuildClip(const ClipFileView& file, AnimationClip* clip) {
+  clip->boneCount = file.boneCount;
+  clip->frameCount = file.frameCount;
+  clip->frameDuration = file.frameDuration;
+  clip->duration = file.frameCount * file.frameDuration;
+  clip->rootPositions.resize(size_t(file.frameCount));
+  for (int32_t f = 0; f < file.frameCount; ++f)
+    clip->rootPositions[size_t(f)] = file.RootPosition(f);
+  clip->rotations.resize(size_t(file.boneCount) * size_t(file.frameCount));
+  for (int32_t b = 0; b < file.boneCount; ++b) {
+    for (int32_t f = 0; f < file.frameCount; ++f) {
+      const Vector3 a = file.Angles(b, f);
+      clip->rotations[size_t(b) * size_t(file.frameCount) + size_t(f)] =
+          QuaternionFromEuler(a.x, a.y, a.z);
+    }
+  }
+}
+
+namespace {
+
+void CheckNewName(const char* name, int32_t count, int32_t capacity, const char* what) {
+  if (std::strlen(name) >= size_t(kFileNameCapacity)) {
+    FatalErrorF("Loading Error", 1, "Can't load %s: the name is longer than %d characters.", name,
+                kFileNameCapacity - 1);
+  }
+  if (count >= capacity) {
+    FatalErrorF("Loading Error", 1, "Can't load %s: more than %d %s.", name, capacity, what);
+  }
+}
+
+[[noreturn]] void Malformed(const char* name, const FileError& error) {
+  FatalErrorF("Loading Error", 1, "Can't load %s: %s.\nProgram will now stop.", name, error.text);
+}
+
+}  // namespace
+
+SkinLibrary::~SkinLibrary() {
+  Clear();
+}
+
+void SkinLibrary::Clear() {
+  for (int32_t i = 0; i < count; ++i) {
+    delete entries[i];
+    entries[i] = nullptr;
+  }
+  count = 0;
+}
+
+CharacterSkin* SkinLibrary::GetOrLoad(const char* name) {
+  for (int32_t i = 0; i < count; ++i) {
+    if (std::strcmp(entries[i]->name, name) == 0) return entries[i];
+  }
+  CheckNewName(name, count, kSkinLibraryCapacity, "skins");
+  int32_t size = 0;
+  const uint8_t* data = LoadFile(name, &size, true);
+  SkinFileView file;
+  FileError error;
+  if (!ReadSkinFile(data, size_t(size), &file, &error)) Malformed(name, error);
+  CharacterSkin* skin = new CharacterSkin;
+  std::strcpy(skin->name, name);
+  entries[count++] = skin;
+  BuildSkin(file, skin);
+  FreeFile(data);
+  CreateSkinBuffers(skin);
+  return skin;
+}
+
+AnimationLibrary::~AnimationLibrary() {
+  Clear();
+}
+
+void AnimationLibrary::Clear() {
+  for (int32_t i = 0; i < count; ++i) {
+    delete entries[i];
+    entries[i] = nullptr;
+  }
+  count = 0;
+}
+
+AnimationClip* AnimationLibrary::GetOrLoad(const char* name) {
+  for (int32_t i = 0; i < count; ++i) {
+    if (std::strcmp(entries[i]->name, name) == 0) return entries[i];
+  }
+  CheckNewName(name, count, kAnimationLibraryCapacity, "animation clips");
+  int32_t size = 0;
+  const uint8_t* data = LoadFile(name, &size, true);
+  ClipFileView file;
+  FileError error;
+  if (!ReadClipFile(data, size_t(size), &file, &error)) Malformed(name, error);
+  AnimationClip* clip = new AnimationClip;
+  std::strcpy(clip->name, name);
+  entries[count++] = clip;
+  BuildClip(file, clip);
+  FreeFile(data);
+  return clip;
+}
+
+}  // namespace yulo

@@ -1,0 +1,84 @@
+#include "resources/texture_manager.h"
+
+#include <cstring>
+
+#include "base/fatal.h"
+#include "render/renderer.h"
+#include "resources/image_decoder.h"
+#include "resources/loaded_file.h"
+
+namespace yulo {
+
+TextureManager textureManager;
+
+Texture* GetTexture(const char* name) {
+  return textureManager.GetTexture(name);
+}
+
+TextureManager::~TextureManager() {
+  ReleaseAll();
+}
+
+void TextureManager::ReleaseAll() {
+  for (int i = 0; i < count; ++i) {
+    if (textures[i]->texture != nullptr) textures[i]->texture->Release();
+    delete textures[i];
+    textures[i] = nullptr;
+  }
+  count = 0;
+}
+
+Texture* TextureManager::GetTexture(const char* name) {
+  return LoadTexture(name, true);
+}
+
+Texture* TextureManager::FindTexture(const char* name) const {
+  for (int i = 0; i < count; ++i) {
+    if (std::strcmp(textures[i]->name, name) == 0) return textures[i];
+  }
+  return nullptr;
+}
+
+Texture* TextureManager::AddTexture(const char* name) {
+  if (count >= kTextureCapacity - 1) return nullptr;
+  // A longer name would be stored cut and never found again under the name asked for.
+  if (std::strlen(name) >= sizeof(Texture::name)) return nullptr;
+  auto* texture = new Texture{};
+  std::strcpy(texture->name, name);
+  textures[count++] = texture;
+  return texture;
+}
+
+Texture* TextureManager::LoadTexture(const char* name, bool fatal) {
+  if (Texture* known = FindTexture(name)) return known;
+
+  // Each step that can fail falls through to the one failure path below, so nothing is
+  // half-made: no record without a texture, no texture without a record.
+  Texture* record = nullptr;
+  int32_t size = 0;
+  const uint8_t* bytes = LoadFile(name, &size, false);
+  Device* device = GetDevice();
+  if (bytes != nullptr && size > 0 && device != nullptr) {
+    DecodedImage image;
+    if (DecodeImage(bytes, static_cast<size_t>(size), &image)) {
+      DeviceTexture* created = device->CreateTexture(image.width, image.height, image.rgba.data());
+      if (created != nullptr) {
+        record = AddTexture(name);
+        if (record != nullptr) {
+          record->texture = created;
+          record->width = created->Width();
+          record->height = created->Height();
+          record->alphaTest =
+              std::strstr(name, ".tga") != nullptr || std::strstr(name, ".TGA") != nullptr;
+        } else {
+          created->Release();
+        }
+      }
+    }
+  }
+  if (record == nullptr && fatal)
+    FatalErrorF("Loading error", 1, "Couldn't load texture: %s", name);
+  return record;
+}
+
+}  // namespace yulo

@@ -1,0 +1,400 @@
+#include "shell/options.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "shell/command_line.h"
+
+#ifndef YULO_VERSION
+#define YULO_VERSION "0.0.0"
+#endif
+
+namespace yulo {
+
+namespace {
+
+enum class Option {
+  Help,
+  Version,
+  Windowed,
+  Root,
+  WindowId,
+  Seed,
+  FixedStep,
+  Start,
+  Size,
+  MaxFps,
+  Volume,
+  Render,
+  Frames,
+  Fps,
+  Window,
+};
+
+struct OptionSpec {
+  const char* name;  // as written, dashes included
+  Option option;
+  bool takesValue;
+  bool allowsEquals;  // GNU style: --name=VALUE
+};
+
+// GNU long options of our own, then the flags XScreenSaver passes to its programs.
+constexpr OptionSpec kOptions[] = {
+    {"--help", Option::Help, false, false},
+    {"--version", Option::Version, false, false},
+    {"--windowed", Option::Windowed, false, false},
+    {"--root", Option::Root, false, false},
+    {"--window-id", Option::WindowId, true, true},
+    {"--seed", Option::Seed, true, true},
+    {"--fixed-step", Option::FixedStep, true, true},
+    {"--start", Option::Start, true, true},
+    {"--size", Option::Size, true, true},
+    {"--max-fps", Option::MaxFps, true, true},
+    {"--volume", Option::Volume, true, true},
+    {"--render", Option::Render, true, true},
+    {"--frames", Option::Frames, true, true},
+    {"-root", Option::Root, false, false},
+    {"-window", Option::Window, false, false},
+    {"-window-id", Option::WindowId, true, false},
+    {"-fps", Option::Fps, false, false},
+};
+constexpr int kOptionCount = static_cast<int>(sizeof kOptions / sizeof kOptions[0]);
+
+constexpr char kHelpText[] =
+    "Usage: yulo [OPTION]... [SWITCH]\n"
+    "A winter night in 3D: a sleigh and its reindeer over a snowy globe.\n"
+    "\n"
+    "Screensaver switches:\n"
+    "  /s               run full screen\n"
+    "  /c[:ID]          open the settings dialog (owned by window ID); also without switch\n"
+    "  /p ID            draw into the X11 window ID, without music\n"
+    "\n"
+    "XScreenSaver flags:\n"
+    "  -root, --root    run full screen, into $XSCREENSAVER_WINDOW when it is set\n"
+    "  -window          run in a normal window (as --windowed)\n"
+    "  -window-id ID, --window-id ID\n"
+    "                   draw into the X11 window ID (hex 0x... or decimal), without music\n"
+    "  -fps             print the frame rate once a second\n"
+    "  Without a switch, $XSCREENSAVER_WINDOW is drawn into as with -window-id.\n"
+    "\n"
+    "Options:\n"
+    "  --windowed       run in a normal window instead of full screen\n"
+    "  --size WxH       size of that window, or of the rendered images (default 800x600)\n"
+    "  --max-fps N      draw at most N frames a second (default: the display's rate;\n"
+    "                   0: as fast as the display's vertical retrace allows)\n"
+    "  --volume N       music volume 0..20 for this run (the saved setting is kept)\n"
+    "  --seed N         start the random generators from N instead of the clock\n"
+    "  --fixed-step MS  advance every frame by MS milliseconds instead of the measured time\n"
+    "  --start MS       advance the first frame by MS milliseconds (0..35000 is one loop of\n"
+    "                   the camera)\n"
+    "  --render DIR     draw headless, no window and no sound, into DIR/frame-00000.png...\n"
+    "  --frames N       number of frames --render writes (default 1; frames advance by\n"
+    "                   --fixed-step, default 40 ms)\n"
+    "  --help           show this text and exit\n"
+    "  --version        show the version and exit\n"
+    "\n"
+    "A key press, a mouse click or losing the focus ends a full-screen run.\n";
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// A whole decimal number in 0..max, nothing else around it.
+bool ParseUnsigned(const char* text, uint64_t max, uint64_t* value) {
+  if (*text == '\0') return false;
+  uint64_t v = 0;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (!IsDigit(*p)) return false;
+    v = v * 10 + static_cast<uint64_t>(*p - '0');
+    if (v > max) return false;
+  }
+  *value = v;
+  return true;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// "WxH" (or "WXH") with both sides in 1..kMaxImageSide.
+bool ParseSize(const char* text, int* width, int* height) {
+  const char* x = std::strchr(text, 'x');
+  if (x == nullptr) x = std::strchr(text, 'X');
+  if (x == nullptr) return false;
+  char first[16];
+  const size_t length = static_cast<size_t>(x - text);
+  if (length == 0 || length >= sizeof first) return false;
+  std::memcpy(first, text, length);
+  first[length] = '\0';
+  uint64_t w = 0;
+  uint64_t h = 0;
+  if (!ParseUnsigned(first, kMaxImageSide, &w) || !ParseUnsigned(x + 1, kMaxImageSide, &h)) {
+    return false;
+  }
+  if (w == 0 || h == 0) return false;
+  *width = static_cast<int>(w);
+  *height = static_cast<int>(h);
+  return true;
+}
+
+// Appends " arg" to the switch text; false when it would not fit.
+bool AppendSwitchText(char* text, size_t capacity, const char* arg) {
+  const size_t used = std::strlen(text);
+  const size_t length = std::strlen(arg);
+  if (used + 1 + length + 1 > capacity) return false;
+  text[used] = ' ';
+  std::memcpy(text + used + 1, arg, length + 1);
+  return true;
+}
+
+class Parser {
+ public:
+  Parser(LaunchOptions* options, char* message, size_t capacity)
+      : options_(options), message_(message), capacity_(capacity) {}
+
+  OptionsResult Fail(const char* format, const char* a, const char* b = "") {
+    std::snprintf(message_, capacity_, format, a, b);
+    return OptionsResult::Error;
+  }
+
+  // Applies one option with its value (nullptr for flags); false after Fail.
+  bool Apply(const OptionSpec& spec, const char* value) {
+    uint64_t number = 0;
+    switch (spec.option) {
+      case Option::Help:
+        help_ = true;
+        return true;
+      case Option::Version:
+        version_ = true;
+        return true;
+      case Option::Windowed:
+      case Option::Window:
+        windowed_ = true;
+        return true;
+      case Option::Root:
+        root_ = true;
+        return true;
+      case Option::Fps:
+        options_->showFps = true;
+        return true;
+      case Option::WindowId:
+        if (!ParseWindowId(value, &windowId_)) return Bad(spec, value, "a window id");
+        return true;
+      case Option::Seed:
+        if (!ParseUnsigned(value, 0xFFFFFFFFu, &number)) return Bad(spec, value, "0..4294967295");
+        options_->hasSeed = true;
+        options_->seed = static_cast<uint32_t>(number);
+        return true;
+      case Option::FixedStep:
+        if (!ParseUnsigned(value, 0xFFFFFFFFu, &number)) return Bad(spec, value, "milliseconds");
+        options_->hasFixedStep = true;
+        options_->fixedStepMs = static_cast<uint32_t>(number);
+        return true;
+      case Option::Start:
+        if (!ParseUnsigned(value, 0xFFFFFFFFu, &number)) return Bad(spec, value, "milliseconds");
+        options_->startMs = static_cast<uint32_t>(number);
+        return true;
+      case Option::Size:
+        if (!ParseSize(value, &options_->width, &options_->height)) {
+          return Bad(spec, value, "WxH, each side 1..16384");
+        }
+        options_->hasSize = true;
+        return true;
+      case Option::MaxFps:
+        if (!ParseUnsigned(value, kMaxFramesPerSecond, &number)) return Bad(spec, value, "0..1000");
+        options_->hasMaxFps = true;
+        options_->maxFps = static_cast<uint32_t>(number);
+        return true;
+      case Option::Volume:
+        if (!ParseUnsigned(value, kMaxVolumeStep, &number)) return Bad(spec, value, "0..20");
+        options_->hasVolume = true;
+        options_->volume = static_cast<int32_t>(number);
+        return true;
+      case Option::Render:
+        if (*value == '\0') return Bad(spec, value, "a folder");
+        options_->renderDir = value;
+        return true;
+      case Option::Frames:
+        if (!ParseUnsigned(value, kMaxRenderFrames, &number) || number == 0) {
+          return Bad(spec, value, "1..1000000");
+        }
+        hasFrames_ = true;
+        options_->frames = static_cast<uint32_t>(number);
+        return true;
+    }
+    return true;
+  }
+
+  bool Bad(const OptionSpec& spec, const char* value, const char* expected) {
+    char what[64];
+    std::snprintf(what, sizeof what, "%s (expected %s)", spec.name, expected);
+    Fail("invalid value '%s' for %s", value, what);
+    return false;
+  }
+
+  LaunchOptions* options_;
+  char* message_;
+  size_t capacity_;
+  bool help_ = false;
+  bool version_ = false;
+  bool windowed_ = false;
+  bool root_ = false;
+  bool hasFrames_ = false;
+  unsigned long windowId_ = 0;
+};
+
+const OptionSpec* FindOption(const char* arg, size_t nameLength) {
+  for (int i = 0; i < kOptionCount; ++i) {
+    const OptionSpec& spec = kOptions[i];
+    if (std::strlen(spec.name) == nameLength && std::strncmp(spec.name, arg, nameLength) == 0) {
+      return &spec;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool ParseWindowId(const char* text, unsigned long* id) {
+  if (text == nullptr) return false;
+  uint64_t value = 0;
+  if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    const char* p = text + 2;
+    if (*p == '\0') return false;
+    for (; *p != '\0'; ++p) {
+      const int digit = HexDigit(*p);
+      if (digit < 0) return false;
+      value = value * 16 + static_cast<uint64_t>(digit);
+      if (value > 0xFFFFFFFFu) return false;
+    }
+  } else if (!ParseUnsigned(text, 0xFFFFFFFFu, &value)) {
+    return false;
+  }
+  if (value == 0) return false;
+  *id = static_cast<unsigned long>(value);
+  return true;
+}
+
+OptionsResult ParseOptions(int argc, const char* const* argv, const char* xscreensaverWindow,
+                           LaunchOptions* options, char* message, size_t messageCapacity) {
+  *options = LaunchOptions{};
+  options->launch = Launch::Configure;
+  options->mode = RunMode::Configure;
+  options->width = kDefaultWindowWidth;
+  options->height = kDefaultWindowHeight;
+  options->frames = 1;
+  if (messageCapacity > 0) message[0] = '\0';
+
+  Parser parser(options, message, messageCapacity);
+  // The screensaver switches go on to ParseCommandLine behind a program name of our own,
+  // so that the path of the executable never takes part in the search for a switch.
+  char switchText[kCommandLineCapacity] = "yulo";
+  bool anySwitch = false;
+
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    const bool looksLong = arg[0] == '-' && arg[1] == '-';
+    const char* equals = looksLong ? std::strchr(arg, '=') : nullptr;
+    const size_t nameLength =
+        equals != nullptr ? static_cast<size_t>(equals - arg) : std::strlen(arg);
+    const OptionSpec* spec = FindOption(arg, nameLength);
+    if (spec == nullptr) {
+      if (looksLong) return parser.Fail("unrecognized option '%s'%s", arg, "");
+      if (!AppendSwitchText(switchText, sizeof switchText, arg)) {
+        return parser.Fail("the command line is too long%s%s", "", "");
+      }
+      anySwitch = true;
+      continue;
+    }
+    const char* value = nullptr;
+    if (equals != nullptr) {
+      if (!spec->takesValue || !spec->allowsEquals) {
+        return parser.Fail("option '%s' takes no value here%s", spec->name, "");
+      }
+      value = equals + 1;
+    } else if (spec->takesValue) {
+      if (i + 1 >= argc) return parser.Fail("option '%s' requires a value%s", spec->name, "");
+      value = argv[++i];
+    }
+    if (!parser.Apply(*spec, value)) return OptionsResult::Error;
+  }
+
+  if (parser.help_) return OptionsResult::Help;
+  if (parser.version_) return OptionsResult::Version;
+  if (parser.hasFrames_ && options->renderDir == nullptr) {
+    return parser.Fail("--frames needs --render DIR%s%s", "", "");
+  }
+
+  // The most explicit request wins: headless rendering, then a window id, then -root,
+  // then a normal window, then the screensaver switch, then the host's window.
+  if (options->renderDir != nullptr) {
+    options->launch = Launch::Render;
+    options->mode = RunMode::FullScreen;
+    if (!options->hasFixedStep) {
+      options->hasFixedStep = true;
+      options->fixedStepMs = kDefaultRenderStepMs;
+    }
+    return OptionsResult::Run;
+  }
+  if (parser.windowId_ != 0) {
+    options->launch = Launch::Screensaver;
+    options->mode = RunMode::Preview;
+    options->foreignWindow = parser.windowId_;
+    return OptionsResult::Run;
+  }
+  // The host's window matters only from here on; a bad value is reported only then.
+  unsigned long hostWindow = 0;
+  if (xscreensaverWindow != nullptr && xscreensaverWindow[0] != '\0' &&
+      !ParseWindowId(xscreensaverWindow, &hostWindow) &&
+      (parser.root_ || (!anySwitch && !parser.windowed_))) {
+    return parser.Fail("XSCREENSAVER_WINDOW='%s' is not a window id%s", xscreensaverWindow, "");
+  }
+  if (parser.root_) {
+    // XScreenSaver's own full-screen window when it gives one: it owns the input.
+    options->launch = Launch::Screensaver;
+    options->mode = RunMode::FullScreen;
+    options->foreignWindow = hostWindow;
+    return OptionsResult::Run;
+  }
+
+  parentWindow = 0;
+  const RunMode switchMode = ParseCommandLine(switchText);
+  if (parser.windowed_ && (!anySwitch || switchMode == RunMode::FullScreen)) {
+    options->launch = Launch::Screensaver;
+    options->mode = RunMode::FullScreen;
+    options->windowed = true;
+    return OptionsResult::Run;
+  }
+  if (switchMode == RunMode::Configure && (anySwitch || hostWindow == 0)) {
+    // An explicit /c, or nothing at all and no host window: the settings dialog.
+    options->ownerWindow = parentWindow;
+    return OptionsResult::Run;
+  }
+  options->launch = Launch::Screensaver;
+  if (switchMode == RunMode::Configure) {
+    options->mode = RunMode::Preview;  // only the host's window was given
+    options->foreignWindow = hostWindow;
+    return OptionsResult::Run;
+  }
+  options->mode = switchMode;
+  if (switchMode == RunMode::Preview) {
+    if (parentWindow == 0 || parentWindow > 0xFFFFFFFFul) {
+      return parser.Fail("/p needs the id of the window to draw into%s%s", "", "");
+    }
+    options->foreignWindow = parentWindow;
+  }
+  return OptionsResult::Run;
+}
+
+const char* HelpText() {
+  return kHelpText;
+}
+
+const char* VersionText() {
+  return "yulo " YULO_VERSION "\n";
+}
+
+}  // namespace yulo

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <new>
+
+#include "base/shell_state.h"
+#include "effects/particles.h"
+#include "render/renderer.h"
+#include "scene/winter_scene.h"
+#include "scene_fixture.h"
+
+// Counts heap allocations while enabled, for the whole test program.
+namespace {
+bool countAllocations = false;
+long allocationCount = 0;
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (countAllocations) ++allocationCount;
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  std::abort();
+}
+void* operator new[](std::size_t size) {
+  return operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  if (countAllocations) ++allocationCount;
+  return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  std::free(p);
+}
+
+namespace yulo {
+namespace {
+
+using test::RunSceneFrame;
+using test::WinterSceneTest;
+
+constexpr double kWeekMs = 7.0 * 24.0 * 3600.0 * 1000.0;
+
+// The phase advance per step must not depend on how long the scene has run.
+TEST_F(WinterSceneTest, AWeekInTheSceneAnimatesLikeTheFirstMinute) {
+  for (double start : {0.0, kWeekMs}) {
+    SCOPED_TRACE(start);
+    sceneTime = start;
+    snowTime = start;
+    for (int k = 1; k <= 50; ++k) {
+      const double before = GlobeTextureOffset();
+      RunSceneFrame(16);
+      const long double t = static_cast<long double>(start) + 16.0L * k;
+      EXPECT_NEAR(SleighRockX(), 0.5L * std::sin(t * 0.007L), 2e-7);
+      EXPECT_NEAR(SleighRockY(), 0.5L * std::sin(t * 0.005L), 2e-7);
+      // The texture shift advances by 16 x 0.00037 each step (modulo whole wraps).
+      double delta = GlobeTextureOffset() - before;
+      if (delta > 0.5) delta -= 1.0;
+      EXPECT_NEAR(delta, -16.0 * 0.00037, 1e-6);
+      EXPECT_LE(GlobeTextureOffset(), 0.0f);
+      EXPECT_GT(GlobeTextureOffset(), -1.0f);
+    }
+    EXPECT_EQ(sceneTime, start + 50 * 16.0);
+    EXPECT_EQ(snowTime, start + 50 * 16.0);
+  }
+}
+
+TEST_F(WinterSceneTest, OneStepOfAnHourKeepsEverythingInRange) {
+  RunSceneFrame(0);
+  RunSceneFrame(3600u * 1000u);
+  for (const Snowflake& s : snowflakes) {
+    EXPECT_GE(s.position.x, -150.0f);
+    EXPECT_LE(s.position.x, 150.0f);
+    EXPECT_GE(s.position.y, -120.0f);
+    EXPECT_LE(s.position.y, 220.0f);
+    EXPECT_GE(s.position.z, -50.0f);
+    EXPECT_LT(s.position.z, 150.0f);
+  }
+  for (const FirTree& t : firTrees) {
+    EXPECT_GE(t.position.y, -500.0f);
+    EXPECT_LT(t.position.y, 500.0f);
+    EXPECT_EQ(t.colour.a, TreeAlpha(t.position.y));
+  }
+  EXPECT_GE(cameraTime, 0.0f);
+  EXPECT_LT(cameraTime, 35000.0f);
+  // 3 600 000 ms is 102 loops and 30 000 ms: the start of shot 6.
+  EXPECT_EQ(cameraSegment, 6);
+  EXPECT_EQ(cameraTime, 30000.0f);
+  // One burst only; the accumulator keeps the rest.
+  EXPECT_EQ(emitAccumulator, 3600u * 1000u - 100u);
+}
+
+TEST_F(WinterSceneTest, NoHeapAllocationPerFrameAfterTheFirst) {
+  device.SetRecording(false);  // the null device: records nothing
+  RunSceneFrame(0);
+  countAllocations = true;
+  allocationCount = 0;
+  for (int i = 0; i < 1000; ++i) RunSceneFrame(i % 7 == 0 ? 40 : 16);
+  countAllocations = false;
+  EXPECT_EQ(allocationCount, 0);
+  EXPECT_GT(particleSystem.next, 0);  // the frames did emit and draw
+  device.SetRecording(true);
+}
+
+}  // namespace
+}  // namespace yulo

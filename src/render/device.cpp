@@ -80,6 +80,55 @@ uint32_t VertexCountOf(PrimitiveType type, uint32_t primitiveCount) {
   return 0;
 }
 
+// >>section state table
+void DeviceStateTable::SetDefaults(float maxPointSize) {
+  std::memset(render, 0, sizeof render);
+  render[D3DRS_ZENABLE] = D3DZB_TRUE;
+  render[D3DRS_FILLMODE] = D3DFILL_SOLID;
+  render[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
+  render[D3DRS_ZWRITEENABLE] = 1;
+  render[D3DRS_LASTPIXEL] = 1;
+  render[D3DRS_SRCBLEND] = D3DBLEND_ONE;
+  render[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
+  render[D3DRS_CULLMODE] = D3DCULL_CCW;
+  render[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
+  render[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
+  render[D3DRS_DITHERENABLE] = 0;
+  render[D3DRS_CLIPPING] = 1;
+  render[D3DRS_LIGHTING] = 1;
+  render[D3DRS_COLORVERTEX] = 1;
+  render[D3DRS_LOCALVIEWER] = 1;
+  render[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
+  render[D3DRS_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
+  render[D3DRS_AMBIENTMATERIALSOURCE] = D3DMCS_MATERIAL;
+  render[D3DRS_EMISSIVEMATERIALSOURCE] = D3DMCS_MATERIAL;
+  render[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFFu;
+  render[D3DRS_POINTSIZE] = FloatBits(1.0f);
+  render[D3DRS_POINTSCALE_A] = FloatBits(1.0f);
+  render[D3DRS_POINTSIZE_MAX] = FloatBits(maxPointSize);
+  render[D3DRS_COLORWRITEENABLE] = 0xF;
+  render[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
+
+  std::memset(stage, 0, sizeof stage);
+  for (uint32_t s = 0; s < kTextureStageCount; ++s) {
+    uint32_t* st = stage[s];
+    st[D3DTSS_COLOROP] = s == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
+    st[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
+    st[D3DTSS_COLORARG2] = D3DTA_CURRENT;
+    st[D3DTSS_ALPHAOP] = s == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
+    st[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
+    st[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
+    st[D3DTSS_TEXCOORDINDEX] = s;
+    st[D3DTSS_ADDRESSU] = D3DTADDRESS_WRAP;
+    st[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
+    st[D3DTSS_ADDRESSW] = D3DTADDRESS_WRAP;
+    st[D3DTSS_MAGFILTER] = D3DTEXF_POINT;
+    st[D3DTSS_MINFILTER] = D3DTEXF_POINT;
+    st[D3DTSS_MIPFILTER] = D3DTEXF_NONE;
+    st[D3DTSS_MAXANISOTROPY] = 1;
+  }
+}
+
 // >>section device
 Device::~Device() {
   OrphanResources();

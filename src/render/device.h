@@ -244,6 +244,14 @@ enum DeviceType : uint32_t { D3DDEVTYPE_HAL = 1, D3DDEVTYPE_REF = 2 };
 
 inline constexpr uint32_t D3DCREATE_SOFTWARE_VERTEXPROCESSING = 0x20;
 
+// The render and texture-stage states of a device, as flat tables indexed by state.
+struct DeviceStateTable {
+  uint32_t render[kRenderStateCount];
+  uint32_t stage[kTextureStageCount][kTextureStageStateCount];
+  // The values a freshly created or reset device has (POINTSIZE_MAX: maxPointSize).
+  void SetDefaults(float maxPointSize);
+};
+
 // >>section lights and materials
 struct ColorValue {
   float r;

@@ -205,47 +205,7 @@ TraceDevice::~TraceDevice() {
 
 // The states a freshly created (or reset) device starts with.
 void TraceDevice::ApplyDeviceDefaults() {
-  std::memset(renderStates_, 0, sizeof renderStates_);
-  renderStates_[D3DRS_ZENABLE] = D3DZB_TRUE;
-  renderStates_[D3DRS_FILLMODE] = D3DFILL_SOLID;
-  renderStates_[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
-  renderStates_[D3DRS_ZWRITEENABLE] = 1;
-  renderStates_[D3DRS_LASTPIXEL] = 1;
-  renderStates_[D3DRS_SRCBLEND] = D3DBLEND_ONE;
-  renderStates_[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
-  renderStates_[D3DRS_CULLMODE] = D3DCULL_CCW;
-  renderStates_[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
-  renderStates_[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
-  renderStates_[D3DRS_CLIPPING] = 1;
-  renderStates_[D3DRS_LIGHTING] = 1;
-  renderStates_[D3DRS_COLORVERTEX] = 1;
-  renderStates_[D3DRS_LOCALVIEWER] = 1;
-  renderStates_[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
-  renderStates_[D3DRS_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
-  renderStates_[D3DRS_POINTSIZE] = FloatBits(1.0f);
-  renderStates_[D3DRS_POINTSCALE_A] = FloatBits(1.0f);
-  renderStates_[D3DRS_POINTSIZE_MAX] = FloatBits(64.0f);
-  renderStates_[D3DRS_COLORWRITEENABLE] = 0xF;
-  renderStates_[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
-
-  std::memset(stageStates_, 0, sizeof stageStates_);
-  for (uint32_t s = 0; s < kTextureStageCount; ++s) {
-    uint32_t* st = stageStates_[s];
-    st[D3DTSS_COLOROP] = s == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
-    st[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
-    st[D3DTSS_COLORARG2] = D3DTA_CURRENT;
-    st[D3DTSS_ALPHAOP] = s == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
-    st[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
-    st[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
-    st[D3DTSS_TEXCOORDINDEX] = s;
-    st[D3DTSS_ADDRESSU] = D3DTADDRESS_WRAP;
-    st[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
-    st[D3DTSS_ADDRESSW] = D3DTADDRESS_WRAP;
-    st[D3DTSS_MAGFILTER] = D3DTEXF_POINT;
-    st[D3DTSS_MINFILTER] = D3DTEXF_POINT;
-    st[D3DTSS_MIPFILTER] = D3DTEXF_NONE;
-    st[D3DTSS_MAXANISOTROPY] = 1;
-  }
+  states_.SetDefaults(64.0f);
   for (Matrix4& m : transforms_) m.SetIdentity();
   light_ = Light{};
   lightEnabled_ = false;
@@ -291,12 +251,12 @@ int TraceDevice::TransformSlot(TransformStateType state) const {
 }
 
 uint32_t TraceDevice::RenderState(RenderStateType state) const {
-  return state < kRenderStateCount ? renderStates_[state] : 0;
+  return state < kRenderStateCount ? states_.render[state] : 0;
 }
 
 uint32_t TraceDevice::TextureStageState(uint32_t stage, TextureStageStateType type) const {
   if (stage >= kTextureStageCount || type >= kTextureStageStateCount) return 0;
-  return stageStates_[stage][type];
+  return states_.stage[stage][type];
 }
 
 const Matrix4& TraceDevice::Transform(TransformStateType state) const {
@@ -305,7 +265,7 @@ const Matrix4& TraceDevice::Transform(TransformStateType state) const {
 }
 
 void TraceDevice::SetRenderState(RenderStateType state, uint32_t value) {
-  if (state < kRenderStateCount) renderStates_[state] = value;
+  if (state < kRenderStateCount) states_.render[state] = value;
   if (TraceRecord* r = Add(TraceKind::SetRenderState)) {
     r->state = state;
     r->value = value;
@@ -314,7 +274,7 @@ void TraceDevice::SetRenderState(RenderStateType state, uint32_t value) {
 
 void TraceDevice::SetTextureStageState(uint32_t stage, TextureStageStateType type, uint32_t value) {
   if (stage < kTextureStageCount && type < kTextureStageStateCount) {
-    stageStates_[stage][type] = value;
+    states_.stage[stage][type] = value;
   }
   if (TraceRecord* r = Add(TraceKind::SetTextureStageState)) {
     r->stage = stage;

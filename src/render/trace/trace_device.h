@@ -207,8 +207,7 @@ class TraceDevice final : public Device {
   HResult cooperativeLevel_ = D3D_OK;
   bool failCreation_ = false;
 
-  uint32_t renderStates_[kRenderStateCount];
-  uint32_t stageStates_[kTextureStageCount][kTextureStageStateCount];
+  DeviceStateTable states_;
   Matrix4 transforms_[4];  // world, view, projection, texture 0
   Light light_{};
   bool lightEnabled_ = false;

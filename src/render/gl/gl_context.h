@@ -1,0 +1,35 @@
+// The GL contexts the device draws through (internal to the GL backend).
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include <cstdint>
+
+struct SDL_Window;
+
+namespace yulo {
+
+class GlContext {
+ public:
+  virtual ~GlContext() = default;
+  // Makes the context current on this thread.
+  virtual bool MakeCurrent() = 0;
+  // Shows the finished frame (window) or nothing (offscreen).
+  virtual void Swap() = 0;
+  // Size of what is drawn into, in pixels.
+  virtual void DrawableSize(uint32_t* width, uint32_t* height) = 0;
+  // The framebuffer that holds the frame: 0 for a window, the offscreen one otherwise.
+  virtual GLuint Framebuffer() const = 0;
+  // Offscreen only: a new size for the framebuffer.
+  virtual bool Resize(uint32_t /*width*/, uint32_t /*height*/) { return false; }
+  virtual bool Offscreen() const = 0;
+};
+
+// An EGL surfaceless context with a width x height offscreen framebuffer (RGBA8 colour and
+// 32-bit float depth). nullptr when EGL or the context is not available.
+GlContext* CreateEglOffscreenContext(uint32_t width, uint32_t height);
+
+// The context of an SDL window. nullptr when SDL can't make one.
+GlContext* CreateSdlWindowContext(SDL_Window* window, bool vsync);
+
+}  // namespace yulo

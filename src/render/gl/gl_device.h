@@ -1,0 +1,60 @@
+// The OpenGL 3.3 core backend: a Device that reproduces the fixed-function rules the
+// engine relies on, on an offscreen EGL context (headless) or an SDL2 window's context.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "render/device.h"
+
+struct SDL_Window;
+
+namespace yulo {
+
+// >>section factories
+
+// A device rendering into an offscreen width x height framebuffer on an EGL surfaceless
+// context (Mesa's software rasteriser when there is no GPU). nullptr when no context can
+// be made.
+Device* CreateGlDeviceHeadless(uint32_t width, uint32_t height);
+
+// Sets the SDL OpenGL attributes (core 3.3, double buffer, depth) the window device needs;
+// call before SDL_CreateWindow / SDL_CreateWindowFrom, which pick the visual from them.
+void PrepareGlWindowAttributes();
+
+// A device drawing into window (an SDL window made with SDL_WINDOW_OPENGL, or a foreign
+// window adopted with the foreign-window OpenGL hint). With vsync, Present waits for the
+// retrace. With keep4by3 the scene is drawn into the largest centred 4:3 viewport and the
+// bars around it are black. nullptr when no context can be made.
+Device* CreateGlDeviceForWindow(SDL_Window* window, bool vsync, bool keep4by3);
+
+// What CreateGlAdapter builds. The shell fills it before CreateRenderer.
+struct GlAdapterOptions {
+  bool headless = false;  // offscreen device of headlessWidth x headlessHeight
+  uint32_t headlessWidth = 800;
+  uint32_t headlessHeight = 600;
+  bool keep4by3 = true;  // window devices: pillarbox the scene at 4:3
+};
+extern GlAdapterOptions glAdapterOptions;
+
+// An adapter for CreateRenderer (pass it to SetAdapterFactory). Its modes are the 4:3
+// sizes up to the desktop's in both display formats (the scene is drawn at the desktop's
+// own resolution; no mode switch happens); its device is headless or for the window
+// handed to CreateRenderer (an SDL_Window*), as glAdapterOptions say.
+Adapter* CreateGlAdapter();
+
+// >>section read-back
+
+// The device's last finished frame as RGBA8, row 0 at the top. For a window device, call
+// it between EndScene and PresentFrame. False when device is not a GL device.
+bool ReadFrame(Device* device, std::vector<uint8_t>* rgba, uint32_t* width, uint32_t* height);
+
+// Depth values (0..1) of the frame, row 0 at the top; headless devices only.
+bool ReadDepth(Device* device, std::vector<float>* depth);
+
+// Draw calls the device sent to GL since the last call (for measurements), and whether
+// consecutive user-memory draws with equal states are merged (default on).
+uint64_t TakeGlDrawCallCount(Device* device);
+void SetGlDrawMerging(Device* device, bool on);
+
+}  // namespace yulo

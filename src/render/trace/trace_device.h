@@ -76,7 +76,7 @@ class TraceVertexBuffer final : public VertexBuffer {
   ~TraceVertexBuffer() override;
   void Orphan() override;
   TraceDevice* trace_;
-  Pool pool_;
+  [[maybe_unused]] Pool pool_;
   std::vector<uint8_t> bytes_;
   bool locked_ = false;
   uint32_t lockBegin_ = 0;
@@ -99,7 +99,7 @@ class TraceIndexBuffer final : public IndexBuffer {
   ~TraceIndexBuffer() override;
   void Orphan() override;
   TraceDevice* trace_;
-  Pool pool_;
+  [[maybe_unused]] Pool pool_;
   std::vector<uint8_t> bytes_;
   bool locked_ = false;
   uint32_t lockBegin_ = 0;

@@ -68,6 +68,7 @@ class TraceVertexBuffer final : public VertexBuffer {
   HResult Unlock() override;
   const std::vector<uint8_t>& Bytes() const { return bytes_; }
   bool Locked() const { return locked_; }
+  Pool PoolType() const { return pool_; }
 
  private:
   friend class TraceDevice;
@@ -75,7 +76,7 @@ class TraceVertexBuffer final : public VertexBuffer {
   ~TraceVertexBuffer() override;
   void Orphan() override;
   TraceDevice* trace_;
-  Pool pool_;
+  [[maybe_unused]] Pool pool_;
   std::vector<uint8_t> bytes_;
   bool locked_ = false;
   uint32_t lockBegin_ = 0;
@@ -88,6 +89,7 @@ class TraceIndexBuffer final : public IndexBuffer {
   HResult Unlock() override;
   const std::vector<uint8_t>& Bytes() const { return bytes_; }
   bool Locked() const { return locked_; }
+  Pool PoolType() const { return pool_; }
   // Index i as stored (16 or 32 bits).
   uint32_t IndexAt(uint32_t i) const;
 
@@ -97,7 +99,7 @@ class TraceIndexBuffer final : public IndexBuffer {
   ~TraceIndexBuffer() override;
   void Orphan() override;
   TraceDevice* trace_;
-  Pool pool_;
+  [[maybe_unused]] Pool pool_;
   std::vector<uint8_t> bytes_;
   bool locked_ = false;
   uint32_t lockBegin_ = 0;
@@ -223,8 +225,9 @@ class TraceDevice final : public Device {
   bool inScene_ = false;
 };
 
-// An adapter with made-up modes for tests of the mode choice and of device creation.
-class TraceAdapter final : public Adapter {
+// An adapter with made-up modes for tests of the mode choice and of device creation; tests
+// may override a check to make it depend on the display format.
+class TraceAdapter : public Adapter {
  public:
   std::vector<AdapterMode> modes;                                      // in enumeration order
   AdapterMode desktop{1024, 768, 60, D3DFMT_X8R8G8B8};                 // GetAdapterDisplayMode

@@ -215,7 +215,9 @@ class DrawsIntoAForeignWindow : public OnXvfb {
     XDestroyWindow(display, host);
     XSync(display, False);
     int code = -1;
-    ASSERT_TRUE(child.Wait(1000, &code)) << "still running after its window was destroyed";
+    ASSERT_TRUE(child.Wait(1000, &code))
+        << "still running a second after its window was destroyed\n"
+        << child.Output();
     EXPECT_EQ(code, 0) << child.Output();
   }
 };

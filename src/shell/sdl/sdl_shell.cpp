@@ -15,7 +15,6 @@
 #include "shell/run_frame.h"
 #include "shell/sdl/input_policy.h"
 #include "shell/sdl/sdl_window.h"
-#include "shell/settings.h"
 #include "shell/startup.h"
 
 namespace yulo {
@@ -151,8 +150,7 @@ void Teardown() {
   shell.window = nullptr;
   mainWindow = nullptr;
   SDL_ShowCursor(SDL_ENABLE);
-  RestoreSavedSettings();
-  if (!SaveSettings()) std::fprintf(stderr, "yulo: the settings could not be saved\n");
+  if (!SaveSettingsAtExit()) std::fprintf(stderr, "yulo: the settings could not be saved\n");
   // With a foreign window, SDL's shut-down would put Xlib's own error handler back and
   // then read the server's late complaints about the host's window, which may be gone:
   // that handler ends the process with an error. The connections close with the process.

@@ -28,8 +28,9 @@ WindowState state;
 // Errors about the foreign window mean it is gone; they must end the run, not the
 // process (Xlib's own handler exits on any error).
 int OnXError(Display* display, XErrorEvent* error) {
-  if (state.foreignId != 0 && error->resourceid == state.foreignId &&
-      (error->error_code == BadWindow || error->error_code == BadDrawable)) {
+  // Any complaint about the host's window (core or from the GL extension) means it is
+  // going or gone; so does anything after that, while the run winds down.
+  if (state.foreignId != 0 && (error->resourceid == state.foreignId || state.foreignLost)) {
     state.foreignLost = true;
     return 0;
   }

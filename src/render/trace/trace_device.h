@@ -68,6 +68,7 @@ class TraceVertexBuffer final : public VertexBuffer {
   HResult Unlock() override;
   const std::vector<uint8_t>& Bytes() const { return bytes_; }
   bool Locked() const { return locked_; }
+  Pool PoolType() const { return pool_; }
 
  private:
   friend class TraceDevice;
@@ -88,6 +89,7 @@ class TraceIndexBuffer final : public IndexBuffer {
   HResult Unlock() override;
   const std::vector<uint8_t>& Bytes() const { return bytes_; }
   bool Locked() const { return locked_; }
+  Pool PoolType() const { return pool_; }
   // Index i as stored (16 or 32 bits).
   uint32_t IndexAt(uint32_t i) const;
 
@@ -223,8 +225,9 @@ class TraceDevice final : public Device {
   bool inScene_ = false;
 };
 
-// An adapter with made-up modes for tests of the mode choice and of device creation.
-class TraceAdapter final : public Adapter {
+// An adapter with made-up modes for tests of the mode choice and of device creation; tests
+// may override a check to make it depend on the display format.
+class TraceAdapter : public Adapter {
  public:
   std::vector<AdapterMode> modes;                                      // in enumeration order
   AdapterMode desktop{1024, 768, 60, D3DFMT_X8R8G8B8};                 // GetAdapterDisplayMode

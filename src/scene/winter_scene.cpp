@@ -205,7 +205,10 @@ float GlobeTextureOffset() {
 }
 
 void ComposeFrame() {
-  emitAccumulator += elapsedMs;
+  // The backlog is capped: after a suspend of hours the team would otherwise spray one
+  // burst every frame for over an hour, six times the normal density.
+  emitAccumulator = elapsedMs >= kMaxEmitBacklogMs - emitAccumulator ? kMaxEmitBacklogMs
+                                                                     : emitAccumulator + elapsedMs;
   sceneTime += elapsedTime;
 
   SetRenderState(D3DRS_ZENABLE, 1);

@@ -21,6 +21,7 @@ inline constexpr int kSnowflakeCount = 1024;
 inline constexpr int kFirTreeCount = 356;
 inline constexpr int kCameraSegmentCount = 7;
 inline constexpr float kCameraLoopMs = 35000.0f;
+inline constexpr uint32_t kMaxEmitBacklogMs = 1000;  // bursts owed are capped at ten
 
 // One point-sprite vertex of the snow draw (position, point size, diffuse): the array is
 // handed to the device as it is.
@@ -64,7 +65,7 @@ extern FirTree firTrees[kFirTreeCount];
 // millisecond count stops advancing by a frame's step after about a day and a half.
 extern double sceneTime;               // ms since the first frame; rocking and globe texture
 extern double snowTime;                // ms; drift of the snow
-extern uint32_t emitAccumulator;       // ms not yet spent on particle bursts
+extern uint32_t emitAccumulator;       // ms not yet spent on particle bursts, at most 1000
 extern float cameraTime;               // ms within the 35 s camera loop, 0 <= t < 35000
 extern int32_t cameraSegment;          // current shot, 0..6
 extern int32_t previousCameraSegment;  // shot of the previous frame; -1 before the first

@@ -8,6 +8,7 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstring>
 
 #include "resources/stb_image_only.h"
@@ -72,7 +73,7 @@ bool DecodePng(const uint8_t* data, size_t size, DecodedImage* out) {
   if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
   if (colorType == PNG_COLOR_TYPE_GRAY && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png);
   if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
-  if (bitDepth == 16) png_set_strip_16(png);
+  if (bitDepth == 16) png_set_scale_16(png);  // rounded, not cut: v * 255 / 65535
   if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA) {
     png_set_gray_to_rgb(png);
   }
@@ -162,6 +163,8 @@ bool DecodeWithStb(const uint8_t* data, size_t size, DecodedImage* out) {
   if (!stbi_info_from_memory(data, static_cast<int>(size), &width, &height, &components)) {
     return false;
   }
+  // A top-down BMP reports its height negative here.
+  if (height < 0 && height != INT32_MIN) height = -height;
   if (!SizeAllowed(static_cast<uint64_t>(width), static_cast<uint64_t>(height))) return false;
   if (!StbPayloadComplete(data, size)) return false;
   stbi_uc* texels =

@@ -92,6 +92,8 @@ bool StartMusic() {
   if (step > kMaxVolumeStep) step = kMaxVolumeStep;
   // At volume 0 nothing would be heard, and an open output keeps some systems awake.
   if (step <= 0) return false;
+  // No file, nothing to play: don't open the output just to close it again.
+  if (access(kMusicFileName, R_OK) != 0) return false;
   if (TakeMusicLock() == LockResult::HeldElsewhere) return false;
 
   Mix_Init(MIX_INIT_OGG);  // a failure shows as a stream that does not load

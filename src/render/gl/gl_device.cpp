@@ -602,6 +602,8 @@ class GlDevice final : public Device {
   GLenum batchMode_ = GL_TRIANGLES;
 
   uint64_t glDrawCalls_ = 0;
+  std::vector<uint8_t> rowScratch_;  // read-back row swaps, kept between frames
+  std::vector<float> depthScratch_;
 };
 
 namespace {
@@ -1314,7 +1316,8 @@ bool GlDevice::ReadFrame(std::vector<uint8_t>* rgba, uint32_t* width, uint32_t* 
   glReadPixels(0, 0, static_cast<GLsizei>(w), static_cast<GLsizei>(h), GL_RGBA, GL_UNSIGNED_BYTE,
                rgba->data());
   // GL's first row is the bottom one.
-  std::vector<uint8_t> swap(row);
+  std::vector<uint8_t>& swap = rowScratch_;
+  swap.resize(row);
   for (uint32_t y = 0; y < h / 2; ++y) {
     uint8_t* top = rgba->data() + y * row;
     uint8_t* bottom = rgba->data() + (h - 1 - y) * row;
@@ -1332,7 +1335,8 @@ bool GlDevice::ReadDepth(std::vector<float>* depth) {
   if (!context_->Offscreen() || !context_->MakeCurrent()) return false;
   uint32_t w = 0, h = 0;
   context_->DrawableSize(&w, &h);
-  std::vector<float> raw(static_cast<size_t>(w) * h);
+  std::vector<float>& raw = depthScratch_;
+  raw.resize(static_cast<size_t>(w) * h);
   glBindFramebuffer(GL_FRAMEBUFFER, context_->Framebuffer());
   glReadPixels(0, 0, static_cast<GLsizei>(w), static_cast<GLsizei>(h), GL_DEPTH_COMPONENT, GL_FLOAT,
                raw.data());

@@ -68,6 +68,7 @@ class TraceVertexBuffer final : public VertexBuffer {
   HResult Unlock() override;
   const std::vector<uint8_t>& Bytes() const { return bytes_; }
   bool Locked() const { return locked_; }
+  Pool PoolType() const { return pool_; }
 
  private:
   friend class TraceDevice;
@@ -75,7 +76,7 @@ class TraceVertexBuffer final : public VertexBuffer {
   ~TraceVertexBuffer() override;
   void Orphan() override;
   TraceDevice* trace_;
-  Pool pool_;
+  [[maybe_unused]] Pool pool_;
   std::vector<uint8_t> bytes_;
   bool locked_ = false;
   uint32_t lockBegin_ = 0;
@@ -88,6 +89,7 @@ class TraceIndexBuffer final : public IndexBuffer {
   HResult Unlock() override;
   const std::vector<uint8_t>& Bytes() const { return bytes_; }
   bool Locked() const { return locked_; }
+  Pool PoolType() const { return pool_; }
   // Index i as stored (16 or 32 bits).
   uint32_t IndexAt(uint32_t i) const;
 
@@ -97,7 +99,7 @@ class TraceIndexBuffer final : public IndexBuffer {
   ~TraceIndexBuffer() override;
   void Orphan() override;
   TraceDevice* trace_;
-  Pool pool_;
+  [[maybe_unused]] Pool pool_;
   std::vector<uint8_t> bytes_;
   bool locked_ = false;
   uint32_t lockBegin_ = 0;

@@ -1,0 +1,115 @@
+// The window device under a private Xvfb server: drawing, read-back and the 4:3 viewport.
+#include <SDL.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "render/gl/gl_device.h"
+#include "render/renderer.h"
+
+extern char** environ;
+
+// SDL's video start-up keeps a D-Bus connection buffer for the life of the process.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libdbus-1.so\n";
+}
+
+namespace yulo {
+namespace {
+
+// Starts Xvfb on the first free display number and stops it at the end.
+class PrivateXServer {
+ public:
+  PrivateXServer() {
+    for (int n = 91; n < 140 && pid_ == 0; ++n) {
+      struct stat info;
+      const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+      if (stat(lock.c_str(), &info) == 0) continue;
+      const std::string display = ":" + std::to_string(n);
+      const char* argv[] = {"Xvfb",       display.c_str(), "-screen", "0",
+                            "800x480x24", "-nolisten",     "tcp",     nullptr};
+      pid_t pid = 0;
+      if (posix_spawnp(&pid, "Xvfb", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+        return;
+      }
+      const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+      for (int wait = 0; wait < 100; ++wait) {  // up to 5 s
+        if (stat(socket.c_str(), &info) == 0) {
+          pid_ = pid;
+          display_ = display;
+          return;
+        }
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) break;  // lost a race for the number
+        usleep(50000);
+      }
+      if (pid_ == 0) {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+      }
+    }
+  }
+  ~PrivateXServer() {
+    if (pid_ == 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  bool Running() const { return pid_ != 0; }
+  const std::string& Display() const { return display_; }
+
+ private:
+  pid_t pid_ = 0;
+  std::string display_;
+};
+
+bool HaveXvfb() {
+  return std::system("command -v Xvfb >/dev/null 2>&1") == 0;
+}
+
+TEST(GlWindowDevice, DrawsIntoTheWindowInsideA4By3Viewport) {
+  if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
+  PrivateXServer server;
+  ASSERT_TRUE(server.Running());
+  setenv("DISPLAY", server.Display().c_str(), 1);
+  setenv("SDL_VIDEODRIVER", "x11", 1);
+  ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  PrepareGlWindowAttributes();
+  SDL_Window* window = SDL_CreateWindow("test", 0, 0, 800, 480, SDL_WINDOW_OPENGL);
+  ASSERT_NE(window, nullptr) << SDL_GetError();
+  {
+    Device* device = CreateGlDeviceForWindow(window, false, true);
+    ASSERT_NE(device, nullptr);
+    SetDevice(device, true);
+    ApplyDefaultStates();
+    BeginScene();
+    ClearTarget(0xFF2040C0u);
+    EndScene();
+    std::vector<uint8_t> rgba;
+    uint32_t w = 0, h = 0;
+    ASSERT_TRUE(ReadFrame(device, &rgba, &w, &h));
+    ASSERT_EQ(w, 800u);
+    ASSERT_EQ(h, 480u);
+    const auto at = [&](uint32_t x, uint32_t y) { return rgba.data() + (y * w + x) * 4; };
+    // 480 rows high gives a 640-pixel-wide scene centred: bars of 80 on each side.
+    EXPECT_EQ(at(400, 240)[0], 0x20);
+    EXPECT_EQ(at(400, 240)[2], 0xC0);
+    EXPECT_EQ(at(80, 10)[2], 0xC0);
+    EXPECT_EQ(at(79, 10)[2], 0x00);
+    EXPECT_EQ(at(720, 470)[2], 0x00);
+    EXPECT_EQ(at(719, 470)[2], 0xC0);
+    PresentFrame();
+    ReleaseRenderer();
+  }
+  SDL_DestroyWindow(window);
+  SDL_Quit();
+}
+
+}  // namespace
+}  // namespace yulo

@@ -1,0 +1,239 @@
+// The image decoders against an independent one: ImageMagick writes each supported format
+// and variant at test time, and reads it back as raw RGBA for the comparison.
+#include "resources/image_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace yulo {
+namespace {
+
+constexpr uint32_t kWidth = 37;  // odd sizes exercise row padding
+constexpr uint32_t kHeight = 23;
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+bool HaveImageMagick() {
+  return std::system("convert -version >/dev/null 2>&1") == 0;
+}
+
+bool Shell(const std::string& command) {
+  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// A picture with every channel varying, including alpha, as a PAM file.
+void WriteSource(const std::string& path) {
+  std::string pam = "P7\nWIDTH " + std::to_string(kWidth) + "\nHEIGHT " + std::to_string(kHeight) +
+                    "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+  for (uint32_t y = 0; y < kHeight; ++y) {
+    for (uint32_t x = 0; x < kWidth; ++x) {
+      pam += static_cast<char>(x * 7);
+      pam += static_cast<char>(y * 11);
+      pam += static_cast<char>((x * y) & 0xFF);
+      pam += static_cast<char>(255 - (x + y) * 4);
+    }
+  }
+  std::ofstream(path, std::ios::binary) << pam;
+}
+
+// ImageMagick's own reading of a file, as 8-bit RGBA.
+std::vector<uint8_t> ReferencePixels(const std::string& path) {
+  // Orientation flags (TGA) are applied, as they are when we decode.
+  if (!Shell("convert '" + path + "' -auto-orient -depth 8 'rgba:" + path + ".rgba'")) return {};
+  return ReadBytes(path + ".rgba");
+}
+
+struct Variant {
+  const char* file;     // output name, with ImageMagick's format prefix where needed
+  const char* options;  // convert options between source and output
+  int tolerance;        // per channel
+  bool alpha;           // compare alpha too
+};
+
+const Variant kVariants[] = {
+    {"g1.png", "-alpha off -colorspace Gray -define png:color-type=0 -define png:bit-depth=1", 0,
+     true},
+    {"g2.png", "-alpha off -colorspace Gray -define png:color-type=0 -define png:bit-depth=2", 0,
+     true},
+    {"g4.png", "-alpha off -colorspace Gray -define png:color-type=0 -define png:bit-depth=4", 0,
+     true},
+    {"g8.png", "-alpha off -colorspace Gray -define png:color-type=0 -define png:bit-depth=8", 0,
+     true},
+    {"g16.png", "-alpha off -colorspace Gray -define png:color-type=0 -define png:bit-depth=16", 0,
+     true},
+    {"ga8.png", "-colorspace Gray -define png:color-type=4 -define png:bit-depth=8", 0, true},
+    {"ga16.png", "-colorspace Gray -define png:color-type=4 -define png:bit-depth=16", 0, true},
+    {"rgb8.png", "-alpha off -define png:color-type=2 -define png:bit-depth=8", 0, true},
+    {"rgb16.png", "-alpha off -define png:color-type=2 -define png:bit-depth=16", 0, true},
+    {"rgba8.png", "-define png:color-type=6 -define png:bit-depth=8", 0, true},
+    {"rgba16.png", "-define png:color-type=6 -define png:bit-depth=16", 0, true},
+    {"p8.png", "-colors 200 -define png:color-type=3 -define png:bit-depth=8", 0, true},
+    {"p4.png", "-alpha off -colors 16 -define png:color-type=3 -define png:bit-depth=4", 0, true},
+    {"p2.png", "-alpha off -colors 4 -define png:color-type=3 -define png:bit-depth=2", 0, true},
+    {"interlaced.png", "-interlace PNG -define png:color-type=6 -define png:bit-depth=8", 0, true},
+    {"baseline.jpg", "-alpha off -quality 90", 2, true},
+    {"progressive.jpg", "-alpha off -interlace JPEG", 2, true},
+    {"grey.jpg", "-alpha off -colorspace Gray", 2, true},
+    {"u24.tga", "-alpha off -compress None", 0, true},
+    {"u32.tga", "-compress None", 0, true},
+    {"rle24.tga", "-alpha off -compress RLE", 0, true},
+    {"rle32.tga", "-compress RLE", 0, true},
+    {"map8.tga", "-alpha off -type Palette -compress None", 0, true},
+    {"grey8.tga", "-alpha off -colorspace Gray -compress None", 0, true},
+    {"topleft.tga", "-compress None -orient TopLeft", 0, true},
+    {"p1.bmp", "-alpha off -type Palette -colors 2 -compress None", 0, true},
+    {"p4.bmp", "-alpha off -type Palette -colors 16 -compress None", 0, true},
+    {"p8.bmp", "-alpha off -type Palette -colors 200 -compress None", 0, true},
+    {"rgb565.bmp", "-alpha off -define bmp:subtype=RGB565", 1, true},
+    {"rgb24.bmp", "-alpha off -type TrueColor", 0, true},
+    {"rgba32.bmp", "-type TrueColorAlpha", 0, true},
+    {"BMP3:v3.bmp", "-alpha off", 0, true},
+};
+
+class ImageDecoderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    WriteSource("source.pam");
+  }
+
+  // Decodes path with ours and compares with ImageMagick's reading of the same file.
+  void ExpectSamePixels(const std::string& path, int tolerance, bool alpha) {
+    SCOPED_TRACE(path);
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    ASSERT_FALSE(bytes.empty());
+    DecodedImage image;
+    ASSERT_TRUE(DecodeImage(bytes.data(), bytes.size(), &image));
+    ASSERT_EQ(image.width, kWidth);
+    ASSERT_EQ(image.height, kHeight);
+    const std::vector<uint8_t> reference = ReferencePixels(path);
+    ASSERT_EQ(reference.size(), image.rgba.size());
+    int worst = 0;
+    size_t worstAt = 0;
+    for (size_t i = 0; i < reference.size(); ++i) {
+      if (!alpha && i % 4 == 3) continue;
+      const int d = std::abs(int{reference[i]} - int{image.rgba[i]});
+      if (d > worst) {
+        worst = d;
+        worstAt = i;
+      }
+    }
+    EXPECT_LE(worst, tolerance) << "texel " << worstAt / 4 << " channel " << worstAt % 4;
+  }
+
+  test::ScopedTempDir dir;
+};
+
+std::string PlainName(const char* file) {
+  const std::string name = file;
+  const size_t colon = name.find(':');
+  return colon == std::string::npos ? name : name.substr(colon + 1);
+}
+
+TEST_F(ImageDecoderTest, EveryVariantDecodesToImageMagicksPixels) {
+  for (const Variant& v : kVariants) {
+    ASSERT_TRUE(Shell(std::string("convert source.pam ") + v.options + " '" + v.file + "'"))
+        << v.file;
+    ExpectSamePixels(PlainName(v.file), v.tolerance, v.alpha);
+  }
+}
+
+TEST_F(ImageDecoderTest, FormatsAreRecognisedByContentNotByName) {
+  ASSERT_TRUE(Shell("convert source.pam picture.png && mv picture.png picture.tga"));
+  const std::vector<uint8_t> png = ReadBytes("picture.tga");
+  EXPECT_EQ(DetectImageFormat(png.data(), png.size()), ImageFormat::Png);
+  ASSERT_TRUE(Shell("convert source.pam picture.jpg && convert source.pam picture.bmp"));
+  const std::vector<uint8_t> jpg = ReadBytes("picture.jpg");
+  EXPECT_EQ(DetectImageFormat(jpg.data(), jpg.size()), ImageFormat::Jpeg);
+  const std::vector<uint8_t> bmp = ReadBytes("picture.bmp");
+  EXPECT_EQ(DetectImageFormat(bmp.data(), bmp.size()), ImageFormat::Bmp);
+  const uint8_t text[] = "just some text, long enough to look like a header";
+  EXPECT_EQ(DetectImageFormat(text, sizeof text), ImageFormat::Unknown);
+}
+
+// Variants ImageMagick does not write: 16-bit TGA in both vertical orders, and top-down
+// BMP. The test writes them; ImageMagick still provides the reference reading.
+TEST_F(ImageDecoderTest, SixteenBitTgaAndTopDownBmpMatchToo) {
+  for (bool topFirst : {false, true}) {
+    std::vector<uint8_t> tga(18, 0);
+    tga[2] = 2;
+    tga[12] = kWidth;
+    tga[14] = kHeight;
+    tga[16] = 16;
+    tga[17] = topFirst ? 0x21 : 0x01;  // one attribute bit; origin top-left or bottom-left
+    for (uint32_t row = 0; row < kHeight; ++row) {
+      const uint32_t y = topFirst ? row : kHeight - 1 - row;
+      for (uint32_t x = 0; x < kWidth; ++x) {
+        const uint32_t r = x % 32, g = y % 32, b = (x + y) % 32;
+        const uint32_t v = 0x8000 | (r << 10) | (g << 5) | b;
+        tga.push_back(static_cast<uint8_t>(v));
+        tga.push_back(static_cast<uint8_t>(v >> 8));
+      }
+    }
+    const std::string name = topFirst ? "top16.tga" : "bottom16.tga";
+    WriteBytes(name, tga);
+    ExpectSamePixels(name, 1, false);
+  }
+
+  ASSERT_TRUE(Shell("convert source.pam -alpha off -type TrueColor BMP3:bottomup.bmp"));
+  std::vector<uint8_t> bmp = ReadBytes("bottomup.bmp");
+  ASSERT_GT(bmp.size(), 54u);
+  const uint32_t offset = bmp[10] | bmp[11] << 8;
+  const size_t row = (kWidth * 3 + 3) / 4 * 4;
+  std::vector<uint8_t> flipped(bmp.begin(), bmp.begin() + offset);
+  for (uint32_t y = 0; y < kHeight; ++y) {
+    const auto from = bmp.begin() + offset + static_cast<std::ptrdiff_t>((kHeight - 1 - y) * row);
+    flipped.insert(flipped.end(), from, from + static_cast<std::ptrdiff_t>(row));
+  }
+  const int32_t negative = -static_cast<int32_t>(kHeight);
+  for (int i = 0; i < 4; ++i) flipped[22 + i] = static_cast<uint8_t>(negative >> (8 * i));
+  WriteBytes("topdown.bmp", flipped);
+  ExpectSamePixels("topdown.bmp", 0, true);
+}
+
+TEST_F(ImageDecoderTest, CutOffFilesAreFailuresForEveryFormat) {
+  for (const Variant& v : kVariants) {
+    ASSERT_TRUE(Shell(std::string("convert source.pam ") + v.options + " '" + v.file + "'"));
+    const std::vector<uint8_t> bytes = ReadBytes(PlainName(v.file));
+    // TGA files may end in an optional footer, so they are cut inside the pixels only.
+    const bool tga = PlainName(v.file).find(".tga") != std::string::npos;
+    for (size_t keep : {size_t{0}, size_t{10}, bytes.size() / 2, bytes.size() - (tga ? 40 : 1)}) {
+      DecodedImage image;
+      EXPECT_FALSE(DecodeImage(bytes.data(), keep, &image)) << v.file << " cut to " << keep;
+      EXPECT_TRUE(image.rgba.empty());
+    }
+  }
+}
+
+TEST(ImageDecoderLimits, HugeDeclaredSizesAreRefusedBeforeAllocating) {
+  // A TGA header announcing 65535 x 65535 texels with no pixel data.
+  uint8_t tga[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 32, 0x28};
+  DecodedImage image;
+  EXPECT_FALSE(DecodeImage(tga, sizeof tga, &image));
+  // A PNG signature and header chunk for 20000 x 20000, then nothing.
+  const uint8_t png[] = {0x89, 'P',  'N', 'G', '\r', '\n', 0x1A, '\n', 0,    0, 0,
+                         13,   'I',  'H', 'D', 'R',  0,    0,    0x4E, 0x20, 0, 0,
+                         0x4E, 0x20, 8,   6,   0,    0,    0,    0,    0,    0, 0};
+  EXPECT_FALSE(DecodeImage(png, sizeof png, &image));
+  EXPECT_FALSE(DecodeImage(nullptr, 0, &image));
+}
+
+}  // namespace
+}  // namespace yulo

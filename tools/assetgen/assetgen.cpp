@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "characters.h"
 #include "image.h"
 #include "models.h"
 #include "music.h"
@@ -97,7 +98,8 @@ bool WriteMusic(OutputFolder& out, std::string* log) {
 }  // namespace
 
 bool GenerateAssets(OutputFolder& out, std::string* log) {
-  if (!WriteInstallFiles(out) || !WriteIcons(out) || !WriteTextures(out) || !WriteModels(out)) {
+  if (!WriteInstallFiles(out) || !WriteIcons(out) || !WriteTextures(out) || !WriteModels(out) ||
+      !WriteCharacters(out)) {
     return false;
   }
   if (!WriteMusic(out, log)) return false;

@@ -10,14 +10,24 @@ namespace {
 constexpr float kTwoPi = 6.28318530717958f;
 }
 
-Vector3 Add(Vector3 a, Vector3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vector3 Sub(Vector3 a, Vector3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vector3 Mul(Vector3 a, float s) { return {a.x * s, a.y * s, a.z * s}; }
-float Dot(Vector3 a, Vector3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+Vector3 Add(Vector3 a, Vector3 b) {
+  return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+Vector3 Sub(Vector3 a, Vector3 b) {
+  return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+Vector3 Mul(Vector3 a, float s) {
+  return {a.x * s, a.y * s, a.z * s};
+}
+float Dot(Vector3 a, Vector3 b) {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 Vector3 CrossOf(Vector3 a, Vector3 b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-float LengthOf(Vector3 a) { return std::sqrt(Dot(a, a)); }
+float LengthOf(Vector3 a) {
+  return std::sqrt(Dot(a, a));
+}
 Vector3 Normalized(Vector3 a) {
   const float l = LengthOf(a);
   return l > 0 ? Mul(a, 1.0f / l) : a;
@@ -45,8 +55,7 @@ void MeshBuilder::Tube(const std::vector<Vector3>& path, const std::vector<float
   std::vector<int> rings(static_cast<size_t>(n) * sides);
   Vector3 side = {};
   for (int i = 0; i < n; ++i) {
-    const Vector3 tangent =
-        Normalized(Sub(path[std::min(i + 1, n - 1)], path[std::max(i - 1, 0)]));
+    const Vector3 tangent = Normalized(Sub(path[std::min(i + 1, n - 1)], path[std::max(i - 1, 0)]));
     // A frame carried along the path: `across` stays as close to `up` as the bend allows.
     Vector3 across = Sub(up, Mul(tangent, Dot(up, tangent)));
     if (LengthOf(across) < 1e-4f) across = CrossOf(tangent, side);
@@ -99,15 +108,18 @@ void MeshBuilder::Ellipsoid(Vector3 centre, Vector3 radii, int slices, int stack
                  std::cos(polar)};
     float scale = 1.0f;
     if (lumps > 0) {
-      scale += lumps * (ValueNoise(slice * 0.9f, stack * 0.9f, static_cast<int>(slices * 0.9f), seed) -
-                        0.5f) * 2.0f;
+      scale +=
+          lumps *
+          (ValueNoise(slice * 0.9f, stack * 0.9f, static_cast<int>(slices * 0.9f), seed) - 0.5f) *
+          2.0f;
     }
     return Add(centre, {d.x * radii.x * scale, d.y * radii.y * scale, d.z * radii.z * scale});
   };
   const int top = AddPosition(point(0, 0));
   std::vector<int> grid(static_cast<size_t>(stacks + 1) * slices, top);
   for (int st = 1; st < stacks; ++st) {
-    for (int sl = 0; sl < slices; ++sl) grid[static_cast<size_t>(st) * slices + sl] = AddPosition(point(st, sl));
+    for (int sl = 0; sl < slices; ++sl)
+      grid[static_cast<size_t>(st) * slices + sl] = AddPosition(point(st, sl));
   }
   const int bottom = AddPosition(point(stacks, 0));
   for (int sl = 0; sl < slices; ++sl) grid[static_cast<size_t>(stacks) * slices + sl] = bottom;

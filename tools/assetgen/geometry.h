@@ -42,8 +42,8 @@ class MeshBuilder {
   // A tube along a path (at least two points) with a radius per point, `sides` around.
   // ellipse scales the radius along `up` (a direction roughly across the path).
   // u runs around the tube, v along it. Open ends are closed with caps when capped.
-  void Tube(const std::vector<Vector3>& path, const std::vector<float>& radii, int sides,
-            UvRect uv, Vector3 up, float ellipse = 1.0f, bool capped = true);
+  void Tube(const std::vector<Vector3>& path, const std::vector<float>& radii, int sides, UvRect uv,
+            Vector3 up, float ellipse = 1.0f, bool capped = true);
   // An ellipsoid; u runs around the z axis, v from the top pole (0) to the bottom (1).
   // lumps > 0 adds a deterministic bumpiness of that relative size.
   void Ellipsoid(Vector3 centre, Vector3 radii, int slices, int stacks, UvRect uv, float lumps = 0,

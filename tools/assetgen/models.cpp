@@ -77,9 +77,9 @@ MeshFileData BuildGlobeMesh() {
     for (int j = 0; j <= kSteps; ++j) {
       const float psi = (-kHalfSpan + 2 * kHalfSpan * j / kSteps) * kDegrees;  // along x
       const size_t k = static_cast<size_t>(i) * (kSteps + 1) + j;
-      grid[k] = b.AddPosition(Add(centre, {kGlobeRadius * std::sin(psi),
-                                           kGlobeRadius * std::cos(psi) * std::sin(phi),
-                                           kGlobeRadius * std::cos(psi) * std::cos(phi)}));
+      grid[k] = b.AddPosition(
+          Add(centre, {kGlobeRadius * std::sin(psi), kGlobeRadius * std::cos(psi) * std::sin(phi),
+                       kGlobeRadius * std::cos(psi) * std::cos(phi)}));
       // Stored v grows towards +y, so the picture slides towards -y as the scene scrolls.
       uvs[k] = {kGlobeRadius * psi * texPerUnit, 1.0f - kGlobeRadius * phi * texPerUnit};
     }
@@ -138,7 +138,8 @@ Image BuildBurlap() {
     const float warp = 0.5f + 0.5f * std::sin(u * 2 * kPi * 48.0f);
     const float weft = 0.5f + 0.5f * std::sin(v * 2 * kPi * 48.0f);
     const float blotch = Fbm(u * 5.0f, v * 5.0f, 5, 3, 223u);
-    const float weave = 0.65f + 0.35f * (std::fmod(std::floor(u * 48) + std::floor(v * 48), 2.0f) ? warp : weft);
+    const float weave =
+        0.65f + 0.35f * (std::fmod(std::floor(u * 48) + std::floor(v * 48), 2.0f) ? warp : weft);
     return Scale(Rgba{0.58f, 0.44f, 0.28f, 1}, weave * (0.75f + 0.4f * blotch));
   });
 }
@@ -179,14 +180,14 @@ MeshBuilder BuildRunner() {
   path.push_back({0, kRunnerRear, 1.6f});
   path.push_back({0, kRunnerRear - 2.0f, 0.4f});
   for (float y = kRunnerRear - 5.0f; y > kRunnerFront; y -= 8.0f) path.push_back({0, y, 0.0f});
-  // The curl: up and round, ending in a small scroll.
-  constexpr int kCurlSteps = 22;
+  // The curl: up in front and back over the top, tightening into a small scroll.
+  constexpr int kCurlSteps = 24;
+  constexpr float kCurlRadius = 6.0f, kCurlTurn = 1.7f * kPi;
   for (int i = 0; i <= kCurlSteps; ++i) {
-    const float t = static_cast<float>(i) / kCurlSteps;
-    const float angle = -0.5f * kPi + t * 1.75f * kPi;  // from heading -y to curling back
-    const float radius = 9.0f * (1.0f - 0.55f * t);
-    path.push_back({0, kRunnerFront + radius * std::sin(angle) * -1.0f + 0.0f,
-                    9.0f + radius * std::sin(angle - 0.5f * kPi) * -1.0f - 9.0f + 0.0f});
+    const float turn = kCurlTurn * i / kCurlSteps;
+    const float radius = kCurlRadius * (1.0f - 0.45f * turn / kCurlTurn);
+    path.push_back(
+        {0, kRunnerFront - radius * std::sin(turn), kCurlRadius - radius * std::cos(turn)});
   }
   std::vector<float> radii(path.size(), 0.75f);
   radii.back() = 0.45f;
@@ -243,12 +244,10 @@ MeshBuilder BuildBody() {
   }
   // Floor, front dash and back board.
   b.Box({-kBodyHalfWidth, kBodyFront, kFloorZ - 0.8f}, {kBodyHalfWidth, kBodyRear, kFloorZ}, wood);
-  b.Box({-kBodyHalfWidth, kBodyFront, kFloorZ}, {kBodyHalfWidth, kBodyFront + kThick,
-                                                 WallTop(kBodyFront) - 1.0f},
-        wood);
-  b.Box({-kBodyHalfWidth, kBodyRear - kThick, kFloorZ}, {kBodyHalfWidth, kBodyRear,
-                                                         WallTop(kBodyRear) - 0.5f},
-        wood);
+  b.Box({-kBodyHalfWidth, kBodyFront, kFloorZ},
+        {kBodyHalfWidth, kBodyFront + kThick, WallTop(kBodyFront) - 1.0f}, wood);
+  b.Box({-kBodyHalfWidth, kBodyRear - kThick, kFloorZ},
+        {kBodyHalfWidth, kBodyRear, WallTop(kBodyRear) - 0.5f}, wood);
   return b;
 }
 
@@ -319,10 +318,12 @@ bool WriteModels(OutputFolder& out) {
       !out.Write("Data/sani_gold.tga", EncodeTga(BuildGold(), false)) ||
       !out.Write("Data/sani_velvet.tga", EncodeTga(BuildVelvet(), false)) ||
       !out.Write("Data/sani_burlap.tga", EncodeTga(BuildBurlap(), false)) ||
-      !out.Write("Data/sani_gift_red.tga",
-                 EncodeTga(BuildGiftWrap({0.70f, 0.08f, 0.10f, 1}, {0.95f, 0.85f, 0.40f, 1}), false)) ||
-      !out.Write("Data/sani_gift_blue.tga",
-                 EncodeTga(BuildGiftWrap({0.12f, 0.25f, 0.62f, 1}, {0.92f, 0.92f, 0.95f, 1}), false)) ||
+      !out.Write(
+          "Data/sani_gift_red.tga",
+          EncodeTga(BuildGiftWrap({0.70f, 0.08f, 0.10f, 1}, {0.95f, 0.85f, 0.40f, 1}), false)) ||
+      !out.Write(
+          "Data/sani_gift_blue.tga",
+          EncodeTga(BuildGiftWrap({0.12f, 0.25f, 0.62f, 1}, {0.92f, 0.92f, 0.95f, 1}), false)) ||
       !out.Write("Data/sani_leather.tga", EncodeTga(BuildLeather(), false))) {
     return false;
   }

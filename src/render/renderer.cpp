@@ -91,6 +91,9 @@ void EnumerateDisplayModes(Adapter& adapter) {
     candidate.refreshRate = mode.refreshRate;
     candidate.format = mode.format;
     ChooseSurfaceFormats(adapter, candidate);
+    // A mode no depth buffer can go with could never get a device: leave it out, so that
+    // the fallback to the first record always names a usable mode.
+    if (candidate.depthFormat == D3DFMT_UNKNOWN) continue;
 
     bool seen = false;
     for (int j = 0; j < displayModeCount; ++j) {

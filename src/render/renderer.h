@@ -66,8 +66,8 @@ void ResetDevice();
 // Destroys the device (if the renderer created it) and the adapter.
 void ReleaseRenderer();
 
-// Fills displayModes from the adapter: at least 640 x 480, 4:3, 32- or 16-bit, one record
-// per size and depth with the highest refresh rate.
+// Fills displayModes from the adapter: at least 640 x 480, 4:3, 32- or 16-bit, with a
+// depth format, one record per size and depth with the highest refresh rate.
 void EnumerateDisplayModes(Adapter& adapter);
 // Fills mode.depthFormat with the first depth format the adapter accepts for mode.format.
 void ChooseSurfaceFormats(Adapter& adapter, DisplayMode& mode);

@@ -92,6 +92,27 @@ TEST_F(ModeChoiceTest, DepthFormatsAreTriedWithD16RightAfterD32) {
   EXPECT_EQ(mode.depthFormat, D3DFMT_UNKNOWN);
 }
 
+// Only 16-bit display formats have a depth format here: the 32-bit modes are left out,
+// and the first usable record is a 16-bit one.
+class SixteenBitDepthAdapter : public TraceAdapter {
+ public:
+  HResult CheckDepthStencilMatch(uint32_t, DeviceType, Format adapterFormat, Format,
+                                 Format depthFormat) override {
+    return adapterFormat == D3DFMT_R5G6B5 && depthFormat == D3DFMT_D16 ? D3D_OK
+                                                                       : D3DERR_NOTAVAILABLE;
+  }
+};
+
+TEST_F(ModeChoiceTest, ModesWithoutAnyDepthFormatAreLeftOut) {
+  SixteenBitDepthAdapter sixteen;
+  sixteen.modes = {Mode(1024, 768, 60), Mode(800, 600, 60), Mode(640, 480, 60, D3DFMT_R5G6B5)};
+  EnumerateDisplayModes(sixteen);
+  SelectDisplayMode();
+  ASSERT_EQ(displayModeCount, 1);
+  EXPECT_EQ(currentMode.width, 640u);
+  EXPECT_EQ(currentMode.depthFormat, D3DFMT_D16);
+}
+
 TEST_F(ModeChoiceTest, AnEmptyTableSelectsAnAllZeroRecord) {
   adapter.modes = {Mode(1920, 1080, 60)};
   currentMode = DisplayMode{1, 2, 3, 4, D3DFMT_R5G6B5, D3DFMT_D16};

@@ -449,8 +449,15 @@ class GlIndexBuffer final : public IndexBuffer {
   HResult Lock(uint32_t offset, uint32_t size, uint8_t** data, uint32_t /*flags*/) override {
     return data_.Lock(offset, size, data);
   }
-  HResult Unlock() override { return data_.Unlock(GL_ELEMENT_ARRAY_BUFFER); }
+  HResult Unlock() override {
+    const HResult result = data_.Unlock(GL_ELEMENT_ARRAY_BUFFER);
+    // Indices change only here: the largest of all is worked out once per write.
+    if (result == D3D_OK) largestIndex_ = MaxIndex(0, Length() / IndexSize());
+    return result;
+  }
   GLuint Name() const { return data_.Name(); }
+  // The largest index anywhere in the buffer, as of the last Unlock.
+  uint32_t LargestIndex() const { return largestIndex_; }
   // The largest index in [first, first + count), for bounds checks before a draw.
   uint32_t MaxIndex(uint32_t first, uint32_t count) const {
     const uint8_t* p = data_.Bytes().data();
@@ -473,6 +480,7 @@ class GlIndexBuffer final : public IndexBuffer {
   ~GlIndexBuffer() override;
   void Orphan() override { data_.Delete(); }
   GlBufferData data_;
+  uint32_t largestIndex_ = 0;
 };
 
 }  // namespace
@@ -1221,9 +1229,13 @@ void GlDevice::DrawIndexedPrimitive(PrimitiveType type, uint32_t /*minIndex*/,
   if (vertices == nullptr || indices == nullptr || count == 0 || streamStride_ < 12) return;
   const uint64_t indexEnd = (static_cast<uint64_t>(startIndex) + count) * indices->IndexSize();
   if (indexEnd > indices->Length()) return;
-  const uint64_t largest =
-      static_cast<uint64_t>(indices->MaxIndex(startIndex, count)) + baseVertexIndex_;
-  if ((largest + 1) * streamStride_ > vertices->Length() || !context_->MakeCurrent()) return;
+  // Every index must name a vertex inside the buffer. Usually the largest index of the whole
+  // buffer settles it; only when it does not is the drawn range looked at.
+  const auto reaches = [&](uint64_t index) {
+    return (index + baseVertexIndex_ + 1) * streamStride_ <= vertices->Length();
+  };
+  if (!reaches(indices->LargestIndex()) && !reaches(indices->MaxIndex(startIndex, count))) return;
+  if (!context_->MakeCurrent()) return;
   Sync(type == D3DPT_POINTLIST);
   BindAttributes(fvf_, streamStride_, vertices->Name(), 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices->Name());

@@ -225,8 +225,9 @@ class TraceDevice final : public Device {
   bool inScene_ = false;
 };
 
-// An adapter with made-up modes for tests of the mode choice and of device creation.
-class TraceAdapter final : public Adapter {
+// An adapter with made-up modes for tests of the mode choice and of device creation; tests
+// may override a check to make it depend on the display format.
+class TraceAdapter : public Adapter {
  public:
   std::vector<AdapterMode> modes;                                      // in enumeration order
   AdapterMode desktop{1024, 768, 60, D3DFMT_X8R8G8B8};                 // GetAdapterDisplayMode

@@ -941,9 +941,11 @@ void GlDevice::SyncRaster() {
       applied_.frontFace = frontFace;
     }
   }
-  const uint32_t mask = rs[D3DRS_COLORWRITEENABLE] & 0xF;
+  // The frame's format has no alpha (X8R8G8B8): alpha stays at the opaque value the clears
+  // write, so frames read back opaque and destination alpha reads as one.
+  const uint32_t mask = rs[D3DRS_COLORWRITEENABLE] & 0x7;
   if (applied_.colorMask != mask) {
-    glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
+    glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, GL_FALSE);
     applied_.colorMask = mask;
   }
   const GLenum fill = rs[D3DRS_FILLMODE] == D3DFILL_WIREFRAME ? GL_LINE
@@ -1270,8 +1272,7 @@ void GlDevice::Clear(uint32_t /*count*/, const void* /*rects*/, uint32_t flags, 
   if (flags & D3DCLEAR_TARGET) {
     glClearColor(static_cast<float>((color >> 16) & 0xFF) / 255.0f,
                  static_cast<float>((color >> 8) & 0xFF) / 255.0f,
-                 static_cast<float>(color & 0xFF) / 255.0f,
-                 static_cast<float>(color >> 24) / 255.0f);
+                 static_cast<float>(color & 0xFF) / 255.0f, 1.0f);
     mask |= GL_COLOR_BUFFER_BIT;
   }
   if (flags & D3DCLEAR_ZBUFFER) {

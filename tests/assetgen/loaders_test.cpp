@@ -8,7 +8,7 @@
 #include <cmath>
 #include <string>
 
-#include "assetgen/characters.h"
+#include "assetgen/creatures.h"
 #include "assetgen/models.h"
 #include "base/shell_state.h"
 #include "data_files.h"
@@ -217,7 +217,7 @@ TEST_F(GeneratedModels, SkinsAndClipsAgreeAndClipsLoop) {
     }
     EXPECT_LE((clip->rootPositions[n - 1] - clip->rootPositions[0]).Length(), 1.0f) << p.clip;
   }
-  EXPECT_EQ(animationLibrary.GetOrLoad("deer.anm")->duration, kDeerFrames * kDeerFrameMs);
+  EXPECT_EQ(animationLibrary.GetOrLoad("deer.anm")->duration, creatures::kGallopFrames * creatures::kGallopFrameMs);
   // The gesture fills the three-second shot it is played in.
   EXPECT_GE(animationLibrary.GetOrLoad("yulo_mah.anm")->duration, 3000 - 200);
 }
@@ -262,8 +262,8 @@ TEST_F(GeneratedModels, TeamAndDriverStandWhereTheSceneExpectsThem) {
   ASSERT_TRUE(deer.Load("deer.chr"));
   deer.currentClip = animationLibrary.GetOrLoad("deer.anm");
   Vector3 lo(1e9f, 1e9f, 1e9f), hi(-1e9f, -1e9f, -1e9f);
-  for (int frame = 0; frame < kDeerFrames; ++frame) {
-    elapsedTime = frame == 0 ? 0.0f : static_cast<float>(kDeerFrameMs);
+  for (int frame = 0; frame < creatures::kGallopFrames; ++frame) {
+    elapsedTime = frame == 0 ? 0.0f : static_cast<float>(creatures::kGallopFrameMs);
     deer.Update();
     for (const Vector3& s : deer.skinnedPositions) {
       const Vector3 p = Place(s, sleigh * deer.pose);  // world, placement identity

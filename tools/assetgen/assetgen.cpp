@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "characters.h"
+#include "creatures.h"
 #include "image.h"
 #include "models.h"
 #include "music.h"
@@ -99,7 +99,7 @@ bool WriteMusic(OutputFolder& out, std::string* log) {
 
 bool GenerateAssets(OutputFolder& out, std::string* log) {
   if (!WriteInstallFiles(out) || !WriteIcons(out) || !WriteTextures(out) || !WriteModels(out) ||
-      !WriteCharacters(out)) {
+      !WriteCreatures(out)) {
     return false;
   }
   if (!WriteMusic(out, log)) return false;

@@ -217,7 +217,8 @@ TEST_F(GeneratedModels, SkinsAndClipsAgreeAndClipsLoop) {
     }
     EXPECT_LE((clip->rootPositions[n - 1] - clip->rootPositions[0]).Length(), 1.0f) << p.clip;
   }
-  EXPECT_EQ(animationLibrary.GetOrLoad("deer.anm")->duration, creatures::kGallopFrames * creatures::kGallopFrameMs);
+  EXPECT_EQ(animationLibrary.GetOrLoad("deer.anm")->duration,
+            creatures::kGallopFrames * creatures::kGallopFrameMs);
   // The gesture fills the three-second shot it is played in.
   EXPECT_GE(animationLibrary.GetOrLoad("yulo_mah.anm")->duration, 3000 - 200);
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "creatures.h"
 #include "image.h"
 #include "music.h"
 #include "textures.h"
@@ -97,6 +98,7 @@ bool WriteMusic(OutputFolder& out, std::string* log) {
 
 bool GenerateAssets(OutputFolder& out, std::string* log) {
   if (!WriteInstallFiles(out) || !WriteIcons(out) || !WriteTextures(out)) return false;
+  if (!WriteCreatures(out)) return false;
   if (!WriteMusic(out, log)) {
     if (out.error().empty()) return false;
     return false;

@@ -449,8 +449,15 @@ class GlIndexBuffer final : public IndexBuffer {
   HResult Lock(uint32_t offset, uint32_t size, uint8_t** data, uint32_t /*flags*/) override {
     return data_.Lock(offset, size, data);
   }
-  HResult Unlock() override { return data_.Unlock(GL_ELEMENT_ARRAY_BUFFER); }
+  HResult Unlock() override {
+    const HResult result = data_.Unlock(GL_ELEMENT_ARRAY_BUFFER);
+    // Indices change only here: the largest of all is worked out once per write.
+    if (result == D3D_OK) largestIndex_ = MaxIndex(0, Length() / IndexSize());
+    return result;
+  }
   GLuint Name() const { return data_.Name(); }
+  // The largest index anywhere in the buffer, as of the last Unlock.
+  uint32_t LargestIndex() const { return largestIndex_; }
   // The largest index in [first, first + count), for bounds checks before a draw.
   uint32_t MaxIndex(uint32_t first, uint32_t count) const {
     const uint8_t* p = data_.Bytes().data();
@@ -473,6 +480,7 @@ class GlIndexBuffer final : public IndexBuffer {
   ~GlIndexBuffer() override;
   void Orphan() override { data_.Delete(); }
   GlBufferData data_;
+  uint32_t largestIndex_ = 0;
 };
 
 }  // namespace
@@ -933,9 +941,11 @@ void GlDevice::SyncRaster() {
       applied_.frontFace = frontFace;
     }
   }
-  const uint32_t mask = rs[D3DRS_COLORWRITEENABLE] & 0xF;
+  // The frame's format has no alpha (X8R8G8B8): alpha stays at the opaque value the clears
+  // write, so frames read back opaque and destination alpha reads as one.
+  const uint32_t mask = rs[D3DRS_COLORWRITEENABLE] & 0x7;
   if (applied_.colorMask != mask) {
-    glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
+    glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, GL_FALSE);
     applied_.colorMask = mask;
   }
   const GLenum fill = rs[D3DRS_FILLMODE] == D3DFILL_WIREFRAME ? GL_LINE
@@ -1221,9 +1231,13 @@ void GlDevice::DrawIndexedPrimitive(PrimitiveType type, uint32_t /*minIndex*/,
   if (vertices == nullptr || indices == nullptr || count == 0 || streamStride_ < 12) return;
   const uint64_t indexEnd = (static_cast<uint64_t>(startIndex) + count) * indices->IndexSize();
   if (indexEnd > indices->Length()) return;
-  const uint64_t largest =
-      static_cast<uint64_t>(indices->MaxIndex(startIndex, count)) + baseVertexIndex_;
-  if ((largest + 1) * streamStride_ > vertices->Length() || !context_->MakeCurrent()) return;
+  // Every index must name a vertex inside the buffer. Usually the largest index of the whole
+  // buffer settles it; only when it does not is the drawn range looked at.
+  const auto reaches = [&](uint64_t index) {
+    return (index + baseVertexIndex_ + 1) * streamStride_ <= vertices->Length();
+  };
+  if (!reaches(indices->LargestIndex()) && !reaches(indices->MaxIndex(startIndex, count))) return;
+  if (!context_->MakeCurrent()) return;
   Sync(type == D3DPT_POINTLIST);
   BindAttributes(fvf_, streamStride_, vertices->Name(), 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices->Name());
@@ -1258,8 +1272,7 @@ void GlDevice::Clear(uint32_t /*count*/, const void* /*rects*/, uint32_t flags, 
   if (flags & D3DCLEAR_TARGET) {
     glClearColor(static_cast<float>((color >> 16) & 0xFF) / 255.0f,
                  static_cast<float>((color >> 8) & 0xFF) / 255.0f,
-                 static_cast<float>(color & 0xFF) / 255.0f,
-                 static_cast<float>(color >> 24) / 255.0f);
+                 static_cast<float>(color & 0xFF) / 255.0f, 1.0f);
     mask |= GL_COLOR_BUFFER_BIT;
   }
   if (flags & D3DCLEAR_ZBUFFER) {

@@ -476,7 +476,8 @@ void TraceDevice::EndScene() {
 
 HResult TraceDevice::Present() {
   Add(TraceKind::Present);
-  return cooperativeLevel_;
+  // A lost device presents nothing, whether or not it can be reset yet.
+  return cooperativeLevel_ == D3D_OK ? D3D_OK : D3DERR_DEVICELOST;
 }
 
 HResult TraceDevice::TestCooperativeLevel() {

@@ -191,6 +191,19 @@ TEST_F(GlDeviceTest, MergedStripsKeepTheirWindingUnderCulling) {
   EXPECT_EQ(At(f, 28, 28), 0xFFFFFFFFu);  // second triangle (wound the other way in order)
 }
 
+// The frame has no alpha channel, as a X8R8G8B8 back buffer: a clear colour's alpha and
+// blended alpha never reach it, and destination alpha blends as one.
+TEST_F(GlDeviceTest, TheFrameStaysOpaqueAndDestinationAlphaIsOne) {
+  ClearTarget(0x00460064u);
+  SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+  SetRenderState(D3DRS_SRCBLEND, D3DBLEND_INVDESTALPHA);  // 0 when the frame is opaque
+  SetRenderState(D3DRS_DESTBLEND, D3DBLEND_DESTALPHA);    // 1 when the frame is opaque
+  ColourVertex quad[6];
+  Quad(-1, 1, 0x20FFFFFFu, quad);
+  DrawUserPrimitives(quad, 2, kColourFvf, D3DPT_TRIANGLELIST);
+  EXPECT_EQ(At(Frame(), 16, 16), 0xFF460064u);
+}
+
 TEST_F(GlDeviceTest, FlatShadingTakesTheFirstVertexColour) {
   SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
   const ColourVertex v[3] = {

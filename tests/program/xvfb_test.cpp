@@ -1,6 +1,7 @@
 // The program on a real X server (Xvfb, started here): the full-screen window, the input
 // that ends a run and the input that does not, drawing into a window made by the test.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <chrono>
 #include <string>
@@ -167,6 +168,24 @@ TEST_F(OnXvfb, WindowedRunEndsWhenItsWindowIsClosed) {
   int code = -1;
   ASSERT_TRUE(child.Wait(1000, &code)) << child.Output();
   EXPECT_EQ(code, 0) << child.Output();
+}
+
+TEST_F(OnXvfb, TermAndInterruptSignalsEndTheRunCleanly) {
+  PrepareDataSet(temp.Path());
+  for (int signal : {SIGTERM, SIGINT}) {
+    ChildProcess child;
+    Launch(&child, {"/s", "--max-fps", "20", "-fps"});
+    ASSERT_NE(WaitForMainWindow(&child), 0u) << child.Output();
+    // -fps reports once a second after the first frame.
+    for (int i = 0; i < 100 && child.Output().find(" fps") == std::string::npos; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    kill(child.Pid(), signal);
+    int code = -1;
+    ASSERT_TRUE(child.Wait(1000, &code)) << "signal " << signal << "\n" << child.Output();
+    EXPECT_EQ(code, 0) << child.Output();
+    EXPECT_NE(child.Output().find(" fps"), std::string::npos) << child.Output();
+  }
 }
 
 // A window of the test's own, filled with kBackground, standing for a host's window.

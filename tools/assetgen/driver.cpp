@@ -27,7 +27,9 @@ constexpr float kReinBob = 0.06f;  // forearms following the ride
 // Wave: the right arm rises, waves four times and comes down again.
 constexpr float kWaveRise = 0.2f;  // share of the clip spent raising the arm (and lowering)
 constexpr int kWaveCount = 4;
-constexpr float kWaveSwing = 0.42f;  // radians of each swing
+constexpr float kWaveSwing = 0.38f;                        // radians of each swing of the forearm
+constexpr float kWaveTilt = 0.1f;                          // the forearm's mean lean outwards
+const Vector3 kWaveElbow = UnitOf({-0.8f, -0.3f, 0.45f});  // upper arm, raised to the right
 
 // >>atlas (picture coordinates, 256 x 256)
 
@@ -307,6 +309,8 @@ ClipFileData BuildDriverBaseClip(const Skeleton& s) {
 }
 
 ClipFileData BuildDriverWaveClip(const Skeleton& s) {
+  const int clavicle = s.Find("Bip01 R Clavicle"), upper = s.Find("Bip01 R UpperArm");
+  const int fore = s.Find("Bip01 R Forearm"), hand = s.Find("Bip01 R Hand");
   return SampleClip(s, kDriverWaveFrames, kDriverWaveFrameMs, [&](float phase, ClipPose* pose) {
     PoseSeated(s, phase, phase, pose);
     // How far the arm is raised: up over the first share, down over the last.
@@ -315,15 +319,25 @@ ClipFileData BuildDriverWaveClip(const Skeleton& s) {
     const float wave =
         std::sin(2 * kPi * kWaveCount * (phase - kWaveRise) / (1.0f - 2 * kWaveRise));
     const float waving = phase > kWaveRise && phase < 1.0f - kWaveRise ? wave : 0.0f;
-    Vector3& upper = pose->angles[size_t(s.Find("Bip01 R UpperArm"))];
-    upper.x += -2.1f * raise;
-    upper.y += -0.55f * raise;
-    Vector3& fore = pose->angles[size_t(s.Find("Bip01 R Forearm"))];
-    fore.x += -0.5f * raise;
-    fore.z += (0.6f + kWaveSwing * waving) * raise;
-    pose->angles[size_t(s.Find("Bip01 R Hand"))].x += -0.4f * raise;
+    // The fully raised arm: elbow out to the side, forearm upright and rocking about the
+    // line of sight, the open hand bent back. The clip turns that far times `raise`.
+    ClipPose raised = *pose;
+    std::vector<Matrix4> rotations;
+    PoseBones(s, raised, &rotations);
+    const Vector3 upperAim =
+        AimAngles(s.Tail(upper) - s.Head(upper), kWaveElbow, rotations[size_t(clavicle)]);
+    raised.angles[size_t(upper)] = raised.angles[size_t(upper)] + upperAim;
+    PoseBones(s, raised, &rotations);
+    const float tilt = kWaveTilt + kWaveSwing * waving;
+    const Vector3 foreAim =
+        AimAngles(s.Tail(fore) - s.Head(fore), {-std::sin(tilt), -0.2f, std::cos(tilt)},
+                  rotations[size_t(upper)]);
+    pose->angles[size_t(upper)] = pose->angles[size_t(upper)] + Scaled(upperAim, raise);
+    pose->angles[size_t(fore)] = pose->angles[size_t(fore)] + Scaled(foreAim, raise);
+    pose->angles[size_t(hand)].x += -0.35f * raise;
     // The head turns towards the waving hand and the body leans into it.
     pose->angles[size_t(s.Find("Bip01 Head"))].z += -0.3f * raise;
+    pose->angles[size_t(s.Find("Bip01 Head"))].y += 0.08f * raise;
     pose->angles[size_t(s.Find("Bip01 Spine1"))].y += 0.05f * raise;
   });
 }

@@ -314,10 +314,16 @@ Vector3 AimAngles(Vector3 rest, Vector3 target, const Matrix4& parentRotation) {
                                 DotOf(target, {p.m[1][0], p.m[1][1], p.m[1][2]}),
                                 DotOf(target, {p.m[2][0], p.m[2][1], p.m[2][2]})});
   const Vector3 from = UnitOf(rest);
-  const Vector3 axis = from.Cross(local);
-  const float sine = LengthOf(axis);
-  if (sine < 1e-6f) return {0, 0, 0};
-  const float angle = std::atan2(sine, DotOf(from, local));
+  Vector3 axis = from.Cross(local);
+  float sine = LengthOf(axis);
+  float angle = std::atan2(sine, DotOf(from, local));
+  if (sine < 1e-6f) {
+    if (DotOf(from, local) > 0.0f) return {0, 0, 0};
+    // Pointing straight back: half a turn about any axis across the bone.
+    axis = from.Cross(std::fabs(from.x) < 0.9f ? Vector3(1, 0, 0) : Vector3(0, 1, 0));
+    sine = LengthOf(axis);
+    angle = 3.14159265358979f;
+  }
   const Vector3 a = Scaled(axis, std::sin(0.5f * angle) / sine);
   Matrix4 turn;
   Quaternion(a.x, a.y, a.z, std::cos(0.5f * angle)).ToMatrix(turn);

@@ -39,6 +39,7 @@ constexpr AtlasRect kSkinRect{0.75f, 0.0f, 1.0f, 0.25f};
 constexpr AtlasRect kDarkRect{0.5f, 0.25f, 0.625f, 0.375f};
 constexpr AtlasRect kNoseRect{0.625f, 0.25f, 0.75f, 0.375f};
 constexpr AtlasRect kHatRect{0.75f, 0.25f, 1.0f, 0.5f};
+constexpr AtlasRect kHairRect{0.5f, 0.375f, 0.75f, 0.5f};
 constexpr AtlasRect kScarfRect{0.5f, 0.5f, 0.75f, 0.75f};
 constexpr AtlasRect kMittenRect{0.75f, 0.5f, 1.0f, 0.75f};
 constexpr AtlasRect kLegRect{0.0f, 0.5f, 0.25f, 1.0f};
@@ -157,9 +158,14 @@ SkinFileData BuildDriverSkin(const Skeleton& s) {
   b.Ellipsoid(face + Vector3(0, -2.0f, -0.3f), {0, -0.45f, 0}, {0, 0, 0.4f}, {0.42f, 0, 0}, 8, 6,
               Inner(kNoseRect));
   for (float side : {1.0f, -1.0f}) {
-    b.Ellipsoid(face + Vector3(side * 0.72f, -1.72f, 0.45f), {0, -0.2f, 0}, {0, 0, 0.27f},
-                {0.2f, 0, 0}, 8, 6, Inner(kDarkRect));
+    b.Ellipsoid(face + Vector3(side * 0.74f, -1.76f, 0.45f), {0, -0.24f, 0}, {0, 0, 0.32f},
+                {0.24f, 0, 0}, 8, 6, Inner(kDarkRect));
+    b.Ellipsoid(face + Vector3(side * 1.85f, 0.1f, -0.1f), {side * 0.25f, 0, 0}, {0, 0, 0.55f},
+                {0, 0.4f, 0}, 8, 6, Inner(kSkinRect));  // ears
   }
+  // Hair from under the hat down to the nape, leaving the face free.
+  b.Ellipsoid(face + Vector3(0, 0.55f, 0.15f), {0, 0, 1.9f}, {0, -1.75f, 0}, {2.0f, 0, 0}, 14, 10,
+              Inner(kHairRect));
   // Knitted hat: a soft cone flopping back, a fur brim and a pompom.
   b.Tube(
       {face + Vector3(0, 0.05f, 0.9f), face + Vector3(0, 0.3f, 2.6f), face + Vector3(0, 1.0f, 4.3f),
@@ -248,6 +254,12 @@ Image BuildDriverTexture() {
     }
     if (in(kDarkRect)) return Rgb(0.06f, 0.05f, 0.06f);
     if (in(kNoseRect)) return Rgb(0.92f, 0.52f, 0.48f);
+    if (in(kHairRect)) {
+      // Auburn strands running from the crown down.
+      const float s = kHairRect.S(u);
+      const float strand = Fbm(s * 40.0f, v * 4.0f, 0, 2, 419u);
+      return Scale(Rgb(0.45f, 0.22f, 0.10f), 0.7f + 0.5f * strand);
+    }
     if (in(kHatRect)) {
       const float s = kHatRect.S(u), t = kHatRect.T(v);
       Rgba c = Scale(kCoatRed, knit(s, t, 10.0f));

@@ -1,5 +1,7 @@
 // One whole winter-scene frame on the null device: clocks, camera, the five character
 // updates with their skinning, snow, trees, particles and sprites, every device call issued.
+// By default on a generated data folder (characters of 24 x 24 skin vertices); with
+// YULO_BENCH_DATA=<folder> on a real data set instead, e.g. build/share/yulo/Data.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -22,15 +24,22 @@ namespace {
 std::string dataFolder;
 yulo::TraceDevice* device = nullptr;
 
-// Writes the data folder and runs the scene's Init once for every repetition.
+// Prepares the data folder and runs the scene's Init once for every repetition.
 bool SetUpScene() {
   using namespace yulo;
-  char pattern[] = "/tmp/yulo-bench-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) return false;
-  dataFolder = pattern;
-  // Skins of 24 x 24 vertices: the scale of a real figure.
-  if (!test::WriteSceneData(dataFolder, 24).empty()) return false;
-  std::snprintf(dataDir, sizeof dataDir, "%s/", pattern);
+  if (const char* given = std::getenv("YULO_BENCH_DATA")) {
+    std::snprintf(dataDir, sizeof dataDir, "%s/", given);
+  } else {
+    char pattern[] = "/tmp/yulo-bench-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) return false;
+    dataFolder = pattern;
+    if (!test::WriteSceneData(dataFolder, 24).empty()) return false;
+    std::snprintf(dataDir, sizeof dataDir, "%s/", pattern);
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(dataFolder, ignored);
+    });
+  }
   if (chdir(dataDir) != 0) return false;
   BuildSqrtTable();
   device = new TraceDevice;
@@ -41,10 +50,6 @@ bool SetUpScene() {
   elapsedMs = 0;
   elapsedTime = 0.0f;
   winterScene.Init();
-  std::atexit([] {
-    std::error_code ignored;
-    std::filesystem::remove_all(dataFolder, ignored);
-  });
   return true;
 }
 

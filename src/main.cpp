@@ -1,7 +1,52 @@
-// Entry point of the screensaver.
+// Entry point of the screensaver: the command line decides between the settings dialog,
+// the screensaver on a window and headless rendering.
 #include <cstdio>
+#include <cstdlib>
 
-int main() {
-  std::puts("Yulo: the shell is not built yet.");
-  return 0;
+#include "base/shell_state.h"
+#include "scene/scene.h"
+#include "shell/gtk/config_dialog.h"
+#include "shell/headless.h"
+#include "shell/options.h"
+#include "shell/sdl/sdl_shell.h"
+#include "shell/settings.h"
+#include "shell/startup.h"
+
+int main(int argc, char** argv) {
+  using namespace yulo;
+  currentScene = &winterScene;
+
+  LaunchOptions options;
+  char message[256];
+  switch (ParseOptions(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), &options, message,
+                       sizeof message)) {
+    case OptionsResult::Help:
+      std::fputs(HelpText(), stdout);
+      return 0;
+    case OptionsResult::Version:
+      std::fputs(VersionText(), stdout);
+      return 0;
+    case OptionsResult::Error:
+      std::fprintf(stderr, "yulo: %s\nTry 'yulo --help' for more information.\n", message);
+      return 2;
+    case OptionsResult::Run:
+      break;
+  }
+  runMode = options.mode;
+
+  // The output folder is named relative to where we were started, before start-up moves
+  // to the install folder.
+  char renderDir[4096] = {};
+  if (options.launch == Launch::Render &&
+      !AbsolutePath(options.renderDir, renderDir, sizeof renderDir)) {
+    std::fprintf(stderr, "yulo: the folder name '%s' is too long\n", options.renderDir);
+    return 2;
+  }
+
+  LoadSettings();
+  if (options.launch == Launch::Configure) return RunConfigureDialog(options.ownerWindow);
+
+  ApplyRunOptions(options);
+  if (options.launch == Launch::Render) return RenderFrames(options, renderDir);
+  return RunScreensaver(options);
 }

@@ -1,9 +1,11 @@
 #include "shell/settings.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -137,6 +139,26 @@ int32_t GetInt32(const uint8_t* in) {
   return static_cast<int32_t>(bits);
 }
 
+// Removes the temp files that writers of this value left when they were killed mid-write
+// (their process is gone); a live writer's file is left alone.
+void RemoveStaleTempFiles(const char* folder, const char* valueName) {
+  DIR* dir = opendir(folder);
+  if (dir == nullptr) return;
+  const size_t nameLength = std::strlen(valueName);
+  while (dirent* entry = readdir(dir)) {
+    const char* name = entry->d_name;
+    if (name[0] != '.' || std::strncmp(name + 1, valueName, nameLength) != 0 ||
+        name[1 + nameLength] != '.')
+      continue;
+    char* end = nullptr;
+    const long pid = std::strtol(name + 2 + nameLength, &end, 10);
+    if (end == name + 2 + nameLength || std::strcmp(end, ".tmp") != 0 || pid <= 0) continue;
+    if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    unlinkat(dirfd(dir), name, 0);
+  }
+  closedir(dir);
+}
+
 }  // namespace
 
 bool SettingsKeyFolder(const char* keyPath, char* out, size_t capacity) {
@@ -244,6 +266,7 @@ bool WriteSettingsValue(const char* keyPath, const char* valueName, const void* 
     fsync(dir);  // makes the rename itself durable; the value is already consistent
     close(dir);
   }
+  RemoveStaleTempFiles(folder, valueName);
   return true;
 }
 

@@ -10,12 +10,28 @@
 #include "base/shell_state.h"
 #include "scene/scene.h"
 #include "shell/run_frame.h"
+#include "shell/settings.h"
 
 namespace yulo {
 
 namespace {
 Settings savedSettings = {kDefaultMusicVolume, {}};
 bool haveSavedSettings = false;
+bool storedAtStart = false;  // the store held exactly savedSettings when the run began
+
+// Whether the store holds the record of s, byte for byte (little-endian volume first).
+bool StoreHolds(const Settings& s) {
+  uint8_t stored[sizeof(Settings)];
+  uint32_t size = sizeof stored;
+  ReadSettingsValue(kSettingsKey, kSettingsValue, stored, &size);
+  if (size != sizeof stored) return false;
+  const uint32_t volume = static_cast<uint32_t>(s.musicVolume);
+  const uint8_t expected[4] = {static_cast<uint8_t>(volume), static_cast<uint8_t>(volume >> 8),
+                               static_cast<uint8_t>(volume >> 16),
+                               static_cast<uint8_t>(volume >> 24)};
+  return std::memcmp(stored, expected, 4) == 0 &&
+         std::memcmp(stored + 4, s.reserved, sizeof s.reserved) == 0;
+}
 
 bool IsFolder(const char* path) {
   struct stat info {};
@@ -41,6 +57,7 @@ bool EnterDataFolder() {
 void ApplyRunOptions(const LaunchOptions& options) {
   savedSettings = settings;
   haveSavedSettings = true;
+  storedAtStart = StoreHolds(settings);
   if (options.launch == Launch::Render) {
     settings.musicVolume = 0;  // headless: no sound, and no audio device opened
   } else if (options.hasVolume) {
@@ -56,6 +73,14 @@ void ApplyRunOptions(const LaunchOptions& options) {
 
 void RestoreSavedSettings() {
   if (haveSavedSettings) settings = savedSettings;
+}
+
+bool SaveSettingsAtExit() {
+  RestoreSavedSettings();
+  // Writing back what was loaded would undo a change made in the settings dialog while
+  // the screensaver ran, and costs a synchronous disk write at every wake-up.
+  if (haveSavedSettings && storedAtStart) return true;
+  return SaveSettings();
 }
 
 bool AbsolutePath(const char* path, char* out, size_t capacity) {

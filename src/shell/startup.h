@@ -21,6 +21,11 @@ void ApplyRunOptions(const LaunchOptions& options);
 // Puts back the settings as they were loaded, so that per-run options are never saved.
 void RestoreSavedSettings();
 
+// At the end of a run: puts the loaded settings back (RestoreSavedSettings) and saves them
+// unless the store already held them when the run began (it may not on a first run, or
+// with a damaged value). False when a needed write failed.
+bool SaveSettingsAtExit();
+
 // An absolute form of path against the folder current now, in out; false when it does not
 // fit. Used for folders named on the command line before start-up changes the folder.
 bool AbsolutePath(const char* path, char* out, size_t capacity);

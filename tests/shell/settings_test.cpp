@@ -226,6 +226,7 @@ TEST_F(SettingsStore, AWriteKilledAtAnyStepLeavesTheOldOrTheNewValue) {
   WriteBytes(SettingsFile(), oldRecord);
   bool sawOld = false;
   bool sawNew = false;
+  bool sawLeftover = false;
   int step = 0;
   for (;; ++step) {
     ASSERT_LT(step, 100) << "the write never finished";
@@ -250,6 +251,8 @@ TEST_F(SettingsStore, AWriteKilledAtAnyStepLeavesTheOldOrTheNewValue) {
     sawOld |= seen == oldRecord;
     sawNew |= seen == newRecord;
     if (WEXITSTATUS(status) == 0) break;
+    for (const auto& entry : fs::directory_iterator(keyFolder_))
+      sawLeftover |= entry.path().extension() == ".tmp";
     WriteBytes(SettingsFile(), oldRecord);  // back to the old value for the next step
   }
   EXPECT_TRUE(sawOld);
@@ -259,8 +262,11 @@ TEST_F(SettingsStore, AWriteKilledAtAnyStepLeavesTheOldOrTheNewValue) {
   // Leftovers of the killed writers neither count as the value nor block the next save.
   settings.musicVolume = 9;
   std::memcpy(settings.reserved, "new-reserved", 12);
+  EXPECT_TRUE(sawLeftover) << "killed writers leave their temp files";
   ASSERT_TRUE(SaveSettings());
   EXPECT_EQ(ReadBytes(SettingsFile()), Record(9, "new-reserved"));
+  for (const auto& entry : fs::directory_iterator(keyFolder_))
+    EXPECT_NE(entry.path().extension(), ".tmp") << "cleared once their writers are gone";
 }
 
 TEST_F(SettingsStore, AFailedSaveReportsItAndKeepsTheOldValue) {

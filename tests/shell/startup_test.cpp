@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "base/shell_state.h"
+#include "shell/settings.h"
 #include "support/temp_dir.h"
 
 namespace yulo {
@@ -98,6 +100,70 @@ TEST(Folders, AbsolutePathsAndMakingFolders) {
   temp.Write("file", "x");
   EXPECT_FALSE(MakeFolders((temp.Path() + "/file").c_str()));
   EXPECT_FALSE(MakeFolders((temp.Path() + "/file/below").c_str()));
+}
+
+}  // namespace
+}  // namespace yulo
+
+namespace yulo {
+namespace {
+
+class SavingAtExit : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    previous_ = old != nullptr ? old : "";
+    hadPrevious_ = old != nullptr;
+    setenv("XDG_CONFIG_HOME", temp_.Path().c_str(), 1);
+  }
+  void TearDown() override {
+    if (hadPrevious_) {
+      setenv("XDG_CONFIG_HOME", previous_.c_str(), 1);
+    } else {
+      unsetenv("XDG_CONFIG_HOME");
+    }
+    settings = Settings{kDefaultMusicVolume, {}};
+  }
+  static void Store(int32_t volume) {
+    uint8_t record[16] = {static_cast<uint8_t>(volume), 0, 0, 0, 1, 2, 3};
+    ASSERT_TRUE(WriteSettingsValue(kSettingsKey, kSettingsValue, record, sizeof record));
+  }
+  static int32_t Stored() {
+    uint8_t record[16];
+    uint32_t size = sizeof record;
+    ReadSettingsValue(kSettingsKey, kSettingsValue, record, &size);
+    return size == sizeof record ? record[0] : -1;
+  }
+  test::ScopedTempDir temp_;
+  std::string previous_;
+  bool hadPrevious_ = false;
+};
+
+LaunchOptions WithVolume(int32_t volume) {
+  LaunchOptions o{};
+  o.launch = Launch::Screensaver;
+  o.hasVolume = true;
+  o.volume = volume;
+  return o;
+}
+
+TEST_F(SavingAtExit, AFirstRunCreatesTheValue) {
+  settings = Settings{kDefaultMusicVolume, {}};
+  ApplyRunOptions(WithVolume(4));
+  EXPECT_EQ(Stored(), -1);
+  EXPECT_TRUE(SaveSettingsAtExit());
+  EXPECT_EQ(Stored(), kDefaultMusicVolume);  // the saved setting, not the run's --volume
+  EXPECT_EQ(settings.musicVolume, kDefaultMusicVolume);
+}
+
+TEST_F(SavingAtExit, AChangeMadeInTheDialogDuringTheRunIsKept) {
+  Store(12);
+  settings = Settings{12, {1, 2, 3}};  // as loaded
+  ApplyRunOptions(WithVolume(4));
+  Store(7);  // the user picks 7 in the settings dialog while the screensaver runs
+  EXPECT_TRUE(SaveSettingsAtExit());
+  EXPECT_EQ(Stored(), 7);
+  EXPECT_EQ(settings.musicVolume, 12);
 }
 
 }  // namespace

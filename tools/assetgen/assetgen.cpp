@@ -6,6 +6,7 @@
 
 #include "creatures.h"
 #include "image.h"
+#include "models.h"
 #include "music.h"
 #include "textures.h"
 
@@ -97,12 +98,11 @@ bool WriteMusic(OutputFolder& out, std::string* log) {
 }  // namespace
 
 bool GenerateAssets(OutputFolder& out, std::string* log) {
-  if (!WriteInstallFiles(out) || !WriteIcons(out) || !WriteTextures(out)) return false;
-  if (!WriteCreatures(out)) return false;
-  if (!WriteMusic(out, log)) {
-    if (out.error().empty()) return false;
+  if (!WriteInstallFiles(out) || !WriteIcons(out) || !WriteTextures(out) || !WriteModels(out) ||
+      !WriteCreatures(out)) {
     return false;
   }
+  if (!WriteMusic(out, log)) return false;
   char line[96];
   std::snprintf(line, sizeof(line), "%zu files, %.2f MB", out.written().size(),
                 static_cast<double>(out.totalBytes()) / (1024.0 * 1024.0));

@@ -215,8 +215,10 @@ TEST_F(ConfigDialog, BannerBitmapsShowAtNaturalSizeCutAtTheEdges) {
   const WidgetInfo& banner1 = Widget("banner", "Winter page");
   const WidgetInfo& banner2 = Widget("banner", "Second link");
 
-  const auto inside1 = test::ReadScreen(banner1.x, banner1.y, 60, 20);
-  EXPECT_EQ(test::CountNear(inside1, {0, 255, 0}, 8), 60 * 20);
+  EXPECT_TRUE(test::WaitUntil([&] {
+    return test::CountNear(test::ReadScreen(banner1.x, banner1.y, 60, 20), {0, 255, 0}, 8) ==
+           60 * 20;
+  })) << "the whole bitmap at the banner's top left";
   const auto beside1 =
       test::ReadScreen(banner1.x + 62, banner1.y, banner1.width - 62, banner1.height);
   EXPECT_EQ(test::CountNear(beside1, {0, 255, 0}, 8), 0) << "no stretching";

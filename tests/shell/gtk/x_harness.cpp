@@ -224,6 +224,14 @@ void PressKeys(const std::vector<std::string>& keys) {
   RunProgram(args);
 }
 
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+  for (int waited = 0;; waited += 50) {
+    if (condition()) return true;
+    if (waited >= timeoutMs) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
 void Settle(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }

@@ -68,6 +68,10 @@ unsigned long CreatePlainWindow();
 void DestroyPlainWindow(unsigned long window);
 unsigned long TransientFor(unsigned long window);
 
+// Polls condition every 50 ms until it holds (true) or timeoutMs has passed (false): the
+// GTK child redraws in its own time.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+
 // Lets the GTK child redraw after input.
 void Settle(int ms = 300);
 

@@ -1,0 +1,217 @@
+#include "shell/sdl/sdl_shell.h"
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <cstdio>
+
+#include "base/fatal.h"
+#include "base/shell_state.h"
+#include "math/scalar.h"
+#include "render/renderer.h"
+#include "scene/scene.h"
+#include "shell/frame_pacing.h"
+#include "shell/frame_timing.h"
+#include "shell/run_frame.h"
+#include "shell/sdl/input_policy.h"
+#include "shell/sdl/sdl_window.h"
+#include "shell/startup.h"
+
+namespace yulo {
+
+void* mainWindow = nullptr;
+
+namespace {
+
+constexpr uint32_t kPreviewWaitMs = 500;  // the host's preview area settles first
+constexpr uint32_t kFallbackRefreshRate = 60;
+
+struct ShellState {
+  SDL_Window* window = nullptr;
+  InputContext input{};
+  bool quitRequested = false;
+  bool cursorHidden = false;
+};
+
+ShellState shell;
+
+void ShowSdlMessageBox(const char* caption, const char* text) {
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
+}
+
+uint64_t NowMicroseconds() {
+  static const uint64_t frequency = SDL_GetPerformanceFrequency();
+  const uint64_t ticks = SDL_GetPerformanceCounter();
+  return ticks / frequency * 1000000u + ticks % frequency * 1000000u / frequency;
+}
+
+void CallScene(SceneInput call) {
+  switch (call) {
+    case SceneInput::NoCall:
+      break;
+    case SceneInput::LeftButtonDown:
+      currentScene->OnLeftButtonDown();
+      break;
+    case SceneInput::LeftButtonUp:
+      currentScene->OnLeftButtonUp();
+      break;
+    case SceneInput::RightButtonDown:
+      currentScene->OnRightButtonDown();
+      break;
+    case SceneInput::RightButtonUp:
+      currentScene->OnRightButtonUp();
+      break;
+    case SceneInput::MiddleButtonDown:
+      currentScene->OnMiddleButtonDown();
+      break;
+    case SceneInput::MouseMove:
+      currentScene->OnMouseMove();
+      break;
+  }
+}
+
+// What the window procedure does with one event: the scene's handler first, then the
+// run's end or the restart of the time measurement.
+void HandleEvent(const SDL_Event& event, bool running) {
+  const InputAction action = ClassifyEvent(event, shell.input);
+  CallScene(action.sceneInput);
+  if (action.quit) shell.quitRequested = true;
+  if (action.resetTiming && running) ResetFrameTiming();
+  if (action.resized) NoteWindowResized(shell.window);
+}
+
+// The foreign window may go away between two events; X errors about it end the run too.
+void CheckForeignWindow() {
+  if (ForeignWindowLost()) shell.quitRequested = true;
+}
+
+// Waits about half a second before the renderer starts, handling the events that arrive
+// meanwhile (the host may close its preview area right away).
+void PreviewWait() {
+  const uint32_t start = SDL_GetTicks();
+  for (;;) {
+    const uint32_t waited = SDL_GetTicks() - start;
+    if (waited >= kPreviewWaitMs || shell.quitRequested) return;
+    SDL_Event event;
+    if (SDL_WaitEventTimeout(&event, static_cast<int>(kPreviewWaitMs - waited)) != 0) {
+      HandleEvent(event, false);
+    }
+    CheckForeignWindow();
+  }
+}
+
+uint32_t FrameRateCap(const LaunchOptions& options) {
+  if (options.hasMaxFps) return options.maxFps;
+  // Without a cap of the user's, frames never come faster than the display shows them,
+  // even where the driver does not wait for the retrace.
+  SDL_DisplayMode mode{};
+  const int display = SDL_GetWindowDisplayIndex(shell.window);
+  if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0 && mode.refresh_rate > 0) {
+    return static_cast<uint32_t>(mode.refresh_rate);
+  }
+  return kFallbackRefreshRate;
+}
+
+void MainLoop(const LaunchOptions& options) {
+  FramePacer pacer{};
+  SetFrameRateCap(&pacer, FrameRateCap(options));
+  FpsCounter fps{};
+  while (!shell.quitRequested) {
+    SDL_Event event;
+    if (SDL_PollEvent(&event) != 0) {
+      HandleEvent(event, true);
+      CheckForeignWindow();
+      continue;  // no frame in a pass that handled an event
+    }
+    const uint64_t now = NowMicroseconds();
+    const uint64_t wait = TimeUntilNextFrame(pacer, now);
+    if (wait > 0) {
+      // Sleep until the next frame is due, but wake for any event.
+      SDL_WaitEventTimeout(nullptr, static_cast<int>((wait + 999) / 1000));
+      continue;
+    }
+    MarkFrameStart(&pacer, now);
+    RunFrame();
+    CheckForeignWindow();
+    float rate = 0.0f;
+    if (options.showFps && CountFrame(&fps, NowMicroseconds(), &rate)) {
+      std::printf("yulo: %.1f fps\n", static_cast<double>(rate));
+      std::fflush(stdout);
+    }
+  }
+}
+
+// Releases the renderer, lets the scene shut down, destroys the window (never the foreign
+// one itself), shows the cursor again and saves the settings.
+void Teardown() {
+  ReleaseRenderer();
+  currentScene->Shutdown();
+  DestroyMainWindow(shell.window);
+  shell.window = nullptr;
+  mainWindow = nullptr;
+  SDL_ShowCursor(SDL_ENABLE);
+  if (!SaveSettingsAtExit()) std::fprintf(stderr, "yulo: the settings could not be saved\n");
+  // With a foreign window, SDL's shut-down would put Xlib's own error handler back and
+  // then read the server's late complaints about the host's window, which may be gone:
+  // that handler ends the process with an error. The connections close with the process.
+  if (shell.input.foreignWindow == 0) SDL_Quit();
+}
+
+}  // namespace
+
+int RunScreensaver(const LaunchOptions& options) {
+  BuildSqrtTable();
+
+  // The system's own screen blanking and power saving stay in charge while we run.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    std::fprintf(stderr, "yulo: no display to draw on: %s\n", SDL_GetError());
+    return 1;
+  }
+  const bool foreign = options.foreignWindow != 0;
+  // A message box would hide under a host's window (a locked screen): stderr only there.
+  if (!foreign) SetMessageBoxHook(ShowSdlMessageBox);
+
+  if (!EnterDataFolder()) {
+    FatalError("Initialization failed", "The install folder's path is too long.");
+  }
+
+  WindowPlacement placement{};
+  shell.window = CreateMainWindow(options, &placement);
+  if (shell.window == nullptr) {
+    SDL_Quit();
+    return 1;
+  }
+  mainWindow = shell.window;
+  shell.input.ownsInput = !foreign;
+  shell.input.quitOnFocusLoss = !foreign && !options.windowed;
+  shell.input.foreignWindow = options.foreignWindow;
+  shell.quitRequested = false;
+
+  if (options.mode == RunMode::Preview) PreviewWait();
+
+  if (!shell.quitRequested) {
+    rendererOptions.fullScreen = placement.fullScreen;
+    rendererOptions.preferTrueColor = true;
+    rendererOptions.waitForVSync = true;
+    rendererOptions.windowWidth = placement.width;
+    rendererOptions.windowHeight = placement.height;
+    if (!CreateWindowRenderer(shell.window)) {
+      Teardown();
+      return 1;
+    }
+    ClearTarget(0x00FFFFFF);
+    blankScene.ShowBlankFrame();
+    if (currentScene->Init() == 0) {
+      Teardown();
+      return 0;
+    }
+    ShowMainWindow(shell.window);
+    StartFrameTiming(options.startMs);
+    MainLoop(options);
+  }
+  Teardown();
+  return 0;
+}
+
+}  // namespace yulo

@@ -1,0 +1,268 @@
+// The program on a real X server (Xvfb, started here): the full-screen window, the input
+// that ends a run and the input that does not, drawing into a window made by the test.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "child_process.h"
+#include "program_env.h"
+#include "support/temp_dir.h"
+
+// Last: the X11 headers define macros (None, Bool) that clash with names above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace yulo::test {
+namespace {
+
+constexpr int kScreenWidth = 1024;
+constexpr int kScreenHeight = 768;
+constexpr unsigned long kBackground = 0xFF00FF;  // the test window's colour before drawing
+
+class OnXvfb : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!HaveProgram("Xvfb")) return;
+    server = new XvfbServer;
+    if (!server->Start(kScreenWidth, kScreenHeight)) {
+      delete server;
+      server = nullptr;
+      started = false;
+      return;
+    }
+    started = true;
+  }
+  static void TearDownTestSuite() {
+    delete server;
+    server = nullptr;
+  }
+  void SetUp() override {
+    if (!HaveProgram("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_TRUE(started) << "Xvfb did not start";
+    ASSERT_TRUE(HaveProgram("xdotool")) << "xdotool is missing (scripts/install-deps)";
+    display = XOpenDisplay(server->Display().c_str());
+    ASSERT_NE(display, nullptr);
+  }
+  void TearDown() override {
+    if (display != nullptr) XCloseDisplay(display);
+  }
+
+  std::vector<std::string> Env() const {
+    return ProgramEnvironment(temp.Path(), server->Display());
+  }
+
+  // Starts the program with args on the test's server.
+  void Launch(ChildProcess* child, const std::vector<std::string>& args,
+              std::vector<std::string> env = {}) {
+    std::vector<std::string> argv = {ProgramPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> all = Env();
+    all.insert(all.end(), env.begin(), env.end());
+    ASSERT_TRUE(child->Start(argv, all));
+  }
+
+  // Runs xdotool with args on the test's server; its output.
+  std::string XdoTool(const std::vector<std::string>& args, int timeoutMs = 5000) {
+    std::vector<std::string> argv = {"xdotool"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::string output;
+    EXPECT_EQ(RunCommand(argv, Env(), timeoutMs, &output), 0) << output;
+    return output;
+  }
+
+  // The id of the visible window with the program's title, 0 if none shows in time.
+  unsigned long WaitForMainWindow(ChildProcess* child) {
+    for (int i = 0; i < 300 && child->Running(); ++i) {
+      std::string output;
+      const int code =
+          RunCommand({"xdotool", "search", "--onlyvisible", "--name", "^Yulo Screensaver$"}, Env(),
+                     5000, &output);
+      if (code == 0 && !output.empty()) return std::stoul(output);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return 0;
+  }
+
+  // The window's pixel at (x, y) as 0xRRGGBB.
+  unsigned long Pixel(Window window, int x, int y) {
+    XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (image == nullptr) return 0xFFFFFFFFul;
+    const unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
+    XDestroyImage(image);
+    return pixel;
+  }
+
+  static XvfbServer* server;
+  static bool started;
+  ScopedTempDir temp;
+  Display* display = nullptr;
+};
+
+XvfbServer* OnXvfb::server = nullptr;
+bool OnXvfb::started = false;
+
+TEST_F(OnXvfb, FullScreenWindowAppearsAndAKeyEndsTheRunAtOnce) {
+  PrepareDataSet(temp.Path());
+  ChildProcess child;
+  Launch(&child, {"/s", "--max-fps", "20"});
+  const unsigned long window = WaitForMainWindow(&child);
+  ASSERT_NE(window, 0u) << child.Output();
+
+  XWindowAttributes attributes{};
+  ASSERT_NE(XGetWindowAttributes(display, window, &attributes), 0);
+  EXPECT_EQ(attributes.width, kScreenWidth);
+  EXPECT_EQ(attributes.height, kScreenHeight);
+
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ASSERT_TRUE(child.Running()) << child.Output();
+  const auto pressed = std::chrono::steady_clock::now();
+  XdoTool({"key", "space"});
+  int code = -1;
+  ASSERT_TRUE(child.Wait(1000, &code)) << "still running a second after the key";
+  const auto took = std::chrono::steady_clock::now() - pressed;
+  EXPECT_EQ(code, 0) << child.Output();
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 1000);
+}
+
+TEST_F(OnXvfb, MouseMovesDoNotEndTheRunButAClickDoes) {
+  PrepareDataSet(temp.Path());
+  ChildProcess child;
+  Launch(&child, {"-s", "--max-fps", "20"});
+  ASSERT_NE(WaitForMainWindow(&child), 0u) << child.Output();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the first frames
+  XdoTool({"mousemove", "10", "10"});
+  XdoTool({"mousemove", "1000", "700"});
+  XdoTool({"mousemove_relative", "--", "-400", "-300"});
+  XdoTool({"mousedown", "1"});  // the left button ends a run on release only
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  EXPECT_TRUE(child.Running()) << child.Output();
+  XdoTool({"mouseup", "1"});
+  int code = -1;
+  ASSERT_TRUE(child.Wait(1000, &code)) << "still running after the click\n" << child.Output();
+  EXPECT_EQ(code, 0) << child.Output();
+}
+
+TEST_F(OnXvfb, WindowedRunEndsWhenItsWindowIsClosed) {
+  PrepareDataSet(temp.Path());
+  ChildProcess child;
+  Launch(&child, {"--windowed", "--size", "400x300", "--max-fps", "20"});
+  const unsigned long window = WaitForMainWindow(&child);
+  ASSERT_NE(window, 0u) << child.Output();
+  XWindowAttributes attributes{};
+  ASSERT_NE(XGetWindowAttributes(display, window, &attributes), 0);
+  EXPECT_EQ(attributes.width, 400);
+  EXPECT_EQ(attributes.height, 300);
+  // What a window manager sends when the user closes the window.
+  XEvent close{};
+  close.xclient.type = ClientMessage;
+  close.xclient.window = window;
+  close.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  close.xclient.format = 32;
+  close.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  close.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, window, False, NoEventMask, &close);
+  XSync(display, False);
+  int code = -1;
+  ASSERT_TRUE(child.Wait(1000, &code)) << child.Output();
+  EXPECT_EQ(code, 0) << child.Output();
+}
+
+TEST_F(OnXvfb, TermAndInterruptSignalsEndTheRunCleanly) {
+  PrepareDataSet(temp.Path());
+  for (int signal : {SIGTERM, SIGINT}) {
+    ChildProcess child;
+    Launch(&child, {"/s", "--max-fps", "20", "-fps"});
+    ASSERT_NE(WaitForMainWindow(&child), 0u) << child.Output();
+    // -fps reports once a second after the first frame.
+    for (int i = 0; i < 100 && child.Output().find(" fps") == std::string::npos; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    kill(child.Pid(), signal);
+    int code = -1;
+    ASSERT_TRUE(child.Wait(1000, &code)) << "signal " << signal << "\n" << child.Output();
+    EXPECT_EQ(code, 0) << child.Output();
+    EXPECT_NE(child.Output().find(" fps"), std::string::npos) << child.Output();
+  }
+}
+
+// A window of the test's own, filled with kBackground, standing for a host's window.
+Window MakeHostWindow(Display* display, int width, int height) {
+  const Window window =
+      XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, static_cast<unsigned>(width),
+                          static_cast<unsigned>(height), 0, 0, kBackground);
+  XMapWindow(display, window);
+  XSync(display, False);
+  return window;
+}
+
+class DrawsIntoAForeignWindow : public OnXvfb {
+ protected:
+  void RunInHostWindow(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                       Window host) {
+    // The tiny stand-in data set draws little; the real one must light the window.
+    const bool realData = PrepareDataSet(temp.Path());
+    ChildProcess child;
+    Launch(&child, args, env);
+    // Drawn once every sample point has left the background colour and some is lit.
+    bool drawn = false;
+    for (int i = 0; i < 200 && !drawn && child.Running(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      bool covered = true;
+      bool lit = false;
+      for (int y = 20; y < 240; y += 50) {
+        for (int x = 20; x < 320; x += 50) {
+          const unsigned long p = Pixel(host, x, y);
+          covered = covered && p != kBackground;
+          lit = lit || (p != 0 && p != kBackground);
+        }
+      }
+      drawn = covered && (lit || !realData);
+    }
+    EXPECT_TRUE(drawn) << child.Output();
+    ASSERT_TRUE(child.Running()) << child.Output();
+
+    // The host owns the input: a key on its window leaves the program running.
+    XdoTool({"mousemove", "100", "100"});
+    XdoTool({"key", "--window", std::to_string(host), "space"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(child.Running()) << child.Output();
+
+    // The host destroys its window: the run ends, cleanly.
+    XDestroyWindow(display, host);
+    XSync(display, False);
+    int code = -1;
+    ASSERT_TRUE(child.Wait(1000, &code))
+        << "still running a second after its window was destroyed\n"
+        << child.Output();
+    EXPECT_EQ(code, 0) << child.Output();
+  }
+};
+
+TEST_F(DrawsIntoAForeignWindow, GivenByWindowId) {
+  const Window host = MakeHostWindow(display, 320, 240);
+  char id[32];
+  std::snprintf(id, sizeof id, "0x%lx", host);
+  RunInHostWindow({"-window-id", id, "--max-fps", "20"}, {}, host);
+}
+
+TEST_F(DrawsIntoAForeignWindow, GivenByXScreenSaverWithRoot) {
+  const Window host = MakeHostWindow(display, 320, 240);
+  char id[32];
+  std::snprintf(id, sizeof id, "0x%lx", host);
+  RunInHostWindow({"-root", "--max-fps", "20"}, {std::string("XSCREENSAVER_WINDOW=") + id}, host);
+}
+
+TEST_F(OnXvfb, AWindowIdThatDoesNotExistIsReported) {
+  ChildProcess child;
+  Launch(&child, {"-window-id", "0x3fffff0"});
+  int code = -1;
+  ASSERT_TRUE(child.Wait(5000, &code));
+  EXPECT_EQ(code, 1);
+  EXPECT_NE(child.Output().find("0x3fffff0"), std::string::npos) << child.Output();
+}
+
+}  // namespace
+}  // namespace yulo::test

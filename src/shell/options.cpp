@@ -32,7 +32,7 @@ enum class Option {
   Window,
 };
 
-struct OptionSpec {
+struct OptionEntry {
   const char* name;  // as written, dashes included
   Option option;
   bool takesValue;
@@ -40,7 +40,7 @@ struct OptionSpec {
 };
 
 // GNU long options of our own, then the flags XScreenSaver passes to its programs.
-constexpr OptionSpec kOptions[] = {
+constexpr OptionEntry kOptions[] = {
     {"--help", Option::Help, false, false},
     {"--version", Option::Version, false, false},
     {"--windowed", Option::Windowed, false, false},
@@ -165,9 +165,9 @@ class Parser {
   }
 
   // Applies one option with its value (nullptr for flags); false after Fail.
-  bool Apply(const OptionSpec& spec, const char* value) {
+  bool Apply(const OptionEntry& entry, const char* value) {
     uint64_t number = 0;
-    switch (spec.option) {
+    switch (entry.option) {
       case Option::Help:
         help_ = true;
         return true;
@@ -185,45 +185,46 @@ class Parser {
         options_->showFps = true;
         return true;
       case Option::WindowId:
-        if (!ParseWindowId(value, &windowId_)) return Bad(spec, value, "a window id");
+        if (!ParseWindowId(value, &windowId_)) return Bad(entry, value, "a window id");
         return true;
       case Option::Seed:
-        if (!ParseUnsigned(value, 0xFFFFFFFFu, &number)) return Bad(spec, value, "0..4294967295");
+        if (!ParseUnsigned(value, 0xFFFFFFFFu, &number)) return Bad(entry, value, "0..4294967295");
         options_->hasSeed = true;
         options_->seed = static_cast<uint32_t>(number);
         return true;
       case Option::FixedStep:
-        if (!ParseUnsigned(value, 0xFFFFFFFFu, &number)) return Bad(spec, value, "milliseconds");
+        if (!ParseUnsigned(value, 0xFFFFFFFFu, &number)) return Bad(entry, value, "milliseconds");
         options_->hasFixedStep = true;
         options_->fixedStepMs = static_cast<uint32_t>(number);
         return true;
       case Option::Start:
-        if (!ParseUnsigned(value, 0xFFFFFFFFu, &number)) return Bad(spec, value, "milliseconds");
+        if (!ParseUnsigned(value, 0xFFFFFFFFu, &number)) return Bad(entry, value, "milliseconds");
         options_->startMs = static_cast<uint32_t>(number);
         return true;
       case Option::Size:
         if (!ParseSize(value, &options_->width, &options_->height)) {
-          return Bad(spec, value, "WxH, each side 1..16384");
+          return Bad(entry, value, "WxH, each side 1..16384");
         }
         options_->hasSize = true;
         return true;
       case Option::MaxFps:
-        if (!ParseUnsigned(value, kMaxFramesPerSecond, &number)) return Bad(spec, value, "0..1000");
+        if (!ParseUnsigned(value, kMaxFramesPerSecond, &number))
+          return Bad(entry, value, "0..1000");
         options_->hasMaxFps = true;
         options_->maxFps = static_cast<uint32_t>(number);
         return true;
       case Option::Volume:
-        if (!ParseUnsigned(value, kMaxVolumeStep, &number)) return Bad(spec, value, "0..20");
+        if (!ParseUnsigned(value, kMaxVolumeStep, &number)) return Bad(entry, value, "0..20");
         options_->hasVolume = true;
         options_->volume = static_cast<int32_t>(number);
         return true;
       case Option::Render:
-        if (*value == '\0') return Bad(spec, value, "a folder");
+        if (*value == '\0') return Bad(entry, value, "a folder");
         options_->renderDir = value;
         return true;
       case Option::Frames:
         if (!ParseUnsigned(value, kMaxRenderFrames, &number) || number == 0) {
-          return Bad(spec, value, "1..1000000");
+          return Bad(entry, value, "1..1000000");
         }
         hasFrames_ = true;
         options_->frames = static_cast<uint32_t>(number);
@@ -232,8 +233,8 @@ class Parser {
     return true;
   }
 
-  bool Bad(const OptionSpec& spec, const char* value, const char* expected) {
-    Fail("invalid value '%s' for %s (expected %s)", value, spec.name, expected);
+  bool Bad(const OptionEntry& entry, const char* value, const char* expected) {
+    Fail("invalid value '%s' for %s (expected %s)", value, entry.name, expected);
     return false;
   }
 
@@ -248,11 +249,11 @@ class Parser {
   unsigned long windowId_ = 0;
 };
 
-const OptionSpec* FindOption(const char* arg, size_t nameLength) {
+const OptionEntry* FindOption(const char* arg, size_t nameLength) {
   for (int i = 0; i < kOptionCount; ++i) {
-    const OptionSpec& spec = kOptions[i];
-    if (std::strlen(spec.name) == nameLength && std::strncmp(spec.name, arg, nameLength) == 0) {
-      return &spec;
+    const OptionEntry& entry = kOptions[i];
+    if (std::strlen(entry.name) == nameLength && std::strncmp(entry.name, arg, nameLength) == 0) {
+      return &entry;
     }
   }
   return nullptr;
@@ -302,8 +303,8 @@ OptionsResult ParseOptions(int argc, const char* const* argv, const char* xscree
     const char* equals = looksLong ? std::strchr(arg, '=') : nullptr;
     const size_t nameLength =
         equals != nullptr ? static_cast<size_t>(equals - arg) : std::strlen(arg);
-    const OptionSpec* spec = FindOption(arg, nameLength);
-    if (spec == nullptr) {
+    const OptionEntry* entry = FindOption(arg, nameLength);
+    if (entry == nullptr) {
       if (looksLong) return parser.Fail("unrecognized option '%s'", arg);
       if (!AppendSwitchText(switchText, sizeof switchText, arg)) {
         return parser.Fail("the command line is too long");
@@ -313,15 +314,15 @@ OptionsResult ParseOptions(int argc, const char* const* argv, const char* xscree
     }
     const char* value = nullptr;
     if (equals != nullptr) {
-      if (!spec->takesValue || !spec->allowsEquals) {
-        return parser.Fail("option '%s' takes no value here", spec->name);
+      if (!entry->takesValue || !entry->allowsEquals) {
+        return parser.Fail("option '%s' takes no value here", entry->name);
       }
       value = equals + 1;
-    } else if (spec->takesValue) {
-      if (i + 1 >= argc) return parser.Fail("option '%s' requires a value", spec->name);
+    } else if (entry->takesValue) {
+      if (i + 1 >= argc) return parser.Fail("option '%s' requires a value", entry->name);
       value = argv[++i];
     }
-    if (!parser.Apply(*spec, value)) return OptionsResult::Error;
+    if (!parser.Apply(*entry, value)) return OptionsResult::Error;
   }
 
   if (parser.help_) return OptionsResult::Help;

@@ -109,5 +109,29 @@ TEST_F(WinterSceneTest, PlacementFollowsTheDrawOrderOfTheGenerator) {
   EXPECT_EQ(firTrees[0].position.x, tx);
 }
 
+// Start-up shows black while the assets load, then installs the light in this order.
+TEST_F(WinterSceneTest, BlankFrameAndLightingCallOrder) {
+  blankScene.ShowBlankFrame();
+  blankScene.SetupLighting();
+  std::vector<TraceKind> kinds;
+  for (const TraceRecord& r : device.Records()) {
+    if (r.kind == TraceKind::TestCooperativeLevel) continue;
+    kinds.push_back(r.kind);
+    if (r.kind == TraceKind::Clear) {
+      EXPECT_EQ(r.type, static_cast<uint32_t>(D3DCLEAR_TARGET));
+      EXPECT_EQ(r.value, 0u);
+    }
+    if (r.kind == TraceKind::SetRenderState) {
+      EXPECT_EQ(r.state, static_cast<uint32_t>(D3DRS_LIGHTING));
+      EXPECT_EQ(r.value, 1u);
+    }
+  }
+  const std::vector<TraceKind> expected = {TraceKind::BeginScene,     TraceKind::Clear,
+                                           TraceKind::EndScene,       TraceKind::Present,
+                                           TraceKind::SetRenderState, TraceKind::SetLight,
+                                           TraceKind::LightEnable,    TraceKind::SetMaterial};
+  EXPECT_EQ(kinds, expected);
+}
+
 }  // namespace
 }  // namespace yulo

@@ -27,7 +27,9 @@ constexpr float kReinBob = 0.06f;  // forearms following the ride
 // Wave: the right arm rises, waves four times and comes down again.
 constexpr float kWaveRise = 0.2f;  // share of the clip spent raising the arm (and lowering)
 constexpr int kWaveCount = 4;
-constexpr float kWaveSwing = 0.42f;  // radians of each swing
+constexpr float kWaveSwing = 0.38f;                        // radians of each swing of the forearm
+constexpr float kWaveTilt = 0.1f;                          // the forearm's mean lean outwards
+const Vector3 kWaveElbow = UnitOf({-0.8f, -0.3f, 0.45f});  // upper arm, raised to the right
 
 // >>atlas (picture coordinates, 256 x 256)
 
@@ -37,6 +39,7 @@ constexpr AtlasRect kSkinRect{0.75f, 0.0f, 1.0f, 0.25f};
 constexpr AtlasRect kDarkRect{0.5f, 0.25f, 0.625f, 0.375f};
 constexpr AtlasRect kNoseRect{0.625f, 0.25f, 0.75f, 0.375f};
 constexpr AtlasRect kHatRect{0.75f, 0.25f, 1.0f, 0.5f};
+constexpr AtlasRect kHairRect{0.5f, 0.375f, 0.75f, 0.5f};
 constexpr AtlasRect kScarfRect{0.5f, 0.5f, 0.75f, 0.75f};
 constexpr AtlasRect kMittenRect{0.75f, 0.5f, 1.0f, 0.75f};
 constexpr AtlasRect kLegRect{0.0f, 0.5f, 0.25f, 1.0f};
@@ -155,9 +158,14 @@ SkinFileData BuildDriverSkin(const Skeleton& s) {
   b.Ellipsoid(face + Vector3(0, -2.0f, -0.3f), {0, -0.45f, 0}, {0, 0, 0.4f}, {0.42f, 0, 0}, 8, 6,
               Inner(kNoseRect));
   for (float side : {1.0f, -1.0f}) {
-    b.Ellipsoid(face + Vector3(side * 0.72f, -1.72f, 0.45f), {0, -0.2f, 0}, {0, 0, 0.27f},
-                {0.2f, 0, 0}, 8, 6, Inner(kDarkRect));
+    b.Ellipsoid(face + Vector3(side * 0.74f, -1.76f, 0.45f), {0, -0.24f, 0}, {0, 0, 0.32f},
+                {0.24f, 0, 0}, 8, 6, Inner(kDarkRect));
+    b.Ellipsoid(face + Vector3(side * 1.85f, 0.1f, -0.1f), {side * 0.25f, 0, 0}, {0, 0, 0.55f},
+                {0, 0.4f, 0}, 8, 6, Inner(kSkinRect));  // ears
   }
+  // Hair from under the hat down to the nape, leaving the face free.
+  b.Ellipsoid(face + Vector3(0, 0.55f, 0.15f), {0, 0, 1.9f}, {0, -1.75f, 0}, {2.0f, 0, 0}, 14, 10,
+              Inner(kHairRect));
   // Knitted hat: a soft cone flopping back, a fur brim and a pompom.
   b.Tube(
       {face + Vector3(0, 0.05f, 0.9f), face + Vector3(0, 0.3f, 2.6f), face + Vector3(0, 1.0f, 4.3f),
@@ -246,6 +254,12 @@ Image BuildDriverTexture() {
     }
     if (in(kDarkRect)) return Rgb(0.06f, 0.05f, 0.06f);
     if (in(kNoseRect)) return Rgb(0.92f, 0.52f, 0.48f);
+    if (in(kHairRect)) {
+      // Auburn strands running from the crown down.
+      const float s = kHairRect.S(u);
+      const float strand = Fbm(s * 40.0f, v * 4.0f, 0, 2, 419u);
+      return Scale(Rgb(0.45f, 0.22f, 0.10f), 0.7f + 0.5f * strand);
+    }
     if (in(kHatRect)) {
       const float s = kHatRect.S(u), t = kHatRect.T(v);
       Rgba c = Scale(kCoatRed, knit(s, t, 10.0f));
@@ -307,6 +321,8 @@ ClipFileData BuildDriverBaseClip(const Skeleton& s) {
 }
 
 ClipFileData BuildDriverWaveClip(const Skeleton& s) {
+  const int clavicle = s.Find("Bip01 R Clavicle"), upper = s.Find("Bip01 R UpperArm");
+  const int fore = s.Find("Bip01 R Forearm"), hand = s.Find("Bip01 R Hand");
   return SampleClip(s, kDriverWaveFrames, kDriverWaveFrameMs, [&](float phase, ClipPose* pose) {
     PoseSeated(s, phase, phase, pose);
     // How far the arm is raised: up over the first share, down over the last.
@@ -315,15 +331,25 @@ ClipFileData BuildDriverWaveClip(const Skeleton& s) {
     const float wave =
         std::sin(2 * kPi * kWaveCount * (phase - kWaveRise) / (1.0f - 2 * kWaveRise));
     const float waving = phase > kWaveRise && phase < 1.0f - kWaveRise ? wave : 0.0f;
-    Vector3& upper = pose->angles[size_t(s.Find("Bip01 R UpperArm"))];
-    upper.x += -2.1f * raise;
-    upper.y += -0.55f * raise;
-    Vector3& fore = pose->angles[size_t(s.Find("Bip01 R Forearm"))];
-    fore.x += -0.5f * raise;
-    fore.z += (0.6f + kWaveSwing * waving) * raise;
-    pose->angles[size_t(s.Find("Bip01 R Hand"))].x += -0.4f * raise;
+    // The fully raised arm: elbow out to the side, forearm upright and rocking about the
+    // line of sight, the open hand bent back. The clip turns that far times `raise`.
+    ClipPose raised = *pose;
+    std::vector<Matrix4> rotations;
+    PoseBones(s, raised, &rotations);
+    const Vector3 upperAim =
+        AimAngles(s.Tail(upper) - s.Head(upper), kWaveElbow, rotations[size_t(clavicle)]);
+    raised.angles[size_t(upper)] = raised.angles[size_t(upper)] + upperAim;
+    PoseBones(s, raised, &rotations);
+    const float tilt = kWaveTilt + kWaveSwing * waving;
+    const Vector3 foreAim =
+        AimAngles(s.Tail(fore) - s.Head(fore), {-std::sin(tilt), -0.2f, std::cos(tilt)},
+                  rotations[size_t(upper)]);
+    pose->angles[size_t(upper)] = pose->angles[size_t(upper)] + Scaled(upperAim, raise);
+    pose->angles[size_t(fore)] = pose->angles[size_t(fore)] + Scaled(foreAim, raise);
+    pose->angles[size_t(hand)].x += -0.35f * raise;
     // The head turns towards the waving hand and the body leans into it.
     pose->angles[size_t(s.Find("Bip01 Head"))].z += -0.3f * raise;
+    pose->angles[size_t(s.Find("Bip01 Head"))].y += 0.08f * raise;
     pose->angles[size_t(s.Find("Bip01 Spine1"))].y += 0.05f * raise;
   });
 }

@@ -159,8 +159,8 @@ SkinFileData BuildReindeerSkin(const Skeleton& s) {
   b.Ellipsoid(Local(0, -18.0f, 22.75f), {0, -0.45f, 0}, {0, 0, 0.45f}, {0.6f, 0, 0}, 8, 6,
               Inner(kDarkRect));
   for (float side : {1.0f, -1.0f}) {
-    b.Ellipsoid(Local(side * 1.5f, -14.5f, 24.3f), {0, -0.4f, 0}, {0, 0, 0.36f},
-                {side * 0.3f, 0, 0}, 8, 6, Inner(kDarkRect));
+    b.Ellipsoid(Local(side * 1.45f, -14.9f, 24.45f), {0, -0.48f, 0}, {0, 0, 0.42f},
+                {side * 0.36f, 0, 0}, 8, 6, Inner(kDarkRect));
   }
 
   // Ears: flat leaves along their bones.

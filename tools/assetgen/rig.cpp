@@ -292,7 +292,7 @@ std::vector<Vector3> PoseBones(const Skeleton& skeleton, const ClipPose& pose,
       rotation[size_t(b)] = local;
       position[size_t(b)] = pose.root;
     } else {
-      rotation[size_t(b)] = local * rotation[size_t(parent)];
+      rotation[size_t(b)] = rotation[size_t(parent)] * local;  // the bone's own turn first
       position[size_t(b)] =
           (skeleton.Head(b) - skeleton.Head(parent)).Transform(rotation[size_t(parent)]) +
           position[size_t(parent)];
@@ -300,6 +300,34 @@ std::vector<Vector3> PoseBones(const Skeleton& skeleton, const ClipPose& pose,
   }
   if (rotations) *rotations = rotation;
   return position;
+}
+
+Vector3 EulerFromMatrix(const Matrix4& m) {
+  const float sy = std::clamp(-m.m[0][2], -1.0f, 1.0f);
+  return {std::atan2(m.m[1][2], m.m[2][2]), std::asin(sy), std::atan2(m.m[0][1], m.m[0][0])};
+}
+
+Vector3 AimAngles(Vector3 rest, Vector3 target, const Matrix4& parentRotation) {
+  // The target in the parent's frame: a row vector times the transposed rotation.
+  const Matrix4& p = parentRotation;
+  const Vector3 local = UnitOf({DotOf(target, {p.m[0][0], p.m[0][1], p.m[0][2]}),
+                                DotOf(target, {p.m[1][0], p.m[1][1], p.m[1][2]}),
+                                DotOf(target, {p.m[2][0], p.m[2][1], p.m[2][2]})});
+  const Vector3 from = UnitOf(rest);
+  Vector3 axis = from.Cross(local);
+  float sine = LengthOf(axis);
+  float angle = std::atan2(sine, DotOf(from, local));
+  if (sine < 1e-6f) {
+    if (DotOf(from, local) > 0.0f) return {0, 0, 0};
+    // Pointing straight back: half a turn about any axis across the bone.
+    axis = from.Cross(std::fabs(from.x) < 0.9f ? Vector3(1, 0, 0) : Vector3(0, 1, 0));
+    sine = LengthOf(axis);
+    angle = 3.14159265358979f;
+  }
+  const Vector3 a = Scaled(axis, std::sin(0.5f * angle) / sine);
+  Matrix4 turn;
+  Quaternion(a.x, a.y, a.z, std::cos(0.5f * angle)).ToMatrix(turn);
+  return EulerFromMatrix(turn);
 }
 
 Vector3 PosedTail(const Skeleton& skeleton, int bone, const std::vector<Vector3>& positions,

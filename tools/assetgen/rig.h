@@ -119,6 +119,14 @@ std::vector<Vector3> PoseBones(const Skeleton& skeleton, const ClipPose& pose,
 Vector3 PosedTail(const Skeleton& skeleton, int bone, const std::vector<Vector3>& positions,
                   const std::vector<Matrix4>& rotations);
 
+// The angles about x, then y, then z (as clips store them) of a rotation given as a
+// row-vector matrix; the inverse of QuaternionFromEuler(...).ToMatrix for |y| < pi/2.
+Vector3 EulerFromMatrix(const Matrix4& m);
+// The local angles that turn a bone whose rest direction is `rest` (model space) to point
+// along `target` (model space) while its parent is turned by parentRotation; the shortest
+// turn, so the bone doesn't roll needlessly.
+Vector3 AimAngles(Vector3 rest, Vector3 target, const Matrix4& parentRotation);
+
 // Small vector helpers.
 Vector3 Scaled(Vector3 a, float s);
 float DotOf(Vector3 a, Vector3 b);

@@ -11,6 +11,8 @@ namespace yulo {
 namespace {
 bool fixedStep = false;
 uint32_t fixedStepMs = 0;
+bool firstFrameDue = false;  // StartFrameTiming ran and no frame has measured a step since
+uint32_t firstStepMs = 0;
 
 void SetStep(uint32_t ms) {
   elapsedMs = ms;
@@ -23,12 +25,21 @@ void SetFixedFrameStep(bool enabled, uint32_t stepMs) {
   fixedStepMs = stepMs;
 }
 
-void StartFrameTiming(uint32_t firstStepMs) {
+void StartFrameTiming(uint32_t stepMs) {
   lastFrameTime = TimeGetTime();
-  SetStep(firstStepMs);
+  SetStep(stepMs);
+  firstFrameDue = true;
+  firstStepMs = stepMs;
+}
+
+void RestartFrameTiming() {
+  ResetFrameTiming();
+  // The window is activated as it is first shown: that must not undo --start.
+  if (firstFrameDue) SetStep(firstStepMs);
 }
 
 void MeasureFrameStep() {
+  firstFrameDue = false;
   if (!fixedStep) {
     UpdateFrameTiming();
     return;

@@ -12,6 +12,10 @@ void SetFixedFrameStep(bool enabled, uint32_t stepMs);
 // frame animates by firstStepMs (0 normally; --start reaches any moment of the show).
 void StartFrameTiming(uint32_t firstStepMs);
 
+// On (re)activation of the window: the next step is measured from now and the current one
+// is 0, except before the first frame, which keeps the step StartFrameTiming gave it.
+void RestartFrameTiming();
+
 // The step for the next frame: the fixed step when one is set, else UpdateFrameTiming.
 void MeasureFrameStep();
 

@@ -77,6 +77,10 @@ bool ChildProcess::Start(const std::vector<std::string>& argv,
     const int null = open("/dev/null", O_RDONLY);
     if (null >= 0) dup2(null, STDIN_FILENO);
     setpgid(0, 0);  // its own process group, so that the test's terminal signals miss it
+    // As started from a terminal: a runner that ignores SIGINT (a background job) would
+    // hand that on through exec.
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
     execvpe(argp[0], argp.data(), envp.data());
     _exit(127);
   }

@@ -200,12 +200,24 @@ Window MakeHostWindow(Display* display, int width, int height) {
 
 class DrawsIntoAForeignWindow : public OnXvfb {
  protected:
+  // minimumWaitMs: the program must leave the window alone at least this long.
   void RunInHostWindow(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                       Window host) {
+                       Window host, int minimumWaitMs = 0) {
     // The tiny stand-in data set draws little; the real one must light the window.
     const bool realData = PrepareDataSet(temp.Path());
     ChildProcess child;
+    const auto started = std::chrono::steady_clock::now();
     Launch(&child, args, env);
+    if (minimumWaitMs > 0) {
+      for (;;) {
+        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now() - started)
+                                .count();
+        if (waited >= minimumWaitMs) break;
+        ASSERT_EQ(Pixel(host, 160, 120), kBackground) << "drawn after " << waited << " ms";
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+    }
     // Drawn once every sample point has left the background colour and some is lit.
     bool drawn = false;
     for (int i = 0; i < 200 && !drawn && child.Running(); ++i) {
@@ -246,6 +258,11 @@ TEST_F(DrawsIntoAForeignWindow, GivenByWindowId) {
   char id[32];
   std::snprintf(id, sizeof id, "0x%lx", host);
   RunInHostWindow({"-window-id", id, "--max-fps", "20"}, {}, host);
+}
+
+TEST_F(DrawsIntoAForeignWindow, GivenAsPreviewAfterAboutHalfASecond) {
+  const Window host = MakeHostWindow(display, 320, 240);
+  RunInHostWindow({"/p", std::to_string(host), "--max-fps", "20"}, {}, host, 450);
 }
 
 TEST_F(DrawsIntoAForeignWindow, GivenByXScreenSaverWithRoot) {

@@ -120,3 +120,25 @@ TEST_F(RunFrameTest, FixedStepIgnoresTheClockAndActivationStillResets) {
 
 }  // namespace
 }  // namespace yulo
+
+namespace yulo {
+namespace {
+
+TEST_F(RunFrameTest, ActivationBeforeTheFirstFrameKeepsTheStartStep) {
+  fakeNow = 100;
+  StartFrameTiming(17500);
+  fakeNow = 130;
+  RestartFrameTiming();  // the window is shown and activated
+  RunFrame();
+  fakeNow = 150;
+  RunFrame();
+  fakeNow = 900;
+  RestartFrameTiming();  // later activations restart the measurement
+  fakeNow = 925;
+  RunFrame();
+  EXPECT_EQ(scene.renderSteps, (std::vector<uint32_t>{17500, 0, 0}));
+  EXPECT_EQ(scene.updateSteps, (std::vector<uint32_t>{0, 20, 25}));
+}
+
+}  // namespace
+}  // namespace yulo

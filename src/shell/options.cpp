@@ -1,5 +1,6 @@
 #include "shell/options.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -155,8 +156,11 @@ class Parser {
   Parser(LaunchOptions* options, char* message, size_t capacity)
       : options_(options), message_(message), capacity_(capacity) {}
 
-  OptionsResult Fail(const char* format, const char* a, const char* b = "") {
-    std::snprintf(message_, capacity_, format, a, b);
+  __attribute__((format(printf, 2, 3))) OptionsResult Fail(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(message_, capacity_, format, args);
+    va_end(args);
     return OptionsResult::Error;
   }
 
@@ -229,9 +233,7 @@ class Parser {
   }
 
   bool Bad(const OptionSpec& spec, const char* value, const char* expected) {
-    char what[64];
-    std::snprintf(what, sizeof what, "%s (expected %s)", spec.name, expected);
-    Fail("invalid value '%s' for %s", value, what);
+    Fail("invalid value '%s' for %s (expected %s)", value, spec.name, expected);
     return false;
   }
 
@@ -302,9 +304,9 @@ OptionsResult ParseOptions(int argc, const char* const* argv, const char* xscree
         equals != nullptr ? static_cast<size_t>(equals - arg) : std::strlen(arg);
     const OptionSpec* spec = FindOption(arg, nameLength);
     if (spec == nullptr) {
-      if (looksLong) return parser.Fail("unrecognized option '%s'%s", arg, "");
+      if (looksLong) return parser.Fail("unrecognized option '%s'", arg);
       if (!AppendSwitchText(switchText, sizeof switchText, arg)) {
-        return parser.Fail("the command line is too long%s%s", "", "");
+        return parser.Fail("the command line is too long");
       }
       anySwitch = true;
       continue;
@@ -312,11 +314,11 @@ OptionsResult ParseOptions(int argc, const char* const* argv, const char* xscree
     const char* value = nullptr;
     if (equals != nullptr) {
       if (!spec->takesValue || !spec->allowsEquals) {
-        return parser.Fail("option '%s' takes no value here%s", spec->name, "");
+        return parser.Fail("option '%s' takes no value here", spec->name);
       }
       value = equals + 1;
     } else if (spec->takesValue) {
-      if (i + 1 >= argc) return parser.Fail("option '%s' requires a value%s", spec->name, "");
+      if (i + 1 >= argc) return parser.Fail("option '%s' requires a value", spec->name);
       value = argv[++i];
     }
     if (!parser.Apply(*spec, value)) return OptionsResult::Error;
@@ -325,7 +327,7 @@ OptionsResult ParseOptions(int argc, const char* const* argv, const char* xscree
   if (parser.help_) return OptionsResult::Help;
   if (parser.version_) return OptionsResult::Version;
   if (parser.hasFrames_ && options->renderDir == nullptr) {
-    return parser.Fail("--frames needs --render DIR%s%s", "", "");
+    return parser.Fail("--frames needs --render DIR");
   }
 
   // The most explicit request wins: headless rendering, then a window id, then -root,
@@ -350,7 +352,7 @@ OptionsResult ParseOptions(int argc, const char* const* argv, const char* xscree
   if (xscreensaverWindow != nullptr && xscreensaverWindow[0] != '\0' &&
       !ParseWindowId(xscreensaverWindow, &hostWindow) &&
       (parser.root_ || (!anySwitch && !parser.windowed_))) {
-    return parser.Fail("XSCREENSAVER_WINDOW='%s' is not a window id%s", xscreensaverWindow, "");
+    return parser.Fail("XSCREENSAVER_WINDOW='%s' is not a window id", xscreensaverWindow);
   }
   if (parser.root_) {
     // XScreenSaver's own full-screen window when it gives one: it owns the input.
@@ -382,7 +384,7 @@ OptionsResult ParseOptions(int argc, const char* const* argv, const char* xscree
   options->mode = switchMode;
   if (switchMode == RunMode::Preview) {
     if (parentWindow == 0 || parentWindow > 0xFFFFFFFFul) {
-      return parser.Fail("/p needs the id of the window to draw into%s%s", "", "");
+      return parser.Fail("/p needs the id of the window to draw into");
     }
     options->foreignWindow = parentWindow;
   }

@@ -118,13 +118,10 @@ TEST_F(OnXvfb, FullScreenWindowAppearsAndAKeyEndsTheRunAtOnce) {
 
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   ASSERT_TRUE(child.Running()) << child.Output();
-  const auto pressed = std::chrono::steady_clock::now();
-  XdoTool({"key", "space"});
+  XdoTool({"key", "space"});  // returns once the key has been sent
   int code = -1;
   ASSERT_TRUE(child.Wait(1000, &code)) << "still running a second after the key";
-  const auto took = std::chrono::steady_clock::now() - pressed;
   EXPECT_EQ(code, 0) << child.Output();
-  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 1000);
 }
 
 TEST_F(OnXvfb, MouseMovesDoNotEndTheRunButAClickDoes) {

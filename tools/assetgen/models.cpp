@@ -189,10 +189,12 @@ MeshBuilder BuildRunner() {
     path.push_back(
         {0, kRunnerFront - radius * std::sin(turn), kCurlRadius - radius * std::cos(turn)});
   }
-  std::vector<float> radii(path.size(), 0.75f);
-  radii.back() = 0.45f;
+  std::vector<float> radii(path.size(), 0.95f);
+  radii.back() = 0.55f;
   MeshBuilder b;
-  b.Tube(path, radii, 8, {0, 0, 1, 1}, {0, 0, 1}, 1.3f);
+  // The frame is carried with x across the runner: the path turns in the y-z plane, so a
+  // vertical hint would flip where the curl stands upright.
+  b.Tube(path, radii, 8, {0, 0, 1, 1}, {1, 0, 0}, 0.75f);
   return b;
 }
 

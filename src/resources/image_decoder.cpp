@@ -174,6 +174,9 @@ bool DecodeWithStb(const uint8_t* data, size_t size, DecodedImage* out) {
   out->height = static_cast<uint32_t>(height);
   out->rgba.assign(texels, texels + static_cast<size_t>(width) * height * 4);
   stbi_image_free(texels);
+  if (DetectImageFormat(data, size) == ImageFormat::Tga) {
+    StbTgaAttributeAlpha(data, size, out->rgba.data(), out->width, out->height);
+  }
   return true;
 }
 

@@ -86,6 +86,42 @@ bool BmpComplete(const uint8_t* data, size_t size) {
 
 }  // namespace
 
+void StbTgaAttributeAlpha(const uint8_t* data, size_t size, uint8_t* rgba, uint32_t width,
+                          uint32_t height) {
+  if (size < 18 || data[16] != 16 || (data[17] & 0x0F) == 0) return;
+  const uint32_t imageType = data[2];
+  if (imageType != 2 && imageType != 10) return;
+  if (Le16(data + 12) != width || Le16(data + 14) != height) return;
+  uint64_t offset = 18 + uint64_t{data[0]};
+  if (data[1] == 1) offset += (uint64_t{Le16(data + 5)} * data[7] + 7) / 8;
+  const bool topFirst = (data[17] & 0x20) != 0;
+  const uint64_t pixels = uint64_t{width} * height;
+  // The top bit of each 16-bit texel is its alpha; texels are walked in file order.
+  uint64_t n = 0;
+  const auto put = [&](uint32_t value) {
+    const uint64_t row = n / width;
+    const uint64_t y = topFirst ? row : height - 1 - row;
+    rgba[(y * width + n % width) * 4 + 3] = (value & 0x8000u) ? 255 : 0;
+    ++n;
+  };
+  while (n < pixels) {
+    if (imageType == 2) {
+      if (offset + 2 > size) return;
+      put(Le16(data + offset));
+      offset += 2;
+      continue;
+    }
+    if (offset >= size) return;
+    const uint8_t header = data[offset++];
+    const uint32_t count = (header & 0x7Fu) + 1u;
+    for (uint32_t i = 0; i < count && n < pixels; ++i) {
+      if (offset + 2 > size) return;
+      put(Le16(data + offset));
+      if ((header & 0x80u) == 0 || i + 1 == count) offset += 2;
+    }
+  }
+}
+
 bool StbIsTga(const uint8_t* data, size_t size) {
   stbi__context context;
   stbi__start_mem(&context, data, static_cast<int>(size));

@@ -261,9 +261,10 @@ TEST_F(GeneratedCharacters, DriverWavesAndCrossFadesWithoutAJump) {
 
   // Both clips start from the same pose, so a fade into either begins where it should.
   EXPECT_LT(LargestMove(PoseAt(driver, base, 0.0f), PoseAt(driver, wave, 0.0f)), 0.3f);
-  // Half way through the wave the right hand is up beside the head.
+  // Half way through the wave the left hand is up beside the head.
   PoseAt(driver, wave, 0.5f * static_cast<float>(wave->duration));
-  EXPECT_GT(BoneAt(driver, "Bip01 R Hand").z, BoneAt(driver, "Bip01 Head").z);
+  EXPECT_GT(BoneAt(driver, "Bip01 L Hand").z, BoneAt(driver, "Bip01 Head").z);
+  EXPECT_GT(BoneAt(driver, "Bip01 L Hand").x, BoneAt(driver, "Bip01 Head").x + 2.0f);
 
   // The camera's switches: base for a while, the wave for three seconds, back to base,
   // at 16 ms a frame. No vertex may leap between two frames.

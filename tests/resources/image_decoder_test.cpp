@@ -171,25 +171,40 @@ TEST_F(ImageDecoderTest, FormatsAreRecognisedByContentNotByName) {
 // Variants ImageMagick does not write: 16-bit TGA in both vertical orders, and top-down
 // BMP. The test writes them; ImageMagick still provides the reference reading.
 TEST_F(ImageDecoderTest, SixteenBitTgaAndTopDownBmpMatchToo) {
-  for (bool topFirst : {false, true}) {
+  // Uncompressed bottom-up and top-down, and run-length coded: every row starts with a run
+  // of four equal texels, the rest of it is one raw packet. The top bit is alpha.
+  for (int variant = 0; variant < 3; ++variant) {
+    const bool topFirst = variant != 0;
+    const bool rle = variant == 2;
     std::vector<uint8_t> tga(18, 0);
-    tga[2] = 2;
+    tga[2] = rle ? 10 : 2;
     tga[12] = kWidth;
     tga[14] = kHeight;
     tga[16] = 16;
     tga[17] = topFirst ? 0x21 : 0x01;  // one attribute bit; origin top-left or bottom-left
+    const auto texel = [](uint32_t x, uint32_t y) {
+      const uint32_t r = x % 32, g = y % 32, b = (x + y) % 32;
+      const uint32_t alpha = (x + 2 * y) % 3 != 0 ? 0x8000 : 0;
+      return alpha | (r << 10) | (g << 5) | b;
+    };
+    const auto put = [&tga](uint32_t v) {
+      tga.push_back(static_cast<uint8_t>(v));
+      tga.push_back(static_cast<uint8_t>(v >> 8));
+    };
     for (uint32_t row = 0; row < kHeight; ++row) {
       const uint32_t y = topFirst ? row : kHeight - 1 - row;
-      for (uint32_t x = 0; x < kWidth; ++x) {
-        const uint32_t r = x % 32, g = y % 32, b = (x + y) % 32;
-        const uint32_t v = 0x8000 | (r << 10) | (g << 5) | b;
-        tga.push_back(static_cast<uint8_t>(v));
-        tga.push_back(static_cast<uint8_t>(v >> 8));
+      uint32_t x = 0;
+      if (rle) {
+        tga.push_back(0x80 | 3);  // a run of four copies of texel 0
+        put(texel(0, y));
+        x = 4;
+        tga.push_back(static_cast<uint8_t>(kWidth - 4 - 1));  // the rest raw
       }
+      for (; x < kWidth; ++x) put(texel(x, y));
     }
-    const std::string name = topFirst ? "top16.tga" : "bottom16.tga";
+    const std::string name = "tga16-" + std::to_string(variant) + ".tga";
     WriteBytes(name, tga);
-    ExpectSamePixels(name, 1, false);
+    ExpectSamePixels(name, 1, true);
   }
 
   ASSERT_TRUE(Shell("convert source.pam -alpha off -type TrueColor BMP3:bottomup.bmp"));

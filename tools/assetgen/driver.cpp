@@ -24,12 +24,14 @@ constexpr float kHandY = 20.0f, kHandZ = 16.2f, kHandX = 2.3f;  // the reins sta
 constexpr float kBreath = 0.045f;  // radians the chest and shoulders rise
 constexpr float kSway = 0.035f;    // radians of sideways lean
 constexpr float kReinBob = 0.06f;  // forearms following the ride
-// Wave: the right arm rises, waves four times and comes down again.
+// Wave: the left arm rises over the head, waves four times and comes down again, while the
+// face turns to the right: the camera looks at the driver's right side, so it sees the
+// face and the hand against the sky, not a sleeve across the face.
 constexpr float kWaveRise = 0.2f;  // share of the clip spent raising the arm (and lowering)
 constexpr int kWaveCount = 4;
-constexpr float kWaveSwing = 0.38f;                        // radians of each swing of the forearm
-constexpr float kWaveTilt = 0.1f;                          // the forearm's mean lean outwards
-const Vector3 kWaveElbow = UnitOf({-0.8f, -0.3f, 0.45f});  // upper arm, raised to the right
+constexpr float kWaveSwing = 0.38f;                       // radians of each swing of the forearm
+constexpr float kWaveTilt = 0.1f;                         // the forearm's mean lean outwards
+const Vector3 kWaveElbow = UnitOf({0.8f, -0.3f, 0.45f});  // upper arm, raised to the left
 
 // >>atlas (picture coordinates, 256 x 256)
 
@@ -321,8 +323,8 @@ ClipFileData BuildDriverBaseClip(const Skeleton& s) {
 }
 
 ClipFileData BuildDriverWaveClip(const Skeleton& s) {
-  const int clavicle = s.Find("Bip01 R Clavicle"), upper = s.Find("Bip01 R UpperArm");
-  const int fore = s.Find("Bip01 R Forearm"), hand = s.Find("Bip01 R Hand");
+  const int clavicle = s.Find("Bip01 L Clavicle"), upper = s.Find("Bip01 L UpperArm");
+  const int fore = s.Find("Bip01 L Forearm"), hand = s.Find("Bip01 L Hand");
   return SampleClip(s, kDriverWaveFrames, kDriverWaveFrameMs, [&](float phase, ClipPose* pose) {
     PoseSeated(s, phase, phase, pose);
     // How far the arm is raised: up over the first share, down over the last.
@@ -342,15 +344,15 @@ ClipFileData BuildDriverWaveClip(const Skeleton& s) {
     PoseBones(s, raised, &rotations);
     const float tilt = kWaveTilt + kWaveSwing * waving;
     const Vector3 foreAim =
-        AimAngles(s.Tail(fore) - s.Head(fore), {-std::sin(tilt), -0.2f, std::cos(tilt)},
+        AimAngles(s.Tail(fore) - s.Head(fore), {std::sin(tilt), -0.2f, std::cos(tilt)},
                   rotations[size_t(upper)]);
     pose->angles[size_t(upper)] = pose->angles[size_t(upper)] + Scaled(upperAim, raise);
     pose->angles[size_t(fore)] = pose->angles[size_t(fore)] + Scaled(foreAim, raise);
     pose->angles[size_t(hand)].x += -0.35f * raise;
-    // The head turns towards the waving hand and the body leans into it.
+    // The head turns to the viewer on the right; the body leans into the raised arm.
     pose->angles[size_t(s.Find("Bip01 Head"))].z += -0.3f * raise;
     pose->angles[size_t(s.Find("Bip01 Head"))].y += 0.08f * raise;
-    pose->angles[size_t(s.Find("Bip01 Spine1"))].y += 0.05f * raise;
+    pose->angles[size_t(s.Find("Bip01 Spine1"))].y += -0.05f * raise;
   });
 }
 

@@ -1,0 +1,69 @@
+// Whole winter-scene frames on the headless GL device, with and without the merging of
+// user-memory draws: GL draw calls per frame and time per frame (llvmpipe when there is no
+// GPU, so the time is mostly rasterisation). Needs the generated data set: the folder in
+// YULO_BENCH_DATA, else build/share/yulo/Data of the default build.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "base/shell_state.h"
+#include "math/math.h"
+#include "render/gl/gl_device.h"
+#include "render/renderer.h"
+#include "scene/scene.h"
+#include "shell/run_frame.h"
+
+namespace {
+
+yulo::Device* device = nullptr;
+
+bool SetUpScene() {
+  using namespace yulo;
+  const char* given = std::getenv("YULO_BENCH_DATA");
+  std::snprintf(dataDir, sizeof dataDir, "%s/", given != nullptr ? given : "build/share/yulo/Data");
+  if (access((std::string(dataDir) + "sani.cgo").c_str(), R_OK) != 0) return false;
+  if (chdir(dataDir) != 0) return false;
+  device = CreateGlDeviceHeadless(800, 600);
+  if (device == nullptr) return false;
+  BuildSqrtTable();
+  SetDevice(device, true);
+  ApplyDefaultStates();
+  runMode = RunMode::Preview;
+  SetSceneSeed(7);
+  winterScene.Init();
+  SetFixedFrameStep(true, 40);
+  StartFrameTiming(0);
+  return true;
+}
+
+void BM_GlWinterFrame(benchmark::State& state) {
+  using namespace yulo;
+  static const bool ready = SetUpScene();
+  if (!ready) {
+    state.SkipWithError("no data set (YULO_BENCH_DATA) or no EGL context");
+    return;
+  }
+  SetGlDrawMerging(device, state.range(0) != 0);
+  std::vector<uint8_t> rgba;
+  uint32_t w = 0, h = 0;
+  RunFrame();
+  ReadFrame(device, &rgba, &w, &h);  // start from an idle rasteriser
+  TakeGlDrawCallCount(device);
+  for (auto _ : state) RunFrame();
+  ReadFrame(device, &rgba, &w, &h);  // the last frames are paid for inside the run
+  state.counters["gl_draws_per_frame"] = benchmark::Counter(
+      static_cast<double>(TakeGlDrawCallCount(device)) / static_cast<double>(state.iterations()));
+}
+BENCHMARK(BM_GlWinterFrame)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("merged")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
+
+}  // namespace

@@ -67,7 +67,7 @@ std::vector<uint8_t> EncodeTga(const Image& image, bool withAlpha) {
   out.push_back(0);                              // no image id
   out.push_back(0);                              // no colour map
   out.push_back(2);                              // uncompressed true colour
-  for (int i = 0; i < 5; ++i) out.push_back(0);  // colour map spec
+  for (int i = 0; i < 5; ++i) out.push_back(0);  // colour map description (none)
   PutU16(out, 0);                                // x origin
   PutU16(out, 0);                                // y origin
   PutU16(out, static_cast<uint32_t>(image.width));

@@ -18,8 +18,9 @@
 namespace yulo::test {
 namespace {
 
-constexpr int kScreenWidth = 1024;
-constexpr int kScreenHeight = 768;
+// Small enough that a software-rendered frame stays well under the time bounds below.
+constexpr int kScreenWidth = 800;
+constexpr int kScreenHeight = 600;
 constexpr unsigned long kBackground = 0xFF00FF;  // the test window's colour before drawing
 
 class OnXvfb : public ::testing::Test {
@@ -131,14 +132,14 @@ TEST_F(OnXvfb, MouseMovesDoNotEndTheRunButAClickDoes) {
   ASSERT_NE(WaitForMainWindow(&child), 0u) << child.Output();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the first frames
   XdoTool({"mousemove", "10", "10"});
-  XdoTool({"mousemove", "1000", "700"});
+  XdoTool({"mousemove", "780", "580"});
   XdoTool({"mousemove_relative", "--", "-400", "-300"});
   XdoTool({"mousedown", "1"});  // the left button ends a run on release only
   std::this_thread::sleep_for(std::chrono::milliseconds(800));
   EXPECT_TRUE(child.Running()) << child.Output();
   XdoTool({"mouseup", "1"});
   int code = -1;
-  ASSERT_TRUE(child.Wait(1000, &code)) << "still running after the click\n" << child.Output();
+  ASSERT_TRUE(child.Wait(3000, &code)) << "still running after the click\n" << child.Output();
   EXPECT_EQ(code, 0) << child.Output();
 }
 
@@ -163,7 +164,7 @@ TEST_F(OnXvfb, WindowedRunEndsWhenItsWindowIsClosed) {
   XSendEvent(display, window, False, NoEventMask, &close);
   XSync(display, False);
   int code = -1;
-  ASSERT_TRUE(child.Wait(1000, &code)) << child.Output();
+  ASSERT_TRUE(child.Wait(3000, &code)) << child.Output();
   EXPECT_EQ(code, 0) << child.Output();
 }
 
@@ -179,7 +180,7 @@ TEST_F(OnXvfb, TermAndInterruptSignalsEndTheRunCleanly) {
     }
     kill(child.Pid(), signal);
     int code = -1;
-    ASSERT_TRUE(child.Wait(1000, &code)) << "signal " << signal << "\n" << child.Output();
+    ASSERT_TRUE(child.Wait(3000, &code)) << "signal " << signal << "\n" << child.Output();
     EXPECT_EQ(code, 0) << child.Output();
     EXPECT_NE(child.Output().find(" fps"), std::string::npos) << child.Output();
   }
@@ -243,8 +244,8 @@ class DrawsIntoAForeignWindow : public OnXvfb {
     XDestroyWindow(display, host);
     XSync(display, False);
     int code = -1;
-    ASSERT_TRUE(child.Wait(1000, &code))
-        << "still running a second after its window was destroyed\n"
+    ASSERT_TRUE(child.Wait(3000, &code))
+        << "still running three seconds after its window was destroyed\n"
         << child.Output();
     EXPECT_EQ(code, 0) << child.Output();
   }

@@ -22,6 +22,7 @@ namespace yulo::test {
 namespace {
 
 TraceDevice* sceneDevice = nullptr;
+std::vector<TraceRecord> initRecords;
 std::string dataFolder;
 
 class SceneEnvironment : public ::testing::Environment {
@@ -42,6 +43,7 @@ class SceneEnvironment : public ::testing::Environment {
     elapsedMs = 0;
     elapsedTime = 0.0f;
     ASSERT_EQ(winterScene.Init(), 1);
+    initRecords = sceneDevice->Records();
   }
   void TearDown() override {
     std::error_code ignored;
@@ -53,6 +55,10 @@ const ::testing::Environment* const environment =
     ::testing::AddGlobalTestEnvironment(new SceneEnvironment);
 
 }  // namespace
+
+const std::vector<TraceRecord>& InitRecords() {
+  return initRecords;
+}
 
 TraceDevice& SceneDevice() {
   return *sceneDevice;

@@ -14,6 +14,9 @@ namespace yulo::test {
 // The trace device the scene was initialised on (recording on).
 TraceDevice& SceneDevice();
 
+// What the scene's Init issued on the device, recorded once when the suite started.
+const std::vector<TraceRecord>& InitRecords();
+
 // Back to the start of the show: clocks and camera at 0, characters on their first clips,
 // particles and sprites cleared, snow and trees re-placed from seed 7, records cleared.
 void RestartScene();

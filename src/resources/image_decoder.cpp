@@ -40,11 +40,30 @@ void PngError(png_structp png, png_const_charp /*message*/) {
   png_longjmp(png, 1);
 }
 
+// Largest ancillary chunk we let the library allocate, and how many such chunks it keeps.
+constexpr png_alloc_size_t kMaxPngChunkBytes = 8u << 20;
+constexpr png_uint_32 kMaxPngAncillaryChunks = 128;
+
 void PngWarning(png_structp /*png*/, png_const_charp /*message*/) {}
+
+// The file is whole in memory, so a chunk that claims more bytes than are left is corrupt.
+// Checked before the library sees the file: it allocates a chunk from its length field.
+bool PngChunksFit(const uint8_t* data, size_t size) {
+  size_t at = 8;  // after the signature
+  while (at + 12 <= size) {
+    const uint32_t length = (uint32_t{data[at]} << 24) | (uint32_t{data[at + 1]} << 16) |
+                            (uint32_t{data[at + 2]} << 8) | uint32_t{data[at + 3]};
+    if (length > size - at - 12) return false;
+    if (std::memcmp(data + at + 4, "IEND", 4) == 0) break;  // whatever follows is not read
+    at += 12 + size_t{length};
+  }
+  return true;
+}
 
 // Everything between setjmp and a longjmp out of libpng is plain data: no destructor is
 // skipped. Rows are read straight into the output, which is sized before any row arrives.
 bool DecodePng(const uint8_t* data, size_t size, DecodedImage* out) {
+  if (!PngChunksFit(data, size)) return false;
   PngSource source{data, size, 0};
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
   if (png == nullptr) return false;
@@ -61,6 +80,10 @@ bool DecodePng(const uint8_t* data, size_t size, DecodedImage* out) {
   }
   png_set_read_fn(png, &source, PngRead);
   png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
+  // A chunk's length field is trusted by the library when it allocates the chunk: without
+  // these limits a few bytes claiming a huge text chunk allocate gigabytes.
+  png_set_chunk_malloc_max(png, kMaxPngChunkBytes);
+  png_set_chunk_cache_max(png, kMaxPngAncillaryChunks);
   png_read_info(png, info);
 
   const png_uint_32 width = png_get_image_width(png, info);

@@ -237,6 +237,26 @@ TEST_F(ImageDecoderTest, CutOffFilesAreFailuresForEveryFormat) {
   }
 }
 
+TEST_F(ImageDecoderTest, PngChunkLengthsMustFitTheFile) {
+  ASSERT_TRUE(Shell("convert source.pam picture.png"));
+  const std::vector<uint8_t> good = ReadBytes("picture.png");
+  DecodedImage image;
+  ASSERT_TRUE(DecodeImage(good.data(), good.size(), &image));
+
+  // A text chunk right after the header that claims 1.7 GB: the library would allocate
+  // all of it from the length field alone.
+  std::vector<uint8_t> bomb(good.begin(), good.begin() + 33);  // signature + IHDR
+  const uint8_t text[] = {0x66, 0x00, 0x00, 0x25, 't', 'E', 'X', 't', 'd', 'a', 't', 'e'};
+  bomb.insert(bomb.end(), text, text + sizeof text);
+  bomb.insert(bomb.end(), good.begin() + 33, good.end());
+  EXPECT_FALSE(DecodeImage(bomb.data(), bomb.size(), &image));
+
+  // Bytes after the end chunk are never read, so they don't make a good file bad.
+  std::vector<uint8_t> trailing = good;
+  trailing.insert(trailing.end(), 40, 0xFF);
+  EXPECT_TRUE(DecodeImage(trailing.data(), trailing.size(), &image));
+}
+
 TEST(ImageDecoderLimits, HugeDeclaredSizesAreRefusedBeforeAllocating) {
   // A TGA header announcing 65535 x 65535 texels with no pixel data.
   uint8_t tga[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 32, 0x28};

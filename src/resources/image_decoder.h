@@ -10,9 +10,11 @@ namespace yulo {
 
 enum class ImageFormat { Unknown, Png, Jpeg, Bmp, Tga };
 
-// Pictures larger than this on a side, or with more texels in all, are refused.
+// Pictures larger than this on a side, or with more texels in all (4096 x 4096), are
+// refused. The pixels are allocated from the header before any row is read, so the limit
+// also bounds what a few corrupt bytes can make us allocate (64 MiB).
 inline constexpr uint32_t kMaxImageSide = 16384;
-inline constexpr uint64_t kMaxImageTexels = uint64_t{1} << 26;
+inline constexpr uint64_t kMaxImageTexels = uint64_t{1} << 24;
 
 struct DecodedImage {
   uint32_t width = 0;

@@ -120,7 +120,7 @@ int HexDigit(char c) {
   return -1;
 }
 
-// "WxH" (or "WXH") with both sides in 1..kMaxImageSide.
+// "WxH" (or "WXH") with both sides in 1..kMaxSizeSide.
 bool ParseSize(const char* text, int* width, int* height) {
   const char* x = std::strchr(text, 'x');
   if (x == nullptr) x = std::strchr(text, 'X');
@@ -132,7 +132,7 @@ bool ParseSize(const char* text, int* width, int* height) {
   first[length] = '\0';
   uint64_t w = 0;
   uint64_t h = 0;
-  if (!ParseUnsigned(first, kMaxImageSide, &w) || !ParseUnsigned(x + 1, kMaxImageSide, &h)) {
+  if (!ParseUnsigned(first, kMaxSizeSide, &w) || !ParseUnsigned(x + 1, kMaxSizeSide, &h)) {
     return false;
   }
   if (w == 0 || h == 0) return false;

@@ -11,7 +11,7 @@ namespace yulo {
 
 inline constexpr int kDefaultWindowWidth = 800;  // --windowed and --render without --size
 inline constexpr int kDefaultWindowHeight = 600;
-inline constexpr int kMaxImageSide = 16384;           // largest --size side
+inline constexpr int kMaxSizeSide = 16384;            // largest --size side
 inline constexpr uint32_t kDefaultRenderStepMs = 40;  // --render without --fixed-step
 inline constexpr int32_t kMaxVolumeStep = 20;         // --volume 0..20
 inline constexpr uint32_t kMaxFramesPerSecond = 1000;

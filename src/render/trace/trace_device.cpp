@@ -61,24 +61,49 @@ const char* TraceKindName(TraceKind kind) {
 }
 
 // >>section resources
-namespace {
-// Locking shared by both buffer kinds: a second lock or a bad range fails.
-HResult LockBytes(std::vector<uint8_t>& bytes, bool& locked, uint32_t& begin, uint32_t& end,
-                  uint32_t offset, uint32_t size, uint8_t** data) {
-  if (data == nullptr || locked) return D3DERR_INVALIDCALL;
-  if (!LockRange(static_cast<uint32_t>(bytes.size()), offset, size, &begin, &end)) {
+// A second lock or a bad range fails.
+HResult TraceBufferStore::Lock(TraceDevice* trace, const void* object, uint32_t offset,
+                               uint32_t size, uint8_t** data, uint32_t flags) {
+  HResult result = D3D_OK;
+  if (data == nullptr || locked_) {
+    result = D3DERR_INVALIDCALL;
+  } else if (!LockRange(static_cast<uint32_t>(bytes_.size()), offset, size, &lockBegin_,
+                        &lockEnd_)) {
     *data = nullptr;
-    return D3DERR_INVALIDCALL;
+    result = D3DERR_INVALIDCALL;
+  } else {
+    locked_ = true;
+    *data = bytes_.data() + lockBegin_;
   }
-  locked = true;
-  *data = bytes.data() + begin;
+  if (trace != nullptr) {
+    if (TraceRecord* r = trace->Add(TraceKind::Lock)) {
+      r->object = object;
+      r->start = offset;
+      r->count = size;
+      r->value = flags;
+      r->state = static_cast<uint32_t>(result);
+    }
+  }
+  return result;
+}
+
+HResult TraceBufferStore::Unlock(TraceDevice* trace, const void* object) {
+  if (!locked_) return D3DERR_INVALIDCALL;
+  locked_ = false;
+  if (trace != nullptr) {
+    if (TraceRecord* r = trace->Add(TraceKind::Unlock)) {
+      r->object = object;
+      r->start = lockBegin_;
+      r->count = lockEnd_ - lockBegin_;
+      r->data.assign(bytes_.begin() + lockBegin_, bytes_.begin() + lockEnd_);
+    }
+  }
   return D3D_OK;
 }
-}  // namespace
 
 TraceVertexBuffer::TraceVertexBuffer(TraceDevice* owner, uint32_t length, uint32_t usage,
                                      uint32_t fvf, Pool pool)
-    : VertexBuffer(owner, length, usage, fvf), trace_(owner), pool_(pool), bytes_(length, 0) {
+    : VertexBuffer(owner, length, usage, fvf), trace_(owner), pool_(pool), store_(length) {
   ++trace_->liveResources_;
 }
 
@@ -93,36 +118,16 @@ void TraceVertexBuffer::Orphan() {
 }
 
 HResult TraceVertexBuffer::Lock(uint32_t offset, uint32_t size, uint8_t** data, uint32_t flags) {
-  const HResult result = LockBytes(bytes_, locked_, lockBegin_, lockEnd_, offset, size, data);
-  if (trace_ != nullptr) {
-    if (TraceRecord* r = trace_->Add(TraceKind::Lock)) {
-      r->object = this;
-      r->start = offset;
-      r->count = size;
-      r->value = flags;
-      r->state = static_cast<uint32_t>(result);
-    }
-  }
-  return result;
+  return store_.Lock(trace_, this, offset, size, data, flags);
 }
 
 HResult TraceVertexBuffer::Unlock() {
-  if (!locked_) return D3DERR_INVALIDCALL;
-  locked_ = false;
-  if (trace_ != nullptr) {
-    if (TraceRecord* r = trace_->Add(TraceKind::Unlock)) {
-      r->object = this;
-      r->start = lockBegin_;
-      r->count = lockEnd_ - lockBegin_;
-      r->data.assign(bytes_.begin() + lockBegin_, bytes_.begin() + lockEnd_);
-    }
-  }
-  return D3D_OK;
+  return store_.Unlock(trace_, this);
 }
 
 TraceIndexBuffer::TraceIndexBuffer(TraceDevice* owner, uint32_t length, uint32_t usage,
                                    Format format, Pool pool)
-    : IndexBuffer(owner, length, usage, format), trace_(owner), pool_(pool), bytes_(length, 0) {
+    : IndexBuffer(owner, length, usage, format), trace_(owner), pool_(pool), store_(length) {
   ++trace_->liveResources_;
 }
 
@@ -137,43 +142,23 @@ void TraceIndexBuffer::Orphan() {
 }
 
 HResult TraceIndexBuffer::Lock(uint32_t offset, uint32_t size, uint8_t** data, uint32_t flags) {
-  const HResult result = LockBytes(bytes_, locked_, lockBegin_, lockEnd_, offset, size, data);
-  if (trace_ != nullptr) {
-    if (TraceRecord* r = trace_->Add(TraceKind::Lock)) {
-      r->object = this;
-      r->start = offset;
-      r->count = size;
-      r->value = flags;
-      r->state = static_cast<uint32_t>(result);
-    }
-  }
-  return result;
+  return store_.Lock(trace_, this, offset, size, data, flags);
 }
 
 HResult TraceIndexBuffer::Unlock() {
-  if (!locked_) return D3DERR_INVALIDCALL;
-  locked_ = false;
-  if (trace_ != nullptr) {
-    if (TraceRecord* r = trace_->Add(TraceKind::Unlock)) {
-      r->object = this;
-      r->start = lockBegin_;
-      r->count = lockEnd_ - lockBegin_;
-      r->data.assign(bytes_.begin() + lockBegin_, bytes_.begin() + lockEnd_);
-    }
-  }
-  return D3D_OK;
+  return store_.Unlock(trace_, this);
 }
 
 uint32_t TraceIndexBuffer::IndexAt(uint32_t i) const {
   const size_t size = IndexSize();
-  if ((static_cast<size_t>(i) + 1) * size > bytes_.size()) return 0;
+  if ((static_cast<size_t>(i) + 1) * size > store_.Bytes().size()) return 0;
   if (size == 2) {
     uint16_t v;
-    std::memcpy(&v, bytes_.data() + i * size, 2);
+    std::memcpy(&v, store_.Bytes().data() + i * size, 2);
     return v;
   }
   uint32_t v;
-  std::memcpy(&v, bytes_.data() + i * size, 4);
+  std::memcpy(&v, store_.Bytes().data() + i * size, 4);
   return v;
 }
 

@@ -61,13 +61,31 @@ struct TraceRecord {
 
 class TraceDevice;
 
+// The bytes of a trace buffer and its lock; Lock and Unlock are recorded on the device
+// (Unlock with a copy of the range that was locked).
+class TraceBufferStore {
+ public:
+  explicit TraceBufferStore(uint32_t length) : bytes_(length, 0) {}
+  HResult Lock(TraceDevice* trace, const void* object, uint32_t offset, uint32_t size,
+               uint8_t** data, uint32_t flags);
+  HResult Unlock(TraceDevice* trace, const void* object);
+  const std::vector<uint8_t>& Bytes() const { return bytes_; }
+  bool Locked() const { return locked_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  bool locked_ = false;
+  uint32_t lockBegin_ = 0;
+  uint32_t lockEnd_ = 0;
+};
+
 // A buffer of the trace device: its bytes live in Bytes().
 class TraceVertexBuffer final : public VertexBuffer {
  public:
   HResult Lock(uint32_t offset, uint32_t size, uint8_t** data, uint32_t flags) override;
   HResult Unlock() override;
-  const std::vector<uint8_t>& Bytes() const { return bytes_; }
-  bool Locked() const { return locked_; }
+  const std::vector<uint8_t>& Bytes() const { return store_.Bytes(); }
+  bool Locked() const { return store_.Locked(); }
   Pool PoolType() const { return pool_; }
 
  private:
@@ -77,18 +95,15 @@ class TraceVertexBuffer final : public VertexBuffer {
   void Orphan() override;
   TraceDevice* trace_;
   [[maybe_unused]] Pool pool_;
-  std::vector<uint8_t> bytes_;
-  bool locked_ = false;
-  uint32_t lockBegin_ = 0;
-  uint32_t lockEnd_ = 0;
+  TraceBufferStore store_;
 };
 
 class TraceIndexBuffer final : public IndexBuffer {
  public:
   HResult Lock(uint32_t offset, uint32_t size, uint8_t** data, uint32_t flags) override;
   HResult Unlock() override;
-  const std::vector<uint8_t>& Bytes() const { return bytes_; }
-  bool Locked() const { return locked_; }
+  const std::vector<uint8_t>& Bytes() const { return store_.Bytes(); }
+  bool Locked() const { return store_.Locked(); }
   Pool PoolType() const { return pool_; }
   // Index i as stored (16 or 32 bits).
   uint32_t IndexAt(uint32_t i) const;
@@ -100,10 +115,7 @@ class TraceIndexBuffer final : public IndexBuffer {
   void Orphan() override;
   TraceDevice* trace_;
   [[maybe_unused]] Pool pool_;
-  std::vector<uint8_t> bytes_;
-  bool locked_ = false;
-  uint32_t lockBegin_ = 0;
-  uint32_t lockEnd_ = 0;
+  TraceBufferStore store_;
 };
 
 // A texture of the trace device: the top level's RGBA8 texels as given.
@@ -193,6 +205,7 @@ class TraceDevice final : public Device {
   HResult Reset(const PresentParameters& params) override;
 
  private:
+  friend class TraceBufferStore;
   friend class TraceVertexBuffer;
   friend class TraceIndexBuffer;
   friend class TraceTexture;

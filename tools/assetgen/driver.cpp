@@ -50,15 +50,6 @@ constexpr AtlasRect kBeltRect{0.25f, 0.75f, 0.5f, 1.0f};
 constexpr AtlasRect kSleeveRect{0.5f, 0.75f, 1.0f, 1.0f};
 constexpr int kTextureSize = 256;
 
-AtlasRect Inner(AtlasRect r) {
-  constexpr float kInset = 2.0f / kTextureSize;
-  return {r.u0 + kInset, r.v0 + kInset, r.u1 - kInset, r.v1 - kInset};
-}
-
-Rgba Rgb(float r, float g, float b) {
-  return {r, g, b, 1.0f};
-}
-
 const Rgba kCoatRed = Rgb(0.66f, 0.09f, 0.10f);
 const Rgba kFurWhite = Rgb(0.94f, 0.93f, 0.90f);
 const Rgba kSkinTone = Rgb(0.93f, 0.74f, 0.62f);
@@ -131,52 +122,53 @@ SkinFileData BuildDriverSkin(const Skeleton& s) {
   // Coat: a long body and a skirt over the hips, with a white fur strip down the front.
   b.UseBones({pelvis, spine, spine1, spine2});
   b.Ellipsoid({0, kBackY - 0.2f, 17.4f}, {0, 0, 5.2f}, {0, -2.7f, 0}, {3.3f, 0, 0}, 16, 12,
-              Inner(kCoatRect));
+              Inner(kCoatRect, kTextureSize));
   b.UseBones({pelvis, spine});
   b.Ellipsoid({0, kBackY - 1.0f, kHipZ + 0.4f}, {0, 0, 2.4f}, {0, -3.6f, 0}, {3.7f, 0, 0}, 16, 8,
-              Inner(kCoatRect));
+              Inner(kCoatRect, kTextureSize));
   b.UseBones({spine, spine1, spine2});
   b.Tube({{0, kBackY - 2.75f, 21.0f}, {0, kBackY - 2.95f, 17.5f}, {0, kBackY - 2.6f, 13.6f}},
-         {0.5f, 0.55f, 0.5f}, 6, Inner(kFurRect), {0, -1, 0}, 0.7f);
+         {0.5f, 0.55f, 0.5f}, 6, Inner(kFurRect, kTextureSize), {0, -1, 0}, 0.7f);
   b.Tube(Ring({0, kBackY - 0.6f, 15.0f}, 3.25f, 2.75f, 20), std::vector<float>(21, 0.4f), 6,
-         Inner(kBeltRect), {0, 0, 1}, 1.0f, false);
+         Inner(kBeltRect, kTextureSize), {0, 0, 1}, 1.0f, false);
   b.Tube(Ring({0, kBackY - 1.0f, 11.2f}, 3.6f, 3.5f, 20), std::vector<float>(21, 0.55f), 6,
-         Inner(kFurRect), {0, 0, 1}, 1.0f, false);
+         Inner(kFurRect, kTextureSize), {0, 0, 1}, 1.0f, false);
 
   // Neck, scarf and head.
   b.UseBones({spine2, neck, head});
-  b.Tube({{0, kBackY, 21.0f}, {0, kBackY - 0.1f, 23.0f}}, {1.0f, 0.95f}, 8, Inner(kSkinRect),
-         {0, -1, 0});
+  b.Tube({{0, kBackY, 21.0f}, {0, kBackY - 0.1f, 23.0f}}, {1.0f, 0.95f}, 8,
+         Inner(kSkinRect, kTextureSize), {0, -1, 0});
   b.UseBones({spine2, neck});
   b.Tube(Ring({0, kBackY - 0.1f, 21.9f}, 1.55f, 1.45f, 14), std::vector<float>(15, 0.62f), 6,
-         Inner(kScarfRect), {0, 0, 1}, 1.0f, false);
+         Inner(kScarfRect, kTextureSize), {0, 0, 1}, 1.0f, false);
   b.UseBones({spine2});
   b.Tube(
       {{-0.9f, kBackY - 1.6f, 21.5f}, {-1.3f, kBackY - 2.8f, 19.8f}, {-1.4f, kBackY - 3.1f, 17.6f}},
-      {0.55f, 0.5f, 0.5f}, 6, Inner(kScarfRect), {0, -1, 0}, 0.35f);
+      {0.55f, 0.5f, 0.5f}, 6, Inner(kScarfRect, kTextureSize), {0, -1, 0}, 0.35f);
   b.UseBones({head});
   const Vector3 face{0, kBackY - 0.2f, kHeadZ};
-  b.Ellipsoid(face, {0, 0, 2.25f}, {0, -2.0f, 0}, {1.9f, 0, 0}, 16, 12, Inner(kSkinRect));
+  b.Ellipsoid(face, {0, 0, 2.25f}, {0, -2.0f, 0}, {1.9f, 0, 0}, 16, 12,
+              Inner(kSkinRect, kTextureSize));
   b.Ellipsoid(face + Vector3(0, -2.0f, -0.3f), {0, -0.45f, 0}, {0, 0, 0.4f}, {0.42f, 0, 0}, 8, 6,
-              Inner(kNoseRect));
+              Inner(kNoseRect, kTextureSize));
   for (float side : {1.0f, -1.0f}) {
     b.Ellipsoid(face + Vector3(side * 0.74f, -1.76f, 0.45f), {0, -0.24f, 0}, {0, 0, 0.32f},
-                {0.24f, 0, 0}, 8, 6, Inner(kDarkRect));
+                {0.24f, 0, 0}, 8, 6, Inner(kDarkRect, kTextureSize));
     b.Ellipsoid(face + Vector3(side * 1.85f, 0.1f, -0.1f), {side * 0.25f, 0, 0}, {0, 0, 0.55f},
-                {0, 0.4f, 0}, 8, 6, Inner(kSkinRect));  // ears
+                {0, 0.4f, 0}, 8, 6, Inner(kSkinRect, kTextureSize));  // ears
   }
   // Hair from under the hat down to the nape, leaving the face free.
   b.Ellipsoid(face + Vector3(0, 0.55f, 0.15f), {0, 0, 1.9f}, {0, -1.75f, 0}, {2.0f, 0, 0}, 14, 10,
-              Inner(kHairRect));
+              Inner(kHairRect, kTextureSize));
   // Knitted hat: a soft cone flopping back, a fur brim and a pompom.
   b.Tube(
       {face + Vector3(0, 0.05f, 0.9f), face + Vector3(0, 0.3f, 2.6f), face + Vector3(0, 1.0f, 4.3f),
        face + Vector3(0, 2.4f, 5.2f), face + Vector3(0, 3.4f, 4.9f)},
-      {2.15f, 1.95f, 1.35f, 0.75f, 0.45f}, 12, Inner(kHatRect), {0, -1, 0});
+      {2.15f, 1.95f, 1.35f, 0.75f, 0.45f}, 12, Inner(kHatRect, kTextureSize), {0, -1, 0});
   b.Tube(Ring(face + Vector3(0, 0.05f, 1.0f), 2.05f, 2.05f, 16), std::vector<float>(17, 0.6f), 6,
-         Inner(kFurRect), {0, 0, 1}, 1.0f, false);
+         Inner(kFurRect, kTextureSize), {0, 0, 1}, 1.0f, false);
   b.Ellipsoid(face + Vector3(0, 3.9f, 4.6f), {0, 0, 0.95f}, {0, 0.95f, 0}, {0.95f, 0, 0}, 10, 8,
-              Inner(kFurRect));
+              Inner(kFurRect, kTextureSize));
 
   // Arms in red sleeves with fur cuffs, and green mittens on the reins.
   for (bool left : {true, false}) {
@@ -189,18 +181,19 @@ SkinFileData BuildDriverSkin(const Skeleton& s) {
     b.UseBones({spine2, clavicle, upper, fore});
     b.Tube({shoulder - Vector3(side * 0.6f, 0, 0), shoulder, Mid(shoulder, elbow, 0.5f), elbow,
             Mid(elbow, wrist, 0.5f), Mid(elbow, wrist, 0.88f)},
-           {1.3f, 1.25f, 1.1f, 0.98f, 0.92f, 0.95f}, 10, Inner(kSleeveRect), {0, 0, 1});
+           {1.3f, 1.25f, 1.1f, 0.98f, 0.92f, 0.95f}, 10, Inner(kSleeveRect, kTextureSize),
+           {0, 0, 1});
     b.UseBones({fore, hand});
     const Vector3 cuff = Mid(elbow, wrist, 0.9f);
     const Vector3 dir = UnitOf(wrist - elbow);
     b.Tube({cuff - Scaled(dir, 0.35f), cuff + Scaled(dir, 0.35f)}, {1.05f, 1.05f}, 10,
-           Inner(kFurRect), {0, 0, 1});
+           Inner(kFurRect, kTextureSize), {0, 0, 1});
     b.UseBones({hand});
     const Vector3 palm = Mid(wrist, s.Tail(hand), 0.45f);
     b.Ellipsoid(palm, Scaled(UnitOf(s.Tail(hand) - wrist), 1.15f), {0, 0, 0.8f}, {0.78f, 0, 0}, 10,
-                8, Inner(kMittenRect));
+                8, Inner(kMittenRect, kTextureSize));
     b.Ellipsoid(palm + Vector3(-side * 0.55f, -0.2f, 0.55f), {0, -0.45f, 0.2f}, {0, 0, 0.35f},
-                {0.35f, 0, 0}, 6, 5, Inner(kMittenRect));
+                {0.35f, 0, 0}, 6, 5, Inner(kMittenRect, kTextureSize));
   }
 
   // Legs: trousers into tall boots.
@@ -211,11 +204,11 @@ SkinFileData BuildDriverSkin(const Skeleton& s) {
     const Vector3 hip = s.Head(thigh), knee = s.Head(calf), ankle = s.Head(foot);
     b.UseBones({pelvis, thigh, calf, foot});
     b.Tube({hip, Mid(hip, knee, 0.5f), knee, Mid(knee, ankle, 0.5f), ankle},
-           {1.75f, 1.5f, 1.3f, 1.2f, 1.05f}, 10, Inner(kLegRect), {0, 0, 1});
+           {1.75f, 1.5f, 1.3f, 1.2f, 1.05f}, 10, Inner(kLegRect, kTextureSize), {0, 0, 1});
     b.UseBones({foot});
     const Vector3 toe = s.Tail(foot);
     b.Ellipsoid(Mid(ankle, toe, 0.5f) + Vector3(0, 0, -0.2f), Scaled(toe - ankle, 0.62f),
-                {0, 0, 0.85f}, {0.95f, 0, 0}, 10, 8, Inner(kBootRect));
+                {0, 0, 0.85f}, {0.95f, 0, 0}, 10, 8, Inner(kBootRect, kTextureSize));
   }
   return b.ToSkinFile();
 }

@@ -56,17 +56,6 @@ constexpr AtlasRect kGoldRect{0.5f, 0.625f, 0.75f, 0.75f};
 constexpr AtlasRect kPadRect{0.5f, 0.75f, 0.75f, 1.0f};
 constexpr int kTextureSize = 256;
 
-// The part of a rectangle the geometry uses: two texels inside the painted area, so
-// filtering never picks up a neighbour's colour.
-AtlasRect Inner(AtlasRect r) {
-  constexpr float kInset = 2.0f / kTextureSize;
-  return {r.u0 + kInset, r.v0 + kInset, r.u1 - kInset, r.v1 - kInset};
-}
-
-Rgba Rgb(float r, float g, float b) {
-  return {r, g, b, 1.0f};
-}
-
 const Rgba kFurBrown = Rgb(0.42f, 0.29f, 0.18f);
 const Rgba kFurDark = Rgb(0.24f, 0.16f, 0.10f);
 const Rgba kFurCream = Rgb(0.86f, 0.80f, 0.68f);
@@ -134,33 +123,34 @@ SkinFileData BuildReindeerSkin(const Skeleton& s) {
   // Barrel, chest and haunches.
   b.UseBones({pelvis, spine, spine1});
   b.Ellipsoid(Local(0, 0.5f, kBodyZ), {0, -kBodyHalfLength, 0}, {0, 0, kBodyHalfHeight},
-              {kBodyHalfWidth, 0, 0}, 20, 16, Inner(kBodyRect));
+              {kBodyHalfWidth, 0, 0}, 20, 16, Inner(kBodyRect, kTextureSize));
   b.UseBones({spine, spine1, neck});
   b.Ellipsoid(Local(0, -5.8f, kBodyZ + 0.1f), {0, -4.6f, 0.8f}, {0, 0.8f, 4.9f}, {3.4f, 0, 0}, 14,
-              10, Inner(kBodyRect));
+              10, Inner(kBodyRect, kTextureSize));
   for (float side : {1.0f, -1.0f}) {
     b.UseBones({pelvis, spine, s.Find(side > 0 ? "Bip01 L Thigh" : "Bip01 R Thigh")});
     b.Ellipsoid(Local(side * 1.5f, 6.2f, kBodyZ - 0.3f), {0, -4.2f, 0}, {0, 0, 4.6f},
-                {side * 2.4f, 0, 0}, 12, 10, Inner(kBodyRect));
+                {side * 2.4f, 0, 0}, 12, 10, Inner(kBodyRect, kTextureSize));
   }
 
   // Neck and head, with the pale fur of the throat facing down.
   b.UseBones({spine1, neck, head});
   b.Tube({Local(0, -5.5f, 16.6f), Local(0, -8.6f, 18.6f), Local(0, -11.0f, 21.4f),
           Local(0, -12.6f, 23.2f)},
-         {3.3f, 2.7f, 2.0f, 1.7f}, 12, Inner(kNeckRect), {0, -0.3f, -1.0f}, 0.85f, false);
+         {3.3f, 2.7f, 2.0f, 1.7f}, 12, Inner(kNeckRect, kTextureSize), {0, -0.3f, -1.0f}, 0.85f,
+         false);
   b.UseBones({head});
   const Vector3 snout = UnitOf({0, -1.0f, -0.38f});
   const Vector3 up = UnitOf({0, -0.38f, 1.0f});
   b.Ellipsoid(Local(0, -13.6f, 23.7f), Scaled(snout, 2.7f), Scaled(up, 2.0f), {1.85f, 0, 0}, 14, 10,
-              Inner(kHeadRect));
+              Inner(kHeadRect, kTextureSize));
   b.Ellipsoid(Local(0, -16.3f, 22.7f), Scaled(snout, 2.1f), Scaled(up, 1.25f), {1.15f, 0, 0}, 12, 8,
-              Inner(kMuzzleRect));
+              Inner(kMuzzleRect, kTextureSize));
   b.Ellipsoid(Local(0, -18.0f, 22.75f), {0, -0.45f, 0}, {0, 0, 0.45f}, {0.6f, 0, 0}, 8, 6,
-              Inner(kDarkRect));
+              Inner(kDarkRect, kTextureSize));
   for (float side : {1.0f, -1.0f}) {
     b.Ellipsoid(Local(side * 1.45f, -14.9f, 24.45f), {0, -0.48f, 0}, {0, 0, 0.42f},
-                {side * 0.36f, 0, 0}, 8, 6, Inner(kDarkRect));
+                {side * 0.36f, 0, 0}, 8, 6, Inner(kDarkRect, kTextureSize));
   }
 
   // Ears: flat leaves along their bones.
@@ -169,7 +159,7 @@ SkinFileData BuildReindeerSkin(const Skeleton& s) {
     b.UseBones({ear});
     const Vector3 from = s.Head(ear), to = s.Tail(ear);
     b.Ellipsoid(Mid(from, to, 0.5f), Scaled(to - from, 0.55f), {0, -0.25f, 0.55f}, {0, 0.22f, 0.1f},
-                8, 6, Inner(kEarRect));
+                8, 6, Inner(kEarRect, kTextureSize));
   }
 
   // Antlers: a sweeping beam with a brow tine, a back tine and a forked top.
@@ -178,13 +168,13 @@ SkinFileData BuildReindeerSkin(const Skeleton& s) {
     const auto at = [side](float x, float y, float z) { return Local(side * x, y, z); };
     b.Tube({at(0.9f, -13.0f, 25.4f), at(2.0f, -12.2f, 28.0f), at(3.6f, -11.2f, 30.6f),
             at(4.6f, -12.2f, 33.0f), at(4.3f, -14.4f, 35.0f)},
-           {0.48f, 0.4f, 0.34f, 0.28f, 0.18f}, 6, Inner(kAntlerRect), {0, -1, 0});
+           {0.48f, 0.4f, 0.34f, 0.28f, 0.18f}, 6, Inner(kAntlerRect, kTextureSize), {0, -1, 0});
     b.Tube({at(1.5f, -12.6f, 26.9f), at(1.6f, -14.4f, 27.4f), at(1.3f, -16.0f, 28.6f)},
-           {0.28f, 0.22f, 0.14f}, 5, Inner(kAntlerRect), {0, 0, 1});
+           {0.28f, 0.22f, 0.14f}, 5, Inner(kAntlerRect, kTextureSize), {0, 0, 1});
     b.Tube({at(3.2f, -11.4f, 30.0f), at(3.9f, -9.9f, 31.6f), at(4.1f, -9.2f, 33.2f)},
-           {0.26f, 0.2f, 0.13f}, 5, Inner(kAntlerRect), {0, 0, 1});
+           {0.26f, 0.2f, 0.13f}, 5, Inner(kAntlerRect, kTextureSize), {0, 0, 1});
     b.Tube({at(4.6f, -12.4f, 32.6f), at(5.8f, -11.6f, 34.0f), at(6.2f, -11.0f, 35.4f)},
-           {0.22f, 0.17f, 0.12f}, 5, Inner(kAntlerRect), {0, 0, 1});
+           {0.22f, 0.17f, 0.12f}, 5, Inner(kAntlerRect, kTextureSize), {0, 0, 1});
   }
 
   // Legs: a thick top blending into the body, slim cannons, pale fetlocks and hooves.
@@ -197,10 +187,10 @@ SkinFileData BuildReindeerSkin(const Skeleton& s) {
     b.UseBones({spine1, upper, fore, hand});
     b.Tube({Local(x, kShoulderY, 16.0f), Local(x, -6.2f, 12.4f), Local(x, -6.0f, 9.5f),
             Local(x, -6.2f, 7.0f), Local(x, -6.4f, 4.6f), Local(x, -6.6f, 1.6f)},
-           {2.1f, 1.45f, 0.95f, 0.7f, 0.55f, 0.6f}, 9, Inner(kLegRect), {0, -1, 0});
+           {2.1f, 1.45f, 0.95f, 0.7f, 0.55f, 0.6f}, 9, Inner(kLegRect, kTextureSize), {0, -1, 0});
     b.UseBones({hand});
     b.Ellipsoid(Local(x, -6.8f, kHoofHeight), {0, 0, kHoofHeight}, {0, -1.0f, 0}, {0.8f, 0, 0}, 8,
-                6, Inner(kHoofRect));
+                6, Inner(kHoofRect, kTextureSize));
 
     const int thigh = s.Find(left ? "Bip01 L Thigh" : "Bip01 R Thigh");
     const int calf = s.Find(left ? "Bip01 L Calf" : "Bip01 R Calf");
@@ -208,17 +198,17 @@ SkinFileData BuildReindeerSkin(const Skeleton& s) {
     b.UseBones({pelvis, thigh, calf, foot});
     b.Tube({Local(x, kHipY, 16.2f), Local(x, 6.0f, 12.2f), Local(x, 5.0f, 9.3f),
             Local(x, 6.8f, 7.0f), Local(x, 8.1f, 4.8f), Local(x, 7.6f, 1.6f)},
-           {2.5f, 1.8f, 1.05f, 0.75f, 0.55f, 0.6f}, 9, Inner(kLegRect), {0, -1, 0});
+           {2.5f, 1.8f, 1.05f, 0.75f, 0.55f, 0.6f}, 9, Inner(kLegRect, kTextureSize), {0, -1, 0});
     b.UseBones({foot});
     b.Ellipsoid(Local(x, 7.3f, kHoofHeight), {0, 0, kHoofHeight}, {0, -1.0f, 0}, {0.8f, 0, 0}, 8, 6,
-                Inner(kHoofRect));
+                Inner(kHoofRect, kTextureSize));
   }
 
   // Short white tail.
   const int tail = s.Find("Bip01 Tail"), tail1 = s.Find("Bip01 Tail1");
   b.UseBones({pelvis, tail, tail1});
-  b.Tube({s.Head(tail), s.Head(tail1), s.Tail(tail1)}, {0.9f, 0.8f, 0.35f}, 7, Inner(kTailRect),
-         {0, 0, 1});
+  b.Tube({s.Head(tail), s.Head(tail1), s.Tail(tail1)}, {0.9f, 0.8f, 0.35f}, 7,
+         Inner(kTailRect, kTextureSize), {0, 0, 1});
 
   // Harness: a red collar with bells, a girth and a saddle pad where the traces meet.
   b.UseBones({spine1, neck});
@@ -234,10 +224,12 @@ SkinFileData BuildReindeerSkin(const Skeleton& s) {
       ring.push_back(centre + Scaled(side1, 3.55f * std::cos(a)) +
                      Scaled(side2, 4.0f * std::sin(a)));
     }
-    b.Tube(ring, std::vector<float>(ring.size(), 0.5f), 6, Inner(kCollarRect), axis, 1.0f, false);
+    b.Tube(ring, std::vector<float>(ring.size(), 0.5f), 6, Inner(kCollarRect, kTextureSize), axis,
+           1.0f, false);
     for (float x : {-1.9f, 0.0f, 1.9f}) {
       const Vector3 bell = centre - Scaled(side2, 4.1f) + Vector3(x, 0, x == 0.0f ? -0.4f : 0.5f);
-      b.Ellipsoid(bell, {0, 0, 0.55f}, {0.5f, 0, 0}, {0, 0.5f, 0}, 8, 6, Inner(kGoldRect));
+      b.Ellipsoid(bell, {0, 0, 0.55f}, {0.5f, 0, 0}, {0, 0.5f, 0}, 8, 6,
+                  Inner(kGoldRect, kTextureSize));
     }
   }
   b.UseBones({spine, spine1});
@@ -248,10 +240,10 @@ SkinFileData BuildReindeerSkin(const Skeleton& s) {
       const float a = 2 * kPi * static_cast<float>(i) / kSteps;
       ring.push_back(Local(3.55f * std::cos(a), -2.0f, kBodyZ + 4.6f * std::sin(a)));
     }
-    b.Tube(ring, std::vector<float>(ring.size(), 0.42f), 6, Inner(kCollarRect), {0, 1, 0}, 1.0f,
-           false);
+    b.Tube(ring, std::vector<float>(ring.size(), 0.42f), 6, Inner(kCollarRect, kTextureSize),
+           {0, 1, 0}, 1.0f, false);
     b.Ellipsoid(Local(0, -2.0f, kBodyZ + 4.3f), {0, 0, 0.7f}, {0, 2.0f, 0}, {3.0f, 0, 0}, 12, 6,
-                Inner(kPadRect));
+                Inner(kPadRect, kTextureSize));
   }
   return b.ToSkinFile();
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "formats/formats.h"
+#include "image.h"
 #include "math/matrix.h"
 #include "math/vector.h"
 
@@ -23,6 +24,18 @@ struct AtlasRect {
   float S(float u) const { return (u - u0) / (u1 - u0); }
   float T(float v) const { return (v - v0) / (v1 - v0); }
 };
+
+// The part of a rectangle the geometry uses, in an atlas of textureSize texels a side: two
+// texels inside the painted area, so filtering never picks up a neighbour's colour.
+inline AtlasRect Inner(AtlasRect r, int textureSize) {
+  const float inset = 2.0f / static_cast<float>(textureSize);
+  return {r.u0 + inset, r.v0 + inset, r.u1 - inset, r.v1 - inset};
+}
+
+// An opaque colour.
+inline Rgba Rgb(float r, float g, float b) {
+  return {r, g, b, 1.0f};
+}
 
 // A skeleton in its rest pose. Every bone's rest rotation is the identity, so a bone's
 // frame is the model's frame moved to the bone's head: offsets are plain differences of

@@ -11,6 +11,7 @@
 #include "models/skinning.h"
 #include "render/renderer.h"
 #include "resources/loaded_file.h"
+#include "resources/loading_error.h"
 #include "resources/texture_manager.h"
 
 namespace yulo {
@@ -55,9 +56,8 @@ bool Character::Load(const char* path) {
   const uint8_t* data = LoadFile(path, &size, true);
   CharacterFileView file;
   FileError error;
-  if (!ReadCharacterFile(data, size_t(size), &file, &error)) {
-    FatalErrorF("Loading Error", 1, "Can't load %s: %s.\nProgram will now stop.", path, error.text);
-  }
+  if (!ReadCharacterFile(data, static_cast<size_t>(size), &file, &error))
+    LoadingError(path, "%s", error.text);
   skin = skinLibrary.GetOrLoad(file.skinName);
   texture = GetTexture(file.textureName);
 
@@ -87,7 +87,7 @@ bool Character::Load(const char* path) {
 void Character::CheckClip(const AnimationClip* clip) const {
   // A clip for a smaller skeleton would be read past its rotations.
   if (skin && clip->boneCount < skin->boneCount) {
-    FatalErrorF("Loading Error", 1,
+    FatalErrorF(kLoadingErrorCaption, 1,
                 "Can't play %s on %s: the clip animates %d bones, the skin has %d.\n"
                 "Program will now stop.",
                 clip->name, skin->name, clip->boneCount, skin->boneCount);

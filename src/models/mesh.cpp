@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "base/fatal.h"
 #include "models/texcoord_split.h"
 #include "render/renderer.h"
 #include "resources/loaded_file.h"
+#include "resources/loading_error.h"
 
 namespace yulo {
 
@@ -133,43 +133,18 @@ void CreateMeshBuffers(Mesh* mesh) {
   }
 }
 
-MeshLibrary::~MeshLibrary() {
-  Clear();
-}
-
-void MeshLibrary::Clear() {
-  for (int32_t i = 0; i < count; ++i) {
-    delete entries[i];
-    entries[i] = nullptr;
-  }
-  count = 0;
-}
-
 Mesh* MeshLibrary::GetOrLoad(const char* path) {
-  for (int32_t i = 0; i < count; ++i) {
-    if (std::strcmp(entries[i]->name, path) == 0) return entries[i];
-  }
-  if (std::strlen(path) >= size_t(kMeshNameCapacity)) {
-    FatalErrorF("Loading Error", 1, "Can't load %s: the name is longer than %d characters.", path,
-                kMeshNameCapacity - 1);
-  }
-  if (count >= kMeshLibraryCapacity) {
-    FatalErrorF("Loading Error", 1, "Can't load %s: more than %d meshes.", path,
-                kMeshLibraryCapacity);
-  }
+  if (Mesh* known = Find(path)) return known;
+  CheckRoom(path, "meshes");
   int32_t size = 0;
   const uint8_t* data = LoadFile(path, &size, true);
   MeshFileView file;
   FileError error;
-  if (!ReadMeshFile(data, size_t(size), &file, &error)) {
-    FatalErrorF("Loading Error", 1, "Can't load %s: %s.\nProgram will now stop.", path, error.text);
-  }
-  Mesh* mesh = new Mesh;
-  entries[count] = mesh;
+  if (!ReadMeshFile(data, static_cast<size_t>(size), &file, &error))
+    LoadingError(path, "%s", error.text);
+  Mesh* mesh = Add(new Mesh, path);
   BuildMeshGeometry(file, mesh);
   FreeFile(data);
-  std::strcpy(mesh->name, path);
-  ++count;
   CreateMeshBuffers(mesh);
   return mesh;
 }

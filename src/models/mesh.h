@@ -8,6 +8,7 @@
 #include "math/matrix.h"
 #include "models/mesh_vertex.h"
 #include "models/model_files.h"
+#include "resources/asset_table.h"
 
 namespace yulo {
 
@@ -48,21 +49,11 @@ void BuildMeshGeometry(const MeshFileView& file, Mesh* mesh);
 // Creates and fills the mesh's device buffers on the current device (none without one).
 void CreateMeshBuffers(Mesh* mesh);
 
-class MeshLibrary {
+class MeshLibrary : public AssetTable<Mesh, kMeshLibraryCapacity> {
  public:
-  MeshLibrary() = default;
-  ~MeshLibrary();
-  MeshLibrary(const MeshLibrary&) = delete;
-  MeshLibrary& operator=(const MeshLibrary&) = delete;
-
   // The mesh loaded from path (exact, case-sensitive name), loading it on first request.
   // A missing or malformed file, an over-long name or a full library is fatal.
   Mesh* GetOrLoad(const char* path);
-  // Destroys every mesh; the library is empty afterwards.
-  void Clear();
-
-  Mesh* entries[kMeshLibraryCapacity] = {};
-  int32_t count = 0;
 };
 
 extern MeshLibrary meshLibrary;

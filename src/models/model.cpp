@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/fatal.h"
 #include "models/mesh.h"
 #include "render/renderer.h"
 #include "resources/key_value.h"
 #include "resources/loaded_file.h"
+#include "resources/loading_error.h"
 #include "resources/texture_manager.h"
 
 namespace yulo {
@@ -20,24 +20,14 @@ namespace {
 // end in loading the wrong file or none.
 void ReadName(const char* path, const char* text, const char* key, size_t limit, char* out,
               size_t capacity) {
-  if (!GetValueString(out, capacity, text, key)) {
-    FatalErrorF("Loading Error", 1, "Can't load %s: %s is missing.\nProgram will now stop.", path,
-                key);
-  }
-  if (std::strlen(out) > limit) {
-    FatalErrorF("Loading Error", 1,
-                "Can't load %s: the value of %s is longer than %zu characters.\n"
-                "Program will now stop.",
-                path, key, limit);
-  }
+  if (!GetValueString(out, capacity, text, key)) LoadingError(path, "%s is missing", key);
+  if (std::strlen(out) > limit)
+    LoadingError(path, "The value of %s is longer than %zu characters", key, limit);
 }
 
 int32_t ReadCount(const char* path, const char* text, const char* key, int32_t limit) {
   const int32_t n = GetValueInt(text, key);
-  if (n < 0 || n > limit) {
-    FatalErrorF("Loading Error", 1, "Can't load %s: %s%d is outside 0..%d.\nProgram will now stop.",
-                path, key, n, limit);
-  }
+  if (n < 0 || n > limit) LoadingError(path, "%s%d is outside 0..%d", key, n, limit);
   return n;
 }
 
@@ -110,36 +100,11 @@ void Model::Render() {
   }
 }
 
-ModelLibrary::~ModelLibrary() {
-  Clear();
-}
-
-void ModelLibrary::Clear() {
-  for (int32_t i = 0; i < count; ++i) {
-    delete entries[i];
-    entries[i] = nullptr;
-  }
-  count = 0;
-}
-
 Model* ModelLibrary::GetOrLoad(const char* name) {
-  for (int32_t i = 0; i < count; ++i) {
-    if (std::strcmp(entries[i]->name, name) == 0) return entries[i];
-  }
-  if (!std::strstr(name, ".cgo")) {
-    FatalErrorF("Loading Error", 1, "Can't load %s: not a model description (.cgo).", name);
-  }
-  if (std::strlen(name) >= size_t(kModelNameCapacity)) {
-    FatalErrorF("Loading Error", 1, "Can't load %s: the name is longer than %d characters.", name,
-                kModelNameCapacity - 1);
-  }
-  if (count >= kModelLibraryCapacity) {
-    FatalErrorF("Loading Error", 1, "Can't load %s: more than %d models.", name,
-                kModelLibraryCapacity);
-  }
-  Model* model = new Model;
-  std::strcpy(model->name, name);
-  entries[count++] = model;
+  if (Model* known = Find(name)) return known;
+  if (!std::strstr(name, ".cgo")) LoadingError(name, "not a model description (.cgo)");
+  CheckRoom(name, "models");
+  Model* model = Add(new Model, name);
   model->Load(name);
   return model;
 }

@@ -7,6 +7,7 @@
 
 #include "math/matrix.h"
 #include "math/vector.h"
+#include "resources/asset_table.h"
 
 namespace yulo {
 
@@ -53,22 +54,13 @@ class Model {
   std::vector<const Texture*> textures;  // owned by the texture manager
 };
 
-class ModelLibrary {
+// Clear destroys every model (not the meshes and textures they use).
+class ModelLibrary : public AssetTable<Model, kModelLibraryCapacity> {
  public:
-  ModelLibrary() = default;
-  ~ModelLibrary();
-  ModelLibrary(const ModelLibrary&) = delete;
-  ModelLibrary& operator=(const ModelLibrary&) = delete;
-
   // The model named exactly name, loading it on first request; the new entry is in the
   // library before its Load runs. A name without ".cgo", longer than 31 characters, or
   // past the library's capacity is fatal.
   Model* GetOrLoad(const char* name);
-  // Destroys every model (not the meshes and textures they use).
-  void Clear();
-
-  int32_t count = 0;
-  Model* entries[kModelLibraryCapacity] = {};
 };
 
 extern ModelLibrary modelLibrary;

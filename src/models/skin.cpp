@@ -2,11 +2,11 @@
 
 #include <cstring>
 
-#include "base/fatal.h"
 #include "models/mesh_vertex.h"
 #include "models/texcoord_split.h"
 #include "render/renderer.h"
 #include "resources/loaded_file.h"
+#include "resources/loading_error.h"
 
 namespace yulo {
 
@@ -88,80 +88,32 @@ void BuildClip(const ClipFileView& file, AnimationClip* clip) {
   }
 }
 
-namespace {
-
-void CheckNewName(const char* name, int32_t count, int32_t capacity, const char* what) {
-  if (std::strlen(name) >= size_t(kFileNameCapacity)) {
-    FatalErrorF("Loading Error", 1, "Can't load %s: the name is longer than %d characters.", name,
-                kFileNameCapacity - 1);
-  }
-  if (count >= capacity) {
-    FatalErrorF("Loading Error", 1, "Can't load %s: more than %d %s.", name, capacity, what);
-  }
-}
-
-[[noreturn]] void Malformed(const char* name, const FileError& error) {
-  FatalErrorF("Loading Error", 1, "Can't load %s: %s.\nProgram will now stop.", name, error.text);
-}
-
-}  // namespace
-
-SkinLibrary::~SkinLibrary() {
-  Clear();
-}
-
-void SkinLibrary::Clear() {
-  for (int32_t i = 0; i < count; ++i) {
-    delete entries[i];
-    entries[i] = nullptr;
-  }
-  count = 0;
-}
-
 CharacterSkin* SkinLibrary::GetOrLoad(const char* name) {
-  for (int32_t i = 0; i < count; ++i) {
-    if (std::strcmp(entries[i]->name, name) == 0) return entries[i];
-  }
-  CheckNewName(name, count, kSkinLibraryCapacity, "skins");
+  if (CharacterSkin* known = Find(name)) return known;
+  CheckRoom(name, "skins");
   int32_t size = 0;
   const uint8_t* data = LoadFile(name, &size, true);
   SkinFileView file;
   FileError error;
-  if (!ReadSkinFile(data, size_t(size), &file, &error)) Malformed(name, error);
-  CharacterSkin* skin = new CharacterSkin;
-  std::strcpy(skin->name, name);
-  entries[count++] = skin;
+  if (!ReadSkinFile(data, static_cast<size_t>(size), &file, &error))
+    LoadingError(name, "%s", error.text);
+  CharacterSkin* skin = Add(new CharacterSkin, name);
   BuildSkin(file, skin);
   FreeFile(data);
   CreateSkinBuffers(skin);
   return skin;
 }
 
-AnimationLibrary::~AnimationLibrary() {
-  Clear();
-}
-
-void AnimationLibrary::Clear() {
-  for (int32_t i = 0; i < count; ++i) {
-    delete entries[i];
-    entries[i] = nullptr;
-  }
-  count = 0;
-}
-
 AnimationClip* AnimationLibrary::GetOrLoad(const char* name) {
-  for (int32_t i = 0; i < count; ++i) {
-    if (std::strcmp(entries[i]->name, name) == 0) return entries[i];
-  }
-  CheckNewName(name, count, kAnimationLibraryCapacity, "animation clips");
+  if (AnimationClip* known = Find(name)) return known;
+  CheckRoom(name, "animation clips");
   int32_t size = 0;
   const uint8_t* data = LoadFile(name, &size, true);
   ClipFileView file;
   FileError error;
-  if (!ReadClipFile(data, size_t(size), &file, &error)) Malformed(name, error);
-  AnimationClip* clip = new AnimationClip;
-  std::strcpy(clip->name, name);
-  entries[count++] = clip;
+  if (!ReadClipFile(data, static_cast<size_t>(size), &file, &error))
+    LoadingError(name, "%s", error.text);
+  AnimationClip* clip = Add(new AnimationClip, name);
   BuildClip(file, clip);
   FreeFile(data);
   return clip;

@@ -8,6 +8,7 @@
 #include "math/quaternion.h"
 #include "math/vector.h"
 #include "models/model_files.h"
+#include "resources/asset_table.h"
 
 namespace yulo {
 
@@ -54,35 +55,17 @@ void CreateSkinBuffers(CharacterSkin* skin);
 // Fills a clip from a validated file.
 void BuildClip(const ClipFileView& file, AnimationClip* clip);
 
-class SkinLibrary {
+class SkinLibrary : public AssetTable<CharacterSkin, kSkinLibraryCapacity> {
  public:
-  SkinLibrary() = default;
-  ~SkinLibrary();
-  SkinLibrary(const SkinLibrary&) = delete;
-  SkinLibrary& operator=(const SkinLibrary&) = delete;
-
   // The skin loaded from name (exact match), loading it on first request. A missing or
   // malformed file, an over-long name or a full library is fatal.
   CharacterSkin* GetOrLoad(const char* name);
-  void Clear();
-
-  CharacterSkin* entries[kSkinLibraryCapacity] = {};
-  int32_t count = 0;
 };
 
-class AnimationLibrary {
+class AnimationLibrary : public AssetTable<AnimationClip, kAnimationLibraryCapacity> {
  public:
-  AnimationLibrary() = default;
-  ~AnimationLibrary();
-  AnimationLibrary(const AnimationLibrary&) = delete;
-  AnimationLibrary& operator=(const AnimationLibrary&) = delete;
-
   // The clip loaded from name (exact match), loading it on first request; fatal as above.
   AnimationClip* GetOrLoad(const char* name);
-  void Clear();
-
-  AnimationClip* entries[kAnimationLibraryCapacity] = {};
-  int32_t count = 0;
 };
 
 extern SkinLibrary skinLibrary;

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "base/fatal.h"
+#include "resources/loading_error.h"
 
 namespace yulo {
 
@@ -39,10 +39,6 @@ void RemoveAt(int index) {
   for (int i = index + 1; i < loadedFileCount; ++i) loadedFiles[i - 1] = loadedFiles[i];
   --loadedFileCount;
   loadedFiles[loadedFileCount] = nullptr;
-}
-
-[[noreturn]] void CannotLoad(const char* name) {
-  FatalErrorF("Loading Error", 1, "Can't load %s...\nProgram will now stop.", name);
 }
 
 // Reads the whole file; nullptr when it can't be opened or read completely.
@@ -80,11 +76,9 @@ LoadedFile* FindLoadedFile(const char* name) {
 
 LoadedFile* AddLoadedFile(const char* name, int32_t size, uint8_t* data) {
   if (loadedFileCount >= kLoadedFileCapacity)
-    FatalErrorF("Loading Error", 1, "Can't load %s...\nToo many files are open (%d).", name,
-                kLoadedFileCapacity);
+    LoadingError(name, "Too many files are open (%d)", kLoadedFileCapacity);
   if (!NameFits(name))
-    FatalErrorF("Loading Error", 1, "Can't load %.100s...\nThe name is longer than %d characters.",
-                name, kLoadedFileNameCapacity - 1);
+    LoadingError(name, "The name is longer than %d characters", kLoadedFileNameCapacity - 1);
   LoadedFile* record = new LoadedFile;
   NormaliseInto(record->name, name);
   record->size = size;
@@ -101,7 +95,7 @@ uint8_t* LoadFile(const char* name, int32_t* size, bool fatal) {
   int32_t length = 0;
   uint8_t* data = NameFits(name) ? ReadWholeFile(name, &length) : nullptr;
   if (data == nullptr) {
-    if (fatal) CannotLoad(name);
+    if (fatal) LoadingError(name);
     return nullptr;
   }
   if (size != nullptr) *size = length;

@@ -323,17 +323,17 @@ TEST_F(CharacterTest, BadFilesAndMismatchedClipsTakeTheFatalPath) {
   Write("bad.chr", EncodeCharacterFile("bad.skn", "deer.tga"));
   Character c;
   EXPECT_EXIT(c.Load("bad.chr"), ::testing::ExitedWithCode(1),
-              "Can't load bad.skn: bone 0 child 0 is bone 7, outside 1..2");
+              "Can't load bad\\.skn\\.\\.\\.\nbone 0 child 0 is bone 7, outside 1..2");
   Write("noskin.chr", EncodeCharacterFile("none.skn", "deer.tga"));
   EXPECT_EXIT(c.Load("noskin.chr"), ::testing::ExitedWithCode(1), "Can't load none.skn");
   Write("empty.chr", std::vector<uint8_t>(10, 0));
   EXPECT_EXIT(c.Load("empty.chr"), ::testing::ExitedWithCode(1),
-              "Can't load empty.chr: file ends inside the skin name");
+              "Can't load empty\\.chr\\.\\.\\.\nfile ends inside the skin name");
   std::vector<uint8_t> clip = EncodeClipFile(ChainClip(3, 33));
   clip.resize(clip.size() - 4);
   Write("cut.anm", clip);
   EXPECT_EXIT(animationLibrary.GetOrLoad("cut.anm"), ::testing::ExitedWithCode(1),
-              "Can't load cut.anm: file ends inside the bone angles");
+              "Can't load cut\\.anm\\.\\.\\.\nfile ends inside the bone angles");
 
   ClipFileData small = ChainClip(3, 33);
   small.boneCount = 2;

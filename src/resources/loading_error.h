@@ -1,0 +1,16 @@
+// The one message every failure to load a data file ends in.
+#pragma once
+
+namespace yulo {
+
+// The caption of every loading failure's message box (textures keep their own wording).
+inline constexpr const char* kLoadingErrorCaption = "Loading Error";
+
+// Shows "Can't load <name>...", then the reason on its own line when one is given (a
+// printf-style sentence without its final full stop), then "Program will now stop.", under
+// kLoadingErrorCaption, and ends the process with exit code 1. Over-long names are cut.
+[[noreturn]] void LoadingError(const char* name);
+[[noreturn]] void LoadingError(const char* name, const char* reasonFormat, ...)
+    __attribute__((format(printf, 2, 3)));
+
+}  // namespace yulo

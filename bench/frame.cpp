@@ -47,8 +47,8 @@ bool SetUpScene() {
   SetDevice(device);
   runMode = RunMode::Preview;
   SetSceneSeed(7);
-  elapsedMs = 0;
-  elapsedTime = 0.0f;
+  frameTiming.elapsedMs = 0;
+  frameTiming.elapsedTime = 0.0f;
   winterScene.Init();
   return true;
 }
@@ -60,8 +60,8 @@ void BM_WinterFrame(benchmark::State& state) {
     state.SkipWithError("could not set up the scene's data folder");
     return;
   }
-  elapsedMs = 16;
-  elapsedTime = 16.0f;
+  frameTiming.elapsedMs = 16;
+  frameTiming.elapsedTime = 16.0f;
   device->ResetCounters();
   for (auto _ : state) {
     BeginScene();

@@ -162,7 +162,7 @@ void BM_CharacterUpdate3000Vertices30Bones(benchmark::State& state) {
     Character c;
     c.Load("bench.chr");
     c.currentClip = animationLibrary.GetOrLoad("bench.anm");
-    elapsedTime = 16.7f;
+    frameTiming.elapsedTime = 16.7f;
     for (auto _ : state) c.Update();
     state.SetItemsProcessed(state.iterations() * c.skin->vertexCount);
     state.counters["skinVertices"] = double(c.skin->vertexCount);

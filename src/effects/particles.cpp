@@ -105,7 +105,7 @@ void EmitParticle(const Vector3& position, int32_t kind) {
 }
 
 void UpdateParticles() {
-  const float dt = elapsedTime;
+  const float dt = frameTiming.elapsedTime;
   for (Particle& p : particleSystem.ring) {
     if (!(p.life > 0.0f)) continue;
     // Queued before the step: a particle emitted this frame shows its start state.

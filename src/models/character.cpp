@@ -104,7 +104,7 @@ void Character::CrossFadeTo(AnimationClip* clip) {
 
 void Character::Update() {
   if (!currentClip || !skin) return;
-  const float dt = elapsedTime * playbackSpeed;
+  const float dt = frameTiming.elapsedTime * playbackSpeed;
 
   // Fade clock: the blend ends on the first Update that finds the fade complete, and the
   // new clip starts at the time the fade ran over.

@@ -43,12 +43,12 @@ float WrapUp(float v, float low, float period) {
 }  // namespace
 
 void UpdateSnow() {
-  snowTime += elapsedTime;
+  snowTime += frameTiming.elapsedTime;
   SetTexture(winterAssets.snowflakeTexture);
   DrawUserPrimitives(snowflakes, kSnowflakeCount, D3DFVF_XYZ | D3DFVF_PSIZE | D3DFVF_DIFFUSE,
                      D3DPT_POINTLIST);
 
-  const float step = elapsedTime * 0.051f;
+  const float step = frameTiming.elapsedTime * 0.051f;
   const Vector3 drift[3] = {
       {0.0f, -1.0f - 0.5f * static_cast<float>(std::sin(snowTime * 0.002)), -1.0f},
       {0.5f, -0.5f, -1.2f},
@@ -79,7 +79,7 @@ int TreeAlpha(float y) {
 
 void UpdateTrees() {
   SetTexture(winterAssets.firTexture);
-  const float step = elapsedTime * 0.08f;
+  const float step = frameTiming.elapsedTime * 0.08f;
   for (int i = 0; i < kFirTreeCount; ++i) {
     if (i == kFirstTreeOfSecondTexture) SetTexture(winterAssets.fir2Texture);
     FirTree& tree = firTrees[i];

@@ -104,7 +104,7 @@ void ResetWinterClock() {
 // >>camera path
 
 void UpdateCameraPath() {
-  cameraTime += elapsedTime;
+  cameraTime += frameTiming.elapsedTime;
   // Past the end of the loop the search starts again one loop earlier, as often as needed:
   // the remainder does that in one go, also for a step of hours after a suspend.
   if (!(cameraTime < kCameraLoopMs)) cameraTime = std::fmod(cameraTime, kCameraLoopMs);
@@ -207,9 +207,9 @@ float GlobeTextureOffset() {
 void ComposeFrame() {
   // The backlog is capped: after a suspend of hours the team would otherwise spray one
   // burst every frame for over an hour, six times the normal density.
-  emitAccumulator = elapsedMs >= kMaxEmitBacklogMs - emitAccumulator ? kMaxEmitBacklogMs
-                                                                     : emitAccumulator + elapsedMs;
-  sceneTime += elapsedTime;
+  emitAccumulator = frameTiming.elapsedMs >= kMaxEmitBacklogMs - emitAccumulator ? kMaxEmitBacklogMs
+                                                                     : emitAccumulator + frameTiming.elapsedMs;
+  sceneTime += frameTiming.elapsedTime;
 
   SetRenderState(D3DRS_ZENABLE, 1);
   ClearDepth(1.0f);

@@ -10,6 +10,7 @@
 #include "render/gl/png_writer.h"
 #include "render/renderer.h"
 #include "scene/scene.h"
+#include "shell/frame_timing.h"
 #include "shell/run_frame.h"
 #include "shell/startup.h"
 

@@ -34,7 +34,7 @@ class GeneratedCharacters : public testing::Test {
     SetDevice(&device_);
     ASSERT_NE(::getcwd(previousDir_, sizeof(previousDir_)), nullptr);
     ASSERT_EQ(::chdir((test::ShareDir() + "/Data").c_str()), 0) << test::ShareDir();
-    elapsedTime = 0.0f;
+    frameTiming.elapsedTime = 0.0f;
   }
   void TearDown() override {
     skinLibrary.Clear();
@@ -42,15 +42,15 @@ class GeneratedCharacters : public testing::Test {
     textureManager.ReleaseAll();
     while (LoadedFileCount() > 0) FreeFileByName(LoadedFileAt(0)->name);
     SetDevice(nullptr);
-    elapsedTime = 0.0f;
+    frameTiming.elapsedTime = 0.0f;
     EXPECT_EQ(::chdir(previousDir_), 0);
   }
 
   // Model-space vertex positions of the character after one Update with step `dt`.
   static std::vector<Vector3> Step(Character& c, float dt) {
-    elapsedTime = dt;
+    frameTiming.elapsedTime = dt;
     c.Update();
-    elapsedTime = 0.0f;
+    frameTiming.elapsedTime = 0.0f;
     std::vector<Vector3> out;
     for (const Vector3& p : c.skinnedPositions) out.push_back(p + c.rootPosition);
     return out;

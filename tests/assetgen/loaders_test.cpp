@@ -135,7 +135,7 @@ TEST_F(GeneratedModels, LitSidesLookUpAtTheMoon) {
   Character deer;
   ASSERT_TRUE(deer.Load("deer.chr"));
   deer.currentClip = animationLibrary.GetOrLoad("deer.anm");
-  elapsedTime = 0.0f;
+  frameTiming.elapsedTime = 0.0f;
   deer.Update();
   EXPECT_GT(InwardShare(deer.skinnedPositions, deer.normals), 55) << "limbs and antlers blur this";
 }
@@ -258,13 +258,13 @@ TEST_F(GeneratedModels, TeamAndDriverStandWhereTheSceneExpectsThem) {
   Matrix4 sleigh;  // the scene's sleigh matrix without the rocking
   sleigh.SetIdentity();
   sleigh.SetRotationZ(180.0f);
-  elapsedTime = 0.0f;
+  frameTiming.elapsedTime = 0.0f;
   Character deer;
   ASSERT_TRUE(deer.Load("deer.chr"));
   deer.currentClip = animationLibrary.GetOrLoad("deer.anm");
   Vector3 lo(1e9f, 1e9f, 1e9f), hi(-1e9f, -1e9f, -1e9f);
   for (int frame = 0; frame < creatures::kGallopFrames; ++frame) {
-    elapsedTime = frame == 0 ? 0.0f : static_cast<float>(creatures::kGallopFrameMs);
+    frameTiming.elapsedTime = frame == 0 ? 0.0f : static_cast<float>(creatures::kGallopFrameMs);
     deer.Update();
     for (const Vector3& s : deer.skinnedPositions) {
       const Vector3 p = Place(s, sleigh * deer.pose);  // world, placement identity
@@ -282,7 +282,7 @@ TEST_F(GeneratedModels, TeamAndDriverStandWhereTheSceneExpectsThem) {
   Character driver;
   ASSERT_TRUE(driver.Load("yulo.chr"));
   driver.currentClip = animationLibrary.GetOrLoad("yulo.anm");
-  elapsedTime = 0.0f;
+  frameTiming.elapsedTime = 0.0f;
   driver.Update();
   Vector3 dlo(1e9f, 1e9f, 1e9f), dhi(-1e9f, -1e9f, -1e9f);
   for (const Vector3& s : driver.skinnedPositions) {

@@ -28,15 +28,15 @@ class ParticlesTest : public ::testing::Test {
     particleSystem = ParticleSystem{};
     ResetSprites();
     RandomSeed(1234);
-    elapsedMs = 0;
-    elapsedTime = 0.0f;
+    frameTiming.elapsedMs = 0;
+    frameTiming.elapsedTime = 0.0f;
   }
   void TearDown() override {
-    elapsedTime = 0.0f;
+    frameTiming.elapsedTime = 0.0f;
     SetDevice(nullptr);
   }
   static void Step(float ms) {
-    elapsedTime = ms;
+    frameTiming.elapsedTime = ms;
     UpdateParticles();
     DrawSprites();
   }
@@ -69,7 +69,7 @@ TEST_F(ParticlesTest, KindZeroDiesOfShrinkingLongBeforeItsLifeRunsOut) {
   EXPECT_LE(p.life, 0.0f);
   // A dead slot is skipped: it is neither drawn nor advanced.
   const Vector3 where = p.position;
-  elapsedTime = 100.0f;
+  frameTiming.elapsedTime = 100.0f;
   UpdateParticles();
   EXPECT_EQ(spriteBatch.count, 0);
   EXPECT_EQ(p.position.x, where.x);
@@ -79,7 +79,7 @@ TEST_F(ParticlesTest, KindZeroDiesOfShrinkingLongBeforeItsLifeRunsOut) {
 TEST_F(ParticlesTest, NewParticleIsQueuedAtItsStartStateThenAdvanced) {
   EmitParticle(point, 0);
   const Particle start = particleSystem.ring[0];
-  elapsedTime = 100.0f;
+  frameTiming.elapsedTime = 100.0f;
   UpdateParticles();
   ASSERT_EQ(spriteBatch.count, 1);
   const Sprite& s = spriteBatch.pool[0];

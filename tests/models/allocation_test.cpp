@@ -43,7 +43,7 @@ TEST_F(CharacterAllocationTest, UpdateAndRenderAllocateNothing) {
   c.currentClip = animationLibrary.GetOrLoad("walk.anm");
   AnimationClip* turn = animationLibrary.GetOrLoad("turn.anm");
   device.SetRecording(false);  // the recorder itself keeps records on the heap
-  elapsedTime = 16.0f;
+  frameTiming.elapsedTime = 16.0f;
   c.Update();
   const long before = allocations.load();
   ASSERT_GT(before, 0);  // the counter sees the loading
@@ -54,7 +54,7 @@ TEST_F(CharacterAllocationTest, UpdateAndRenderAllocateNothing) {
   }
   EXPECT_EQ(allocations.load() - before, 0);
   EXPECT_EQ(c.currentClip, turn);
-  elapsedTime = 0.0f;
+  frameTiming.elapsedTime = 0.0f;
 }
 
 }  // namespace

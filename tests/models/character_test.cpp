@@ -44,16 +44,16 @@ class CharacterTest : public test::ModelFilesTest {
     Write("deer.chr", EncodeCharacterFile("chain.skn", "deer.tga"));
     Write("walk.anm", EncodeClipFile(ChainClip(30, 33)));
     Write("bent.anm", EncodeClipFile(BentClip(4, 1.5707964f)));
-    elapsedTime = 0.0f;
+    frameTiming.elapsedTime = 0.0f;
   }
   void TearDown() override {
-    elapsedTime = 0.0f;
+    frameTiming.elapsedTime = 0.0f;
     sleighMatrix.SetIdentity();
     ModelFilesTest::TearDown();
   }
   // Runs one Update with the given time step.
   static void Step(Character& c, float ms) {
-    elapsedTime = ms;
+    frameTiming.elapsedTime = ms;
     c.Update();
   }
 };

@@ -40,8 +40,8 @@ class SceneEnvironment : public ::testing::Environment {
     SetDevice(sceneDevice);
     runMode = RunMode::Preview;  // no music in tests
     SetSceneSeed(7);
-    elapsedMs = 0;
-    elapsedTime = 0.0f;
+    frameTiming.elapsedMs = 0;
+    frameTiming.elapsedTime = 0.0f;
     ASSERT_EQ(winterScene.Init(), 1);
     initRecords = sceneDevice->Records();
   }
@@ -77,14 +77,14 @@ void RestartScene() {
   }
   AssignFirstClips();
   InitParticles();
-  elapsedMs = 0;
-  elapsedTime = 0.0f;
+  frameTiming.elapsedMs = 0;
+  frameTiming.elapsedTime = 0.0f;
   sceneDevice->ClearRecords();
 }
 
 void RunSceneFrame(uint32_t ms) {
-  elapsedMs = ms;
-  elapsedTime = static_cast<float>(ms);
+  frameTiming.elapsedMs = ms;
+  frameTiming.elapsedTime = static_cast<float>(ms);
   BeginScene();
   currentScene->Render();
   EndScene();

@@ -21,11 +21,11 @@ void ParkSnow() {
 }
 
 void StepSnow(float ms) {
-  elapsedTime = ms;
+  frameTiming.elapsedTime = ms;
   UpdateSnow();
 }
 void StepTrees(float ms) {
-  elapsedTime = ms;
+  frameTiming.elapsedTime = ms;
   UpdateTrees();
 }
 

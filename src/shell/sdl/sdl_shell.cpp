@@ -10,7 +10,7 @@
 #include "math/scalar.h"
 #include "render/renderer.h"
 #include "scene/scene.h"
-#include "shell/frame_pacing.h"
+#include "shell/frame_timing.h"
 #include "shell/run_frame.h"
 #include "shell/sdl/input_policy.h"
 #include "shell/sdl/sdl_window.h"
@@ -75,7 +75,7 @@ void HandleEvent(const SDL_Event& event, bool running) {
   const InputAction action = ClassifyEvent(event, shell.input);
   CallScene(action.sceneInput);
   if (action.quit) shell.quitRequested = true;
-  if (action.resetTiming && running) RestartFrameTiming();
+  if (action.resetTiming && running) ResumeFrameTiming();
   if (action.resized) NoteWindowResized(shell.window);
 }
 

@@ -65,7 +65,7 @@ void BM_WinterFrame(benchmark::State& state) {
   device->ResetCounters();
   for (auto _ : state) {
     BeginScene();
-    currentScene->Render();
+    scenes.currentScene->Render();
     EndScene();
   }
   state.counters["draws/frame"] =

@@ -22,7 +22,7 @@ bool SizeAllowed(uint64_t width, uint64_t height) {
          width * height <= kMaxImageTexels;
 }
 
-// >>section png
+// >>png
 struct PngSource {
   const uint8_t* data;
   size_t size;
@@ -119,7 +119,7 @@ bool DecodePng(const uint8_t* data, size_t size, DecodedImage* out) {
   return true;
 }
 
-// >>section jpeg
+// >>jpeg
 struct JpegError {
   jpeg_error_mgr manager;
   jmp_buf jump;
@@ -177,7 +177,7 @@ bool DecodeJpeg(const uint8_t* data, size_t size, DecodedImage* out) {
   return true;
 }
 
-// >>section bmp and tga
+// >>bmp and tga
 bool DecodeWithStb(const uint8_t* data, size_t size, DecodedImage* out) {
   if (size > 0x7FFFFFFF) return false;
   int width = 0;

@@ -32,11 +32,13 @@ int RenderFrames(const LaunchOptions& options, const char* folder) {
 
   const uint32_t width = static_cast<uint32_t>(options.width);
   const uint32_t height = static_cast<uint32_t>(options.height);
-  rendererOptions.fullScreen = false;
-  rendererOptions.preferTrueColor = true;
-  rendererOptions.waitForVSync = false;
-  rendererOptions.windowWidth = options.width;
-  rendererOptions.windowHeight = options.height;
+  RendererOptions renderer;
+  renderer.fullScreen = false;
+  renderer.preferTrueColor = true;
+  renderer.waitForVSync = false;
+  renderer.windowWidth = options.width;
+  renderer.windowHeight = options.height;
+  SetRendererOptions(renderer);
   glAdapterOptions.headless = true;
   glAdapterOptions.headlessWidth = width;
   glAdapterOptions.headlessHeight = height;
@@ -47,8 +49,8 @@ int RenderFrames(const LaunchOptions& options, const char* folder) {
   }
 
   ClearTarget(0x00FFFFFF);
-  blankScene.ShowBlankFrame();
-  if (currentScene->Init() == 0) {
+  scenes.blankScene.ShowBlankFrame();
+  if (scenes.currentScene->Init() == 0) {
     ReleaseRenderer();
     return 0;
   }
@@ -71,7 +73,7 @@ int RenderFrames(const LaunchOptions& options, const char* folder) {
     }
   }
   ReleaseRenderer();
-  currentScene->Shutdown();
+  scenes.currentScene->Shutdown();
   if (exitCode == 0) {
     std::printf("yulo: %u frame%s written to %s\n", options.frames, options.frames == 1 ? "" : "s",
                 folder);

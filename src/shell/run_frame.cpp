@@ -9,12 +9,12 @@ namespace yulo {
 void RunFrame() {
   ClearDepth(1.0f);
   BeginScene();
-  currentScene->Render();
+  scenes.currentScene->Render();
   EndScene();
   PresentFrame();
   MeasureFrameStep();
-  currentScene->Update();
-  currentScene->AfterUpdate();
+  scenes.currentScene->Update();
+  scenes.currentScene->AfterUpdate();
 }
 
 }  // namespace yulo

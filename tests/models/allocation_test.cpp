@@ -8,6 +8,7 @@
 #include "base/shell_state.h"
 #include "model_fixture.h"
 #include "models/character.h"
+#include "models/libraries.h"
 #include "models/skin.h"
 #include "sample_files.h"
 
@@ -40,8 +41,8 @@ TEST_F(CharacterAllocationTest, UpdateAndRenderAllocateNothing) {
   Write("turn.anm", EncodeClipFile(test::ChainClip(5, 50)));
   Character c;
   c.Load("deer.chr");
-  c.currentClip = animationLibrary.GetOrLoad("walk.anm");
-  AnimationClip* turn = animationLibrary.GetOrLoad("turn.anm");
+  c.currentClip = models.animationLibrary.GetOrLoad("walk.anm");
+  AnimationClip* turn = models.animationLibrary.GetOrLoad("turn.anm");
   device.SetRecording(false);  // the recorder itself keeps records on the heap
   frameTiming.elapsedTime = 16.0f;
   c.Update();

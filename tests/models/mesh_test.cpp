@@ -1,4 +1,5 @@
 #include "models/mesh.h"
+#include "models/libraries.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +43,7 @@ MeshFileData Cube(bool perFaceCoordinates) {
 
 TEST_F(MeshTest, FlatMeshCarriesFaceNormalsAndFlippedCoordinates) {
   Write("quad.msh_s", EncodeMeshFile(QuadMesh(false)));
-  const Mesh* mesh = meshLibrary.GetOrLoad("quad.msh_s");
+  const Mesh* mesh = models.meshLibrary.GetOrLoad("quad.msh_s");
   ASSERT_EQ(mesh->vertexCount, 6);
   EXPECT_EQ(mesh->faceCount, 2);
   EXPECT_TRUE(mesh->indices.empty());
@@ -57,7 +58,7 @@ TEST_F(MeshTest, FlatMeshCarriesFaceNormalsAndFlippedCoordinates) {
 
 TEST_F(MeshTest, SmoothCubeWithSharedCoordinatesKeepsEightVertices) {
   Write("cube.msh_s", EncodeMeshFile(Cube(false)));
-  const Mesh* mesh = meshLibrary.GetOrLoad("cube.msh_s");
+  const Mesh* mesh = models.meshLibrary.GetOrLoad("cube.msh_s");
   ASSERT_EQ(mesh->vertexCount, 8);
   ASSERT_EQ(mesh->indices.size(), 36u);
   for (int k = 0; k < 8; ++k) {
@@ -75,7 +76,7 @@ TEST_F(MeshTest, SmoothCubeWithSharedCoordinatesKeepsEightVertices) {
 
 TEST_F(MeshTest, SmoothCubeWithPerFaceCoordinatesSplitsEachCornerInThree) {
   Write("cube.msh_s", EncodeMeshFile(Cube(true)));
-  const Mesh* mesh = meshLibrary.GetOrLoad("cube.msh_s");
+  const Mesh* mesh = models.meshLibrary.GetOrLoad("cube.msh_s");
   ASSERT_EQ(mesh->vertexCount, 24);
   // Render vertices of one position are consecutive and share its averaged normal.
   for (int k = 0; k < 8; ++k) {
@@ -97,7 +98,7 @@ TEST_F(MeshTest, SmoothCubeWithPerFaceCoordinatesSplitsEachCornerInThree) {
 
 TEST_F(MeshTest, UnusedPositionStillGetsARenderVertex) {
   Write("quad.msh_s", EncodeMeshFile(QuadMesh(true)));
-  const Mesh* mesh = meshLibrary.GetOrLoad("quad.msh_s");
+  const Mesh* mesh = models.meshLibrary.GetOrLoad("quad.msh_s");
   // Positions 0 and 2 carry one coordinate each, 1 and 3 one each, 4 none.
   ASSERT_EQ(mesh->vertexCount, 5);
   EXPECT_FLOAT_EQ(mesh->vertices[4].position.x, 9.0f);
@@ -109,7 +110,7 @@ TEST_F(MeshTest, HeaderPlacesTheMesh) {
   MeshFileData data = QuadMesh(false);
   data.translation = {1, 2, 3};
   Write("moved.msh_s", EncodeMeshFile(data));
-  const Mesh* moved = meshLibrary.GetOrLoad("moved.msh_s");
+  const Mesh* moved = models.meshLibrary.GetOrLoad("moved.msh_s");
   Matrix4 expected;
   expected.m[3][0] = 1;
   expected.m[3][1] = 2;
@@ -118,7 +119,7 @@ TEST_F(MeshTest, HeaderPlacesTheMesh) {
 
   data.angles = {1.5707964f, 0, 0};
   Write("turned.msh_s", EncodeMeshFile(data));
-  const Mesh* turned = meshLibrary.GetOrLoad("turned.msh_s");
+  const Mesh* turned = models.meshLibrary.GetOrLoad("turned.msh_s");
   // Rotation first, then the translation: +y lands on +z, then moves by (1, 2, 3).
   const Vector3 p = Vector3(0, 1, 0).Transform(turned->local);
   EXPECT_NEAR(p.x, 1.0f, 1e-5f);
@@ -128,7 +129,7 @@ TEST_F(MeshTest, HeaderPlacesTheMesh) {
 
 TEST_F(MeshTest, BuffersHoldTheVerticesAndSixteenBitIndices) {
   Write("cube.msh_s", EncodeMeshFile(Cube(true)));
-  const Mesh* mesh = meshLibrary.GetOrLoad("cube.msh_s");
+  const Mesh* mesh = models.meshLibrary.GetOrLoad("cube.msh_s");
   const auto* vb = static_cast<const TraceVertexBuffer*>(mesh->vertexBuffer);
   const auto* ib = static_cast<const TraceIndexBuffer*>(mesh->indexBuffer);
   ASSERT_NE(vb, nullptr);
@@ -151,7 +152,7 @@ TEST_F(MeshTest, MoreThan65536VerticesUseThirtyTwoBitIndices) {
     m.texCoords.push_back({0, 0});
   }
   Write("big.msh_s", EncodeMeshFile(m));
-  const Mesh* mesh = meshLibrary.GetOrLoad("big.msh_s");
+  const Mesh* mesh = models.meshLibrary.GetOrLoad("big.msh_s");
   ASSERT_EQ(mesh->vertexCount, 3 * triangles);
   const auto* ib = static_cast<const TraceIndexBuffer*>(mesh->indexBuffer);
   ASSERT_NE(ib, nullptr);
@@ -163,8 +164,8 @@ TEST_F(MeshTest, MoreThan65536VerticesUseThirtyTwoBitIndices) {
 TEST_F(MeshTest, DrawIssuesOneCall) {
   Write("cube.msh_s", EncodeMeshFile(Cube(true)));
   Write("quad.msh_s", EncodeMeshFile(QuadMesh(false)));
-  const Mesh* smooth = meshLibrary.GetOrLoad("cube.msh_s");
-  const Mesh* flat = meshLibrary.GetOrLoad("quad.msh_s");
+  const Mesh* smooth = models.meshLibrary.GetOrLoad("cube.msh_s");
+  const Mesh* flat = models.meshLibrary.GetOrLoad("quad.msh_s");
   device.ClearRecords();
   smooth->Draw();
   flat->Draw();
@@ -188,9 +189,9 @@ TEST_F(MeshTest, DrawIssuesOneCall) {
 
 TEST_F(MeshTest, LibrarySharesAMeshByExactName) {
   Write("quad.msh_s", EncodeMeshFile(QuadMesh(true)));
-  Mesh* a = meshLibrary.GetOrLoad("quad.msh_s");
-  EXPECT_EQ(meshLibrary.GetOrLoad("quad.msh_s"), a);
-  EXPECT_EQ(meshLibrary.count, 1);
+  Mesh* a = models.meshLibrary.GetOrLoad("quad.msh_s");
+  EXPECT_EQ(models.meshLibrary.GetOrLoad("quad.msh_s"), a);
+  EXPECT_EQ(models.meshLibrary.count, 1);
   EXPECT_EQ(Records(TraceKind::CreateVertexBuffer).size(), 1u);
 }
 
@@ -198,15 +199,16 @@ TEST_F(MeshTest, CorruptOrMissingFilesTakeTheFatalPath) {
   MeshFileData bad = QuadMesh(true);
   bad.corners[2] = 9;
   Write("bad.msh_s", EncodeMeshFile(bad));
-  EXPECT_EXIT(meshLibrary.GetOrLoad("bad.msh_s"), ::testing::ExitedWithCode(1),
-              "Loading Error: Can't load bad\\.msh_s\\.\\.\\.\ntriangle 0 corner 2 names position 9, but "
-              "there are 5");
+  EXPECT_EXIT(
+      models.meshLibrary.GetOrLoad("bad.msh_s"), ::testing::ExitedWithCode(1),
+      "Loading Error: Can't load bad\\.msh_s\\.\\.\\.\ntriangle 0 corner 2 names position 9, but "
+      "there are 5");
   std::vector<uint8_t> shortFile = EncodeMeshFile(QuadMesh(true));
   shortFile.resize(shortFile.size() - 1);
   Write("short.msh_s", shortFile);
-  EXPECT_EXIT(meshLibrary.GetOrLoad("short.msh_s"), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(models.meshLibrary.GetOrLoad("short.msh_s"), ::testing::ExitedWithCode(1),
               "short\\.msh_s\\.\\.\\.\nfile ends inside the texture coordinates");
-  EXPECT_EXIT(meshLibrary.GetOrLoad("absent.msh_s"), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(models.meshLibrary.GetOrLoad("absent.msh_s"), ::testing::ExitedWithCode(1),
               "Can't load absent.msh_s");
 }
 

@@ -9,11 +9,11 @@
 
 #include "base/shell_state.h"
 #include "effects/particles.h"
-#include "effects/sprite_batch.h"
 #include "math/math.h"
 #include "models/character.h"
 #include "render/renderer.h"
 #include "scene/scene.h"
+#include "scene/snow_trees.h"
 #include "scene/winter_scene.h"
 #include "scene_data.h"
 
@@ -70,7 +70,7 @@ void RestartScene() {
   ResetWinterClock();
   RandomSeed(7);
   ScatterSnowAndTrees();
-  for (Character* c : {&reindeer[0], &reindeer[1], &driver}) {
+  for (Character* c : {&winterScene.reindeer[0], &winterScene.reindeer[1], &winterScene.driver}) {
     c->fading = false;
     c->fadeTime = 300.0f;
     c->nextClip = nullptr;
@@ -86,7 +86,7 @@ void RunSceneFrame(uint32_t ms) {
   frameTiming.elapsedMs = ms;
   frameTiming.elapsedTime = static_cast<float>(ms);
   BeginScene();
-  currentScene->Render();
+  scenes.currentScene->Render();
   EndScene();
 }
 

@@ -41,13 +41,13 @@ class RunFrameTest : public ::testing::Test {
   void SetUp() override {
     SetClockSource(FakeClock);
     SetDevice(&device);
-    previousScene = currentScene;
-    currentScene = &scene;
+    previousScene = scenes.currentScene;
+    scenes.currentScene = &scene;
     SetFixedFrameStep(false, 0);
   }
   void TearDown() override {
     SetFixedFrameStep(false, 0);
-    currentScene = previousScene;
+    scenes.currentScene = previousScene;
     SetDevice(nullptr);
     SetClockSource(nullptr);
   }

@@ -3,9 +3,6 @@
 
 namespace yulo {
 
-// Caption of the dialog (and title of the screensaver's window).
-inline constexpr char kWindowTitle[] = "Yulo Screensaver";
-
 // Runs the modal dialog over the settings already loaded (LoadSettings): OK stores the
 // slider's volume step and saves the settings, Cancel or closing the window saves nothing.
 // ownerWindow is an X11 window id the dialog is kept above (0 or an unknown id: none).

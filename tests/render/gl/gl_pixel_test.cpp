@@ -89,7 +89,7 @@ void ExpectNear(const Rgba& got, int r, int g, int b, int tolerance = 1) {
   EXPECT_NEAR(got.b, b, tolerance);
 }
 
-// >>section lighting
+// >>lighting
 
 Light DirectionalLight(float x, float y, float z) {
   Light light{};
@@ -149,7 +149,7 @@ TEST_F(GlPixelTest, WorldScaleDimsTheUnrenormalisedNormal) {
   ExpectNear(Pixel(20, 20), 128, 128, 128);
 }
 
-// >>section texture stage
+// >>texture stage
 
 TEST_F(GlPixelTest, ModulateWithoutTextureGivesTheVertexColour) {
   SetTexture(nullptr);
@@ -230,7 +230,7 @@ TEST_F(GlPixelTest, AlphaTestCompares8BitValues127Fails128Passes) {
   at->Release();
 }
 
-// >>section blending
+// >>blending
 
 struct BlendCase {
   uint32_t src, dst;
@@ -267,7 +267,7 @@ TEST_F(GlPixelTest, EachSpriteBlendPairFollowsItsFormula) {
   }
 }
 
-// >>section rasterisation
+// >>rasterisation
 
 TEST_F(GlPixelTest, CounterClockwiseCullingKeepsClockwiseTriangles) {
   SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);

@@ -16,8 +16,8 @@
 #include "render/renderer.h"
 #include "render/trace/trace_device.h"
 #include "scene/scene.h"
-#include "scene/scene_data.h"  // tests/scene
 #include "scene/winter_scene.h"
+#include "scene_data/scene_data.h"
 
 namespace {
 

@@ -37,7 +37,7 @@ void ExpectNear(const Vector3& a, const Vector3& b, float tolerance = 1e-4f) {
   EXPECT_NEAR(a.z, b.z, tolerance);
 }
 
-class CharacterTest : public test::ModelFilesTest {
+class CharacterPlayback : public test::ModelFilesTest {
  protected:
   void SetUp() override {
     ModelFilesTest::SetUp();
@@ -61,7 +61,7 @@ class CharacterTest : public test::ModelFilesTest {
 };
 
 // >>loading
-TEST_F(CharacterTest, CharactersOfOneFileShareTheSkin) {
+TEST_F(CharacterPlayback, CharactersOfOneFileShareTheSkin) {
   Character a;
   Character b;
   ASSERT_TRUE(a.Load("deer.chr"));
@@ -74,7 +74,7 @@ TEST_F(CharacterTest, CharactersOfOneFileShareTheSkin) {
   EXPECT_EQ(Records(TraceKind::CreateVertexBuffer).size(), 2u);
 }
 
-TEST_F(CharacterTest, SkinSplitsByCoordinateAndFlipsV) {
+TEST_F(CharacterPlayback, SkinSplitsByCoordinateAndFlipsV) {
   Character c;
   c.Load("deer.chr");
   const CharacterSkin& s = *c.skin;
@@ -95,7 +95,7 @@ TEST_F(CharacterTest, SkinSplitsByCoordinateAndFlipsV) {
   EXPECT_EQ(ib->IndexAt(5), 4u);
 }
 
-TEST_F(CharacterTest, ClipLengthAndBoneMajorAngles) {
+TEST_F(CharacterPlayback, ClipLengthAndBoneMajorAngles) {
   ClipFileData d;
   d.boneCount = 2;
   d.frameDuration = 33;
@@ -115,7 +115,7 @@ TEST_F(CharacterTest, ClipLengthAndBoneMajorAngles) {
 }
 
 // >>clocks
-TEST_F(CharacterTest, ClipClockWrapsInsideTheClip) {
+TEST_F(CharacterPlayback, ClipClockWrapsInsideTheClip) {
   Character c;
   c.Load("deer.chr");
   c.currentClip = models.animationLibrary.GetOrLoad("walk.anm");  // 30 frames of 33 ms: 990
@@ -134,7 +134,7 @@ TEST_F(CharacterTest, ClipClockWrapsInsideTheClip) {
   EXPECT_LT(c.frameIndex, 30);
 }
 
-TEST_F(CharacterTest, LastFrameBlendsTowardsFrameZero) {
+TEST_F(CharacterPlayback, LastFrameBlendsTowardsFrameZero) {
   Write("four.anm", EncodeClipFile(ChainClip(4, 100)));
   Character c;
   c.Load("deer.chr");
@@ -151,7 +151,7 @@ TEST_F(CharacterTest, LastFrameBlendsTowardsFrameZero) {
   EXPECT_NEAR(c.boneRotations[1].m[0][1], std::sin(0.45f), 1e-4f);
 }
 
-TEST_F(CharacterTest, ZeroStepKeepsThePoseAndUploadsAgain) {
+TEST_F(CharacterPlayback, ZeroStepKeepsThePoseAndUploadsAgain) {
   Character c;
   c.Load("deer.chr");
   c.currentClip = models.animationLibrary.GetOrLoad("walk.anm");
@@ -167,7 +167,7 @@ TEST_F(CharacterTest, ZeroStepKeepsThePoseAndUploadsAgain) {
 }
 
 // >>posing and skinning
-TEST_F(CharacterTest, SkinFollowsTheBones) {
+TEST_F(CharacterPlayback, SkinFollowsTheBones) {
   Character c;
   c.Load("deer.chr");
   c.currentClip = models.animationLibrary.GetOrLoad("bent.anm");
@@ -192,7 +192,7 @@ TEST_F(CharacterTest, SkinFollowsTheBones) {
   }
 }
 
-TEST_F(CharacterTest, NormalsAverageTheTrianglesAtEachVertex) {
+TEST_F(CharacterPlayback, NormalsAverageTheTrianglesAtEachVertex) {
   Character c;
   c.Load("deer.chr");
   c.currentClip = models.animationLibrary.GetOrLoad("bent.anm");
@@ -212,7 +212,7 @@ TEST_F(CharacterTest, NormalsAverageTheTrianglesAtEachVertex) {
   ExpectNear(c.normals[2], both, 1e-3f);
 }
 
-TEST_F(CharacterTest, TwoCharactersHalfACycleApart) {
+TEST_F(CharacterPlayback, TwoCharactersHalfACycleApart) {
   Character early;
   Character late;
   early.Load("deer.chr");
@@ -231,7 +231,7 @@ TEST_F(CharacterTest, TwoCharactersHalfACycleApart) {
 }
 
 // >>cross-fade
-TEST_F(CharacterTest, CrossFadeRunsTwoHundredMillisecondsPlusOneFrame) {
+TEST_F(CharacterPlayback, CrossFadeRunsTwoHundredMillisecondsPlusOneFrame) {
   Character c;
   c.Load("deer.chr");
   AnimationClip* walk = models.animationLibrary.GetOrLoad("walk.anm");
@@ -261,7 +261,7 @@ TEST_F(CharacterTest, CrossFadeRunsTwoHundredMillisecondsPlusOneFrame) {
   ExpectNear(c.bonePositions[2], {-1, 1, 0});
 }
 
-TEST_F(CharacterTest, CrossFadeBlendsPoseAndRootHalfway) {
+TEST_F(CharacterPlayback, CrossFadeBlendsPoseAndRootHalfway) {
   Character c;
   c.Load("deer.chr");
   c.currentClip = models.animationLibrary.GetOrLoad("bent.anm");
@@ -280,7 +280,7 @@ TEST_F(CharacterTest, CrossFadeBlendsPoseAndRootHalfway) {
 }
 
 // >>drawing
-TEST_F(CharacterTest, RenderDrawsThePoseAtItsPlacementOnTheSleigh) {
+TEST_F(CharacterPlayback, RenderDrawsThePoseAtItsPlacementOnTheSleigh) {
   Character c;
   c.Load("deer.chr");
   c.currentClip = models.animationLibrary.GetOrLoad("bent.anm");  // root at (0, 0, 10)
@@ -318,7 +318,9 @@ TEST_F(CharacterTest, RenderDrawsThePoseAtItsPlacementOnTheSleigh) {
 }
 
 // >>bad files
-TEST_F(CharacterTest, BadFilesAndMismatchedClipsTakeTheFatalPath) {
+using CharacterValidity = CharacterPlayback;  // bad input: the fatal path
+
+TEST_F(CharacterValidity, BadFilesAndMismatchedClipsTakeTheFatalPath) {
   SkinFileData skin = ChainSkin();
   skin.bones[0].children[0] = 7;
   Write("bad.skn", EncodeSkinFile(skin));

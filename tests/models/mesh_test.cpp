@@ -14,7 +14,7 @@ namespace {
 
 using test::QuadMesh;
 
-class MeshTest : public test::ModelFilesTest {};
+class MeshLoading : public test::ModelFilesTest {};
 
 // A unit cube around the origin: 8 positions, 12 triangles wound so that
 // (p2 - p0) x (p1 - p0) points outwards. With perFaceCoordinates every face maps the full
@@ -41,7 +41,7 @@ MeshFileData Cube(bool perFaceCoordinates) {
   return m;
 }
 
-TEST_F(MeshTest, FlatMeshCarriesFaceNormalsAndFlippedCoordinates) {
+TEST_F(MeshLoading, FlatMeshCarriesFaceNormalsAndFlippedCoordinates) {
   Write("quad.msh_s", EncodeMeshFile(QuadMesh(false)));
   const Mesh* mesh = models.meshLibrary.GetOrLoad("quad.msh_s");
   ASSERT_EQ(mesh->vertexCount, 6);
@@ -56,7 +56,7 @@ TEST_F(MeshTest, FlatMeshCarriesFaceNormalsAndFlippedCoordinates) {
   EXPECT_FLOAT_EQ(mesh->vertices[5].v, 1.0f);  // stored v 0
 }
 
-TEST_F(MeshTest, SmoothCubeWithSharedCoordinatesKeepsEightVertices) {
+TEST_F(MeshLoading, SmoothCubeWithSharedCoordinatesKeepsEightVertices) {
   Write("cube.msh_s", EncodeMeshFile(Cube(false)));
   const Mesh* mesh = models.meshLibrary.GetOrLoad("cube.msh_s");
   ASSERT_EQ(mesh->vertexCount, 8);
@@ -74,7 +74,7 @@ TEST_F(MeshTest, SmoothCubeWithSharedCoordinatesKeepsEightVertices) {
   }
 }
 
-TEST_F(MeshTest, SmoothCubeWithPerFaceCoordinatesSplitsEachCornerInThree) {
+TEST_F(MeshLoading, SmoothCubeWithPerFaceCoordinatesSplitsEachCornerInThree) {
   Write("cube.msh_s", EncodeMeshFile(Cube(true)));
   const Mesh* mesh = models.meshLibrary.GetOrLoad("cube.msh_s");
   ASSERT_EQ(mesh->vertexCount, 24);
@@ -96,7 +96,7 @@ TEST_F(MeshTest, SmoothCubeWithPerFaceCoordinatesSplitsEachCornerInThree) {
   }
 }
 
-TEST_F(MeshTest, UnusedPositionStillGetsARenderVertex) {
+TEST_F(MeshLoading, UnusedPositionStillGetsARenderVertex) {
   Write("quad.msh_s", EncodeMeshFile(QuadMesh(true)));
   const Mesh* mesh = models.meshLibrary.GetOrLoad("quad.msh_s");
   // Positions 0 and 2 carry one coordinate each, 1 and 3 one each, 4 none.
@@ -106,7 +106,7 @@ TEST_F(MeshTest, UnusedPositionStillGetsARenderVertex) {
   EXPECT_EQ(mesh->indices, (std::vector<int32_t>{0, 1, 2, 0, 2, 3}));
 }
 
-TEST_F(MeshTest, HeaderPlacesTheMesh) {
+TEST_F(MeshLoading, HeaderPlacesTheMesh) {
   MeshFileData data = QuadMesh(false);
   data.translation = {1, 2, 3};
   Write("moved.msh_s", EncodeMeshFile(data));
@@ -127,7 +127,7 @@ TEST_F(MeshTest, HeaderPlacesTheMesh) {
   EXPECT_NEAR(p.z, 4.0f, 1e-5f);
 }
 
-TEST_F(MeshTest, BuffersHoldTheVerticesAndSixteenBitIndices) {
+TEST_F(MeshLoading, BuffersHoldTheVerticesAndSixteenBitIndices) {
   Write("cube.msh_s", EncodeMeshFile(Cube(true)));
   const Mesh* mesh = models.meshLibrary.GetOrLoad("cube.msh_s");
   const auto* vb = static_cast<const TraceVertexBuffer*>(mesh->vertexBuffer);
@@ -142,7 +142,7 @@ TEST_F(MeshTest, BuffersHoldTheVerticesAndSixteenBitIndices) {
   for (uint32_t i = 0; i < 36; ++i) EXPECT_EQ(ib->IndexAt(i), uint32_t(mesh->indices[i])) << i;
 }
 
-TEST_F(MeshTest, MoreThan65536VerticesUseThirtyTwoBitIndices) {
+TEST_F(MeshLoading, MoreThan65536VerticesUseThirtyTwoBitIndices) {
   MeshFileData m;
   m.smooth = true;
   const int triangles = 21846;  // 65,538 corners, each at its own position
@@ -161,7 +161,7 @@ TEST_F(MeshTest, MoreThan65536VerticesUseThirtyTwoBitIndices) {
   EXPECT_EQ(ib->IndexAt(65537), 65537u);
 }
 
-TEST_F(MeshTest, DrawIssuesOneCall) {
+TEST_F(MeshLoading, DrawIssuesOneCall) {
   Write("cube.msh_s", EncodeMeshFile(Cube(true)));
   Write("quad.msh_s", EncodeMeshFile(QuadMesh(false)));
   const Mesh* smooth = models.meshLibrary.GetOrLoad("cube.msh_s");
@@ -187,7 +187,7 @@ TEST_F(MeshTest, DrawIssuesOneCall) {
   EXPECT_EQ(r[6].count, 2u);
 }
 
-TEST_F(MeshTest, LibrarySharesAMeshByExactName) {
+TEST_F(MeshLoading, LibrarySharesAMeshByExactName) {
   Write("quad.msh_s", EncodeMeshFile(QuadMesh(true)));
   Mesh* a = models.meshLibrary.GetOrLoad("quad.msh_s");
   EXPECT_EQ(models.meshLibrary.GetOrLoad("quad.msh_s"), a);
@@ -195,7 +195,9 @@ TEST_F(MeshTest, LibrarySharesAMeshByExactName) {
   EXPECT_EQ(Records(TraceKind::CreateVertexBuffer).size(), 1u);
 }
 
-TEST_F(MeshTest, CorruptOrMissingFilesTakeTheFatalPath) {
+using MeshLoadingValidity = MeshLoading;  // bad input: the fatal path
+
+TEST_F(MeshLoadingValidity, CorruptOrMissingFilesTakeTheFatalPath) {
   MeshFileData bad = QuadMesh(true);
   bad.corners[2] = 9;
   Write("bad.msh_s", EncodeMeshFile(bad));

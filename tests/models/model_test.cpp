@@ -13,7 +13,7 @@ namespace {
 
 using test::QuadMesh;
 
-class ModelTest : public test::ModelFilesTest {
+class ModelLoading : public test::ModelFilesTest {
  protected:
   void SetUp() override {
     ModelFilesTest::SetUp();
@@ -26,7 +26,7 @@ class ModelTest : public test::ModelFilesTest {
   }
 };
 
-TEST_F(ModelTest, DescriptionKeysAreReadInOrder) {
+TEST_F(ModelLoading, DescriptionKeysAreReadInOrder) {
   ModelDescription d;
   d.parts = {{"quad.msh_s", "snow.tga"}, {"moved.msh_s", "wood.bmp"}, {"quad.msh_s", "wood.bmp"}};
   ModelDescription::Bound circle;
@@ -63,7 +63,7 @@ TEST_F(ModelTest, DescriptionKeysAreReadInOrder) {
   EXPECT_FLOAT_EQ(m->bounds[1].radius, 0.0f);
 }
 
-TEST_F(ModelTest, AbsentKeysReadAsZero) {
+TEST_F(ModelLoading, AbsentKeysReadAsZero) {
   Write("empty.cgo", std::string("comment=nothing here\r\n"));
   Model* m = models.modelLibrary.GetOrLoad("empty.cgo");
   EXPECT_EQ(m->meshCount, 0);
@@ -79,7 +79,7 @@ TEST_F(ModelTest, AbsentKeysReadAsZero) {
   EXPECT_FLOAT_EQ(bare->bounds[0].extent1, 0.0f);
 }
 
-TEST_F(ModelTest, LibraryReturnsTheSameModelForTheSameName) {
+TEST_F(ModelLoading, LibraryReturnsTheSameModelForTheSameName) {
   Write("sky.cgo", std::string("nummeshes=1\r\nmesh0=quad.msh_s\r\ntexture0=wood.bmp\r\n"));
   Model* a = models.modelLibrary.GetOrLoad("sky.cgo");
   EXPECT_EQ(models.modelLibrary.GetOrLoad("sky.cgo"), a);
@@ -87,7 +87,7 @@ TEST_F(ModelTest, LibraryReturnsTheSameModelForTheSameName) {
   EXPECT_EQ(Records(TraceKind::CreateTexture).size(), 1u);
 }
 
-TEST_F(ModelTest, RenderPlacesEachMeshAndSetsAlphaStatesForTga) {
+TEST_F(ModelLoading, RenderPlacesEachMeshAndSetsAlphaStatesForTga) {
   Write("two.cgo", std::string("nummeshes=2\r\nmesh0=moved.msh_s\r\ntexture0=snow.tga\r\n"
                                "mesh1=quad.msh_s\r\ntexture1=wood.bmp\r\n"));
   Model* m = models.modelLibrary.GetOrLoad("two.cgo");
@@ -132,7 +132,9 @@ TEST_F(ModelTest, RenderPlacesEachMeshAndSetsAlphaStatesForTga) {
   EXPECT_EQ(device.RenderState(D3DRS_ALPHABLENDENABLE), 0u);
 }
 
-TEST_F(ModelTest, BadDescriptionsTakeTheFatalPath) {
+using ModelLoadingValidity = ModelLoading;  // bad input: the fatal path
+
+TEST_F(ModelLoadingValidity, BadDescriptionsTakeTheFatalPath) {
   Write("gap.cgo", std::string("nummeshes=2\r\nmesh0=quad.msh_s\r\ntexture0=wood.bmp\r\n"));
   EXPECT_EXIT(models.modelLibrary.GetOrLoad("gap.cgo"), ::testing::ExitedWithCode(1),
               "Can't load gap\\.cgo\\.\\.\\.\nmesh1= is missing");

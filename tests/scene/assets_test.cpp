@@ -9,7 +9,7 @@
 #include "render/renderer.h"
 #include "scene/scene.h"
 #include "scene/winter_scene.h"
-#include "scene_data.h"
+#include "scene_data/scene_data.h"
 #include "scene_fixture.h"
 
 namespace yulo {

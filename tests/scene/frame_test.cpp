@@ -12,7 +12,7 @@
 #include "models/model.h"
 #include "render/renderer.h"
 #include "scene/winter_scene.h"
-#include "scene_data.h"
+#include "scene_data/scene_data.h"
 #include "scene_fixture.h"
 
 namespace yulo {

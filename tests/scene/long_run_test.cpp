@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <new>
 
 #include "base/shell_state.h"
 #include "effects/effects.h"
@@ -11,46 +9,7 @@
 #include "scene/snow_trees.h"
 #include "scene/winter_scene.h"
 #include "scene_fixture.h"
-
-// Counts heap allocations while enabled, for the whole test program.
-namespace {
-bool countAllocations = false;
-long allocationCount = 0;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (countAllocations) ++allocationCount;
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  std::abort();
-}
-void* operator new[](std::size_t size) {
-  return operator new(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  if (countAllocations) ++allocationCount;
-  return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-  return operator new(size, tag);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-  std::free(p);
-}
+#include "support/allocation_counter.h"
 
 namespace yulo {
 namespace {
@@ -119,11 +78,9 @@ TEST_F(WinterSceneTest, OneStepOfAnHourKeepsEverythingInRange) {
 TEST_F(WinterSceneTest, NoHeapAllocationPerFrameAfterTheFirst) {
   device.SetRecording(false);  // the null device: records nothing
   RunSceneFrame(0);
-  countAllocations = true;
-  allocationCount = 0;
+  const long before = test::AllocationCount();
   for (int i = 0; i < 1000; ++i) RunSceneFrame(i % 7 == 0 ? 40 : 16);
-  countAllocations = false;
-  EXPECT_EQ(allocationCount, 0);
+  EXPECT_EQ(test::AllocationCount() - before, 0);
   EXPECT_GT(effects.particleSystem.next, 0);  // the frames did emit and draw
   device.SetRecording(true);
 }

@@ -15,7 +15,7 @@
 #include "scene/scene.h"
 #include "scene/snow_trees.h"
 #include "scene/winter_scene.h"
-#include "scene_data.h"
+#include "scene_data/scene_data.h"
 
 namespace yulo::test {
 

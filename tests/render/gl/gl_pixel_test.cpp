@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "gl_fixture.h"
 #include "render/gl/gl_device.h"
 #include "render/renderer.h"
 
@@ -30,18 +31,9 @@ struct PointVertex {  // D3DFVF_XYZ | D3DFVF_PSIZE | D3DFVF_DIFFUSE
   uint32_t colour;
 };
 
-class GlPixelTest : public ::testing::Test {
+class GlPixelTest : public test::GlDeviceFixture {
  protected:
-  void SetUp() override {
-    device = CreateGlDeviceHeadless(kSize, kSize);
-    ASSERT_NE(device, nullptr) << "no EGL surfaceless context (Mesa) available";
-    SetDevice(device, true);
-    ApplyDefaultStates();
-    SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    ClearTarget(0xFF000000u);
-    ClearDepth(1.0f);
-  }
-  void TearDown() override { ReleaseRenderer(); }
+  GlPixelTest() : GlDeviceFixture(kSize) {}
 
   Rgba Pixel(uint32_t x, uint32_t y) {
     if (frame.empty()) {
@@ -79,7 +71,6 @@ class GlPixelTest : public ::testing::Test {
     device->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_NONE);
   }
 
-  Device* device = nullptr;
   std::vector<uint8_t> frame;
 };
 

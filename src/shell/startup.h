@@ -7,9 +7,6 @@
 
 namespace yulo {
 
-// The title of the screensaver's window and of its settings dialog, on every platform.
-inline constexpr char windowTitle[] = "Yulo Screensaver";
-
 // Reads the current folder (the install folder, made current by LoadSettings) into
 // installDir, sets dataDir = installDir + "/Data/" and makes it current. A missing Data
 // folder leaves the current folder as it is (the loaders then name the missing file).

@@ -10,7 +10,6 @@
 #include "base/shell_state.h"
 #include "shell/gtk/hyperlink.h"
 #include "shell/settings.h"
-#include "shell/startup.h"
 
 namespace yulo {
 
@@ -109,12 +108,12 @@ void OnButtonClicked(GtkButton* button, gpointer data) {
 
 int RunConfigureDialog(unsigned long ownerWindow) {
   if (!gtk_init_check(nullptr, nullptr)) {
-    ShowMessage(windowTitle, "Can't open the display for the configuration dialog.");
+    ShowMessage(kWindowTitle, "Can't open the display for the configuration dialog.");
     return 1;
   }
 
   GtkWidget* dialog = gtk_dialog_new();
-  gtk_window_set_title(GTK_WINDOW(dialog), windowTitle);
+  gtk_window_set_title(GTK_WINDOW(dialog), kWindowTitle);
   gtk_window_set_resizable(GTK_WINDOW(dialog), FALSE);
   gtk_window_set_position(GTK_WINDOW(dialog),
                           ownerWindow != 0 ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);

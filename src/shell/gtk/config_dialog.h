@@ -1,6 +1,8 @@
 // The configuration dialog: the music volume and the two banner links (GTK 3).
 #pragma once
 
+#include "shell/window_title.h"
+
 namespace yulo {
 
 // Runs the modal dialog over the settings already loaded (LoadSettings): OK stores the

@@ -7,7 +7,7 @@
 #include "models/libraries.h"
 #include "models/skin.h"
 #include "sample_files.h"
-#include "support/allocation_counter.h"
+#include "support/allocation/allocation_counter.h"
 
 namespace yulo {
 namespace {

@@ -9,7 +9,7 @@
 #include "scene/snow_trees.h"
 #include "scene/winter_scene.h"
 #include "scene_fixture.h"
-#include "support/allocation_counter.h"
+#include "support/allocation/allocation_counter.h"
 
 namespace yulo {
 namespace {

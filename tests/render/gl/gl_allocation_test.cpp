@@ -6,7 +6,7 @@
 
 #include "render/gl/gl_device.h"
 #include "render/renderer.h"
-#include "support/allocation_counter.h"
+#include "support/allocation/allocation_counter.h"
 
 namespace yulo {
 namespace {

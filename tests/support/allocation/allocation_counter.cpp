@@ -1,4 +1,4 @@
-#include "support/allocation_counter.h"
+#include "support/allocation/allocation_counter.h"
 
 #include <atomic>
 #include <cstdlib>

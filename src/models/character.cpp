@@ -5,6 +5,7 @@
 
 #include "base/fatal.h"
 #include "base/shell_state.h"
+#include "models/file_loading.h"
 #include "models/frame_matrices.h"
 #include "models/libraries.h"
 #include "models/mesh_vertex.h"
@@ -52,12 +53,8 @@ void Character::Reset() {
 
 bool Character::Load(const char* path) {
   Reset();
-  int32_t size = 0;
-  const uint8_t* data = LoadFile(path, &size, true);
   CharacterFileView file;
-  FileError error;
-  if (!ReadCharacterFile(data, static_cast<size_t>(size), &file, &error))
-    LoadingError(path, "%s", error.text);
+  LoadValidFile(path, ReadCharacterFile, &file);
   skin = models.skinLibrary.GetOrLoad(file.skinName);
   texture = GetTexture(file.textureName);
 

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
+#include "models/file_loading.h"
 #include "models/texcoord_split.h"
 #include "render/renderer.h"
 #include "resources/loaded_file.h"
-#include "resources/loading_error.h"
 
 namespace yulo {
 
@@ -137,12 +137,8 @@ void CreateMeshBuffers(Mesh* mesh) {
 Mesh* MeshLibrary::GetOrLoad(const char* path) {
   if (Mesh* known = Find(path)) return known;
   CheckRoom(path, "meshes");
-  int32_t size = 0;
-  const uint8_t* data = LoadFile(path, &size, true);
   MeshFileView file;
-  FileError error;
-  if (!ReadMeshFile(data, static_cast<size_t>(size), &file, &error))
-    LoadingError(path, "%s", error.text);
+  const uint8_t* data = LoadValidFile(path, ReadMeshFile, &file);
   Mesh* mesh = Add(new Mesh, path);
   BuildMeshGeometry(file, mesh);
   FreeFile(data);

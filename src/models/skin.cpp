@@ -2,11 +2,11 @@
 
 #include <cstring>
 
+#include "models/file_loading.h"
 #include "models/mesh_vertex.h"
 #include "models/texcoord_split.h"
 #include "render/renderer.h"
 #include "resources/loaded_file.h"
-#include "resources/loading_error.h"
 
 namespace yulo {
 
@@ -90,12 +90,8 @@ void BuildClip(const ClipFileView& file, AnimationClip* clip) {
 CharacterSkin* SkinLibrary::GetOrLoad(const char* name) {
   if (CharacterSkin* known = Find(name)) return known;
   CheckRoom(name, "skins");
-  int32_t size = 0;
-  const uint8_t* data = LoadFile(name, &size, true);
   SkinFileView file;
-  FileError error;
-  if (!ReadSkinFile(data, static_cast<size_t>(size), &file, &error))
-    LoadingError(name, "%s", error.text);
+  const uint8_t* data = LoadValidFile(name, ReadSkinFile, &file);
   CharacterSkin* skin = Add(new CharacterSkin, name);
   BuildSkin(file, skin);
   FreeFile(data);
@@ -106,12 +102,8 @@ CharacterSkin* SkinLibrary::GetOrLoad(const char* name) {
 AnimationClip* AnimationLibrary::GetOrLoad(const char* name) {
   if (AnimationClip* known = Find(name)) return known;
   CheckRoom(name, "animation clips");
-  int32_t size = 0;
-  const uint8_t* data = LoadFile(name, &size, true);
   ClipFileView file;
-  FileError error;
-  if (!ReadClipFile(data, static_cast<size_t>(size), &file, &error))
-    LoadingError(name, "%s", error.text);
+  const uint8_t* data = LoadValidFile(name, ReadClipFile, &file);
   AnimationClip* clip = Add(new AnimationClip, name);
   BuildClip(file, clip);
   FreeFile(data);

@@ -16,8 +16,8 @@
 #include "render/renderer.h"
 #include "render/trace/trace_device.h"
 #include "scene/scene.h"
-#include "scene/scene_data.h"  // tests/scene
 #include "scene/winter_scene.h"
+#include "scene_data/scene_data.h"
 
 namespace {
 
@@ -47,8 +47,8 @@ bool SetUpScene() {
   SetDevice(device);
   runMode = RunMode::Preview;
   SetSceneSeed(7);
-  elapsedMs = 0;
-  elapsedTime = 0.0f;
+  frameTiming.elapsedMs = 0;
+  frameTiming.elapsedTime = 0.0f;
   winterScene.Init();
   return true;
 }
@@ -60,12 +60,12 @@ void BM_WinterFrame(benchmark::State& state) {
     state.SkipWithError("could not set up the scene's data folder");
     return;
   }
-  elapsedMs = 16;
-  elapsedTime = 16.0f;
+  frameTiming.elapsedMs = 16;
+  frameTiming.elapsedTime = 16.0f;
   device->ResetCounters();
   for (auto _ : state) {
     BeginScene();
-    currentScene->Render();
+    scenes.currentScene->Render();
     EndScene();
   }
   state.counters["draws/frame"] =

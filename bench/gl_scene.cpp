@@ -15,6 +15,8 @@
 #include "render/gl/gl_device.h"
 #include "render/renderer.h"
 #include "scene/scene.h"
+#include "scene/winter_scene.h"
+#include "shell/frame_timing.h"
 #include "shell/run_frame.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include "formats/formats.h"
 #include "math/scalar.h"
 #include "models/character.h"
+#include "models/libraries.h"
 #include "models/mesh.h"
 #include "models/reference_split.h"
 #include "models/skin.h"
@@ -161,15 +162,15 @@ void BM_CharacterUpdate3000Vertices30Bones(benchmark::State& state) {
   {
     Character c;
     c.Load("bench.chr");
-    c.currentClip = animationLibrary.GetOrLoad("bench.anm");
-    elapsedTime = 16.7f;
+    c.currentClip = models.animationLibrary.GetOrLoad("bench.anm");
+    frameTiming.elapsedTime = 16.7f;
     for (auto _ : state) c.Update();
     state.SetItemsProcessed(state.iterations() * c.skin->vertexCount);
     state.counters["skinVertices"] = double(c.skin->vertexCount);
     state.counters["renderVertices"] = double(c.renderVertexCount);
   }
-  skinLibrary.Clear();
-  animationLibrary.Clear();
+  models.skinLibrary.Clear();
+  models.animationLibrary.Clear();
   SetDevice(nullptr);
   for (const char* f : {"bench.tga", "bench.skn", "bench.chr", "bench.anm"}) std::remove(f);
   if (chdir("/") == 0) rmdir(folder);

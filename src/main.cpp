@@ -5,6 +5,7 @@
 
 #include "base/shell_state.h"
 #include "scene/scene.h"
+#include "scene/winter_scene.h"
 #include "shell/gtk/config_dialog.h"
 #include "shell/headless.h"
 #include "shell/options.h"
@@ -14,7 +15,7 @@
 
 int main(int argc, char** argv) {
   using namespace yulo;
-  currentScene = &winterScene;
+  scenes.currentScene = &winterScene;
 
   LaunchOptions options;
   char message[256];

@@ -4,9 +4,7 @@ namespace yulo {
 
 RunMode runMode = RunMode::Configure;
 Settings settings = {kDefaultMusicVolume, {}};
-uint32_t elapsedMs = 0;
-float elapsedTime = 0.0f;
-float speedFactor = 1.0f;
+FrameTiming frameTiming;
 char installDir[kPathCapacity] = {};
 char dataDir[kPathCapacity] = {};
 

@@ -20,11 +20,17 @@ static_assert(offsetof(Settings, reserved) == 4);
 inline constexpr int32_t kDefaultMusicVolume = 20;
 inline constexpr int kPathCapacity = 256;
 
+// The time step of the frame: written only by shell/frame_timing, read by every animation.
+struct FrameTiming {
+  uint32_t lastFrameTime = 0;  // TimeGetTime() at the last timing update, ms
+  uint32_t elapsedMs = 0;      // time between the last two timing updates, ms; 0 at first
+  float elapsedTime = 0.0f;    // elapsedMs x speedFactor: every animation's step, ms
+  float speedFactor = 1.0f;    // constant 1.0
+};
+
 extern RunMode runMode;                 // set once from the command line
 extern Settings settings;               // loaded at start-up, saved at the end of a run
-extern uint32_t elapsedMs;              // time between the last two timing updates, ms
-extern float elapsedTime;               // elapsedMs x speedFactor: every animation's step, ms
-extern float speedFactor;               // constant 1.0
+extern FrameTiming frameTiming;         // the frame's time step
 extern char installDir[kPathCapacity];  // install folder
 extern char dataDir[kPathCapacity];     // installDir + "/Data/": current folder while running
 

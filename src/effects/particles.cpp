@@ -1,6 +1,7 @@
 #include "effects/particles.h"
 
 #include "base/shell_state.h"
+#include "effects/effects.h"
 #include "effects/sprite_batch.h"
 #include "math/color.h"
 #include "math/random.h"
@@ -8,12 +9,12 @@
 
 namespace yulo {
 
-ParticleSystem particleSystem;
+EffectsState effects;
 
 namespace {
 
-// Angle, spin and size are drawn in this order for every kind.
-void DrawSpin(Particle& p) {
+// Angle, spin and size are drawn from the generator in this order for every kind.
+void PickSpinAndSize(Particle& p) {
   p.angle = RandomSigned(180.0f);
   p.spin = RandomSigned(0.5f);
   p.size = RandomFloat(2.0f) + 2.0f;
@@ -32,9 +33,9 @@ int ChannelByte(float v) {
 
 void InitParticles() {
   ResetSprites();
-  particleSystem.texture = GetTexture(kParticleTextureName);
-  for (Particle& p : particleSystem.ring) p = Particle{};
-  particleSystem.next = 0;
+  effects.particleSystem.texture = GetTexture(kParticleTextureName);
+  for (Particle& p : effects.particleSystem.ring) p = Particle{};
+  effects.particleSystem.next = 0;
 }
 
 void EmitParticles(const Vector3& position, int32_t kind, int32_t count) {
@@ -43,8 +44,8 @@ void EmitParticles(const Vector3& position, int32_t kind, int32_t count) {
 
 // The order of the random draws below reproduces a seeded run; keep it.
 void EmitParticle(const Vector3& position, int32_t kind) {
-  Particle& p = particleSystem.ring[particleSystem.next];
-  particleSystem.next = (particleSystem.next + 1) % kParticleCount;
+  Particle& p = effects.particleSystem.ring[effects.particleSystem.next];
+  effects.particleSystem.next = (effects.particleSystem.next + 1) % kParticleCount;
 
   p.red = p.green = p.blue = p.alpha = 1.0f;
   p.redRate = p.greenRate = p.blueRate = p.alphaRate = 0.0f;
@@ -56,7 +57,7 @@ void EmitParticle(const Vector3& position, int32_t kind) {
       p.velocity.x = RandomSigned(0.008f);
       p.velocity.y = -0.06f;
       p.velocity.z = 0.05f;
-      DrawSpin(p);
+      PickSpinAndSize(p);
       p.growth = -0.001f;
       p.life = 4000.0f;
       p.fall = RandomSigned(0.0002f) - 0.0024f;
@@ -72,7 +73,7 @@ void EmitParticle(const Vector3& position, int32_t kind) {
       p.velocity.x = kind == 1 ? vx : -vx;
       p.velocity.y = -0.05f;
       p.velocity.z = 0.05f;
-      DrawSpin(p);
+      PickSpinAndSize(p);
       p.growth = -0.0006f;
       p.life = 2000.0f;
       p.fall = RandomSigned(0.0002f) - 0.0024f;
@@ -88,7 +89,7 @@ void EmitParticle(const Vector3& position, int32_t kind) {
       p.velocity.y = -0.03f - RandomFloat(0.02f);
       p.velocity.x = RandomSigned(0.02f);
       p.velocity.z = 0.05f;
-      DrawSpin(p);
+      PickSpinAndSize(p);
       p.growth = -0.0006f;
       p.red = RandomFloat(1.0f);
       p.green = RandomFloat(1.0f);
@@ -105,8 +106,8 @@ void EmitParticle(const Vector3& position, int32_t kind) {
 }
 
 void UpdateParticles() {
-  const float dt = elapsedTime;
-  for (Particle& p : particleSystem.ring) {
+  const float dt = frameTiming.elapsedTime;
+  for (Particle& p : effects.particleSystem.ring) {
     if (!(p.life > 0.0f)) continue;
     // Queued before the step: a particle emitted this frame shows its start state.
     AddSprite(p.position, p.angle, p.size,

@@ -34,8 +34,6 @@ struct ParticleSystem {
   const Texture* texture;  // "particles.tga", used for every sprite
 };
 
-extern ParticleSystem particleSystem;
-
 inline constexpr char kParticleTextureName[] = "particles.tga";
 
 // Empties the sprite batch, loads the particle texture, clears every slot, next = 0.

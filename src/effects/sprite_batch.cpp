@@ -1,14 +1,12 @@
 #include "effects/sprite_batch.h"
 
+#include "effects/effects.h"
 #include "effects/particles.h"
 #include "math/scalar.h"
-#include "models/view_frustum.h"
+#include "models/frame_matrices.h"
 #include "render/renderer.h"
 
 namespace yulo {
-
-SpriteBatch spriteBatch;
-Matrix4 cameraMatrix;
 
 namespace {
 
@@ -42,16 +40,16 @@ void SetBlendPair(int32_t kind) {
 }  // namespace
 
 void ResetSprites() {
-  spriteBatch.count = 0;
-  spriteBatch.head = nullptr;
-  spriteBatch.cursor = &spriteBatch.pool[0];
+  effects.spriteBatch.count = 0;
+  effects.spriteBatch.head = nullptr;
+  effects.spriteBatch.cursor = &effects.spriteBatch.pool[0];
 }
 
 void AddSprite(const Vector3& position, float angle, float size, ColorARGB colour, int32_t kind,
                int32_t cell) {
-  SpriteBatch& b = spriteBatch;
+  SpriteBatch& b = effects.spriteBatch;
   if (b.count >= kMaxQueuedSprites) return;
-  if (!viewFrustum.SphereVisible(position.x, position.y, position.z, size)) return;
+  if (!frameMatrices.viewFrustum.SphereVisible(position.x, position.y, position.z, size)) return;
 
   Sprite* s = &b.pool[b.count];
   s->position = position;
@@ -60,7 +58,7 @@ void AddSprite(const Vector3& position, float angle, float size, ColorARGB colou
   s->colour = colour;
   s->kind = kind;
   s->cell = cell;
-  const FrustumPlane& p = viewFrustum.planes[ViewFrustum::kNear];
+  const FrustumPlane& p = frameMatrices.viewFrustum.planes[ViewFrustum::kNear];
   s->depth = p.a * position.x + p.b * position.y + p.c * position.z + p.d;
 
   if (b.count == 0) {
@@ -94,8 +92,8 @@ void AddSprite(const Vector3& position, float angle, float size, ColorARGB colou
 
 void DrawSprite(const Sprite& sprite) {
   const float h = sprite.size * 0.5f;
-  const Vector3 right = cameraMatrix.AxisX() * h;
-  const Vector3 up = cameraMatrix.AxisY() * h;
+  const Vector3 right = frameMatrices.cameraMatrix.AxisX() * h;
+  const Vector3 up = frameMatrices.cameraMatrix.AxisY() * h;
   const float ca = CosDeg(sprite.angle);
   const float sa = SinDeg(sprite.angle);
   const Vector3 a = right * sa + up * ca;  // rotated half height
@@ -122,16 +120,16 @@ void DrawSprites() {
   SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
   // Depth testing stays on: sprites hide behind solid geometry but not behind each other.
   SetRenderState(D3DRS_ZWRITEENABLE, 0);
-  SetTexture(particleSystem.texture);
+  SetTexture(effects.particleSystem.texture);
 
   const Sprite* previous = nullptr;
-  for (const Sprite* s = spriteBatch.head; s != nullptr; s = s->next) {
+  for (const Sprite* s = effects.spriteBatch.head; s != nullptr; s = s->next) {
     if (previous == nullptr || s->kind != previous->kind) SetBlendPair(s->kind);
     DrawSprite(*s);
     previous = s;
   }
-  spriteBatch.count = 0;
-  spriteBatch.head = nullptr;
+  effects.spriteBatch.count = 0;
+  effects.spriteBatch.head = nullptr;
 
   SetRenderState(D3DRS_ZWRITEENABLE, 1);
   SetRenderState(D3DRS_LIGHTING, 1);

@@ -40,12 +40,6 @@ struct SpriteBatch {
   Sprite* cursor;                // last inserted; the next insertion walks from here
 };
 
-extern SpriteBatch spriteBatch;
-
-// The view matrix of the frame being composed; its first two columns are the camera's
-// right and up directions in world space, which orient every sprite and billboard.
-extern Matrix4 cameraMatrix;
-
 // Empties the batch; cursor = the first pool record.
 void ResetSprites();
 

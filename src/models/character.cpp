@@ -5,6 +5,9 @@
 
 #include "base/fatal.h"
 #include "base/shell_state.h"
+#include "models/file_loading.h"
+#include "models/frame_matrices.h"
+#include "models/libraries.h"
 #include "models/mesh_vertex.h"
 #include "models/model_files.h"
 #include "models/skin.h"
@@ -15,8 +18,6 @@
 #include "resources/texture_manager.h"
 
 namespace yulo {
-
-Matrix4 sleighMatrix;
 
 Character::Character() = default;
 
@@ -52,35 +53,32 @@ void Character::Reset() {
 
 bool Character::Load(const char* path) {
   Reset();
-  int32_t size = 0;
-  const uint8_t* data = LoadFile(path, &size, true);
   CharacterFileView file;
-  FileError error;
-  if (!ReadCharacterFile(data, static_cast<size_t>(size), &file, &error))
-    LoadingError(path, "%s", error.text);
-  skin = skinLibrary.GetOrLoad(file.skinName);
+  LoadValidFile(path, ReadCharacterFile, &file);
+  skin = models.skinLibrary.GetOrLoad(file.skinName);
   texture = GetTexture(file.textureName);
 
   renderVertexCount = skin->renderVertexCount;
   renderToSkin = skin->renderToSkin.data();
   if (Device* device = GetDevice(); device && renderVertexCount > 0) {
-    vertexBuffer = device->CreateVertexBuffer(uint32_t(renderVertexCount) * kMeshVertexStride,
-                                              D3DUSAGE_WRITEONLY, kMeshVertexFvf, D3DPOOL_MANAGED);
+    vertexBuffer =
+        device->CreateVertexBuffer(static_cast<uint32_t>(renderVertexCount) * kMeshVertexStride,
+                                   D3DUSAGE_WRITEONLY, kMeshVertexFvf, D3DPOOL_MANAGED);
     uint8_t* bytes = nullptr;
     if (vertexBuffer && vertexBuffer->Lock(0, 0, &bytes, 0) == D3D_OK) {
       for (int32_t r = 0; r < renderVertexCount; ++r) {
         MeshVertex v;
-        v.u = skin->renderTexCoords[size_t(r)].x;
-        v.v = skin->renderTexCoords[size_t(r)].y;
-        std::memcpy(bytes + size_t(r) * kMeshVertexStride, &v, sizeof(v));
+        v.u = skin->renderTexCoords[static_cast<size_t>(r)].x;
+        v.v = skin->renderTexCoords[static_cast<size_t>(r)].y;
+        std::memcpy(bytes + static_cast<size_t>(r) * kMeshVertexStride, &v, sizeof(v));
       }
       vertexBuffer->Unlock();
     }
   }
-  skinnedPositions.assign(size_t(skin->vertexCount), Vector3());
-  normals.assign(size_t(skin->vertexCount), Vector3());
-  bonePositions.assign(size_t(skin->boneCount), Vector3());
-  boneRotations.assign(size_t(skin->boneCount), Matrix4());
+  skinnedPositions.assign(static_cast<size_t>(skin->vertexCount), Vector3());
+  normals.assign(static_cast<size_t>(skin->vertexCount), Vector3());
+  bonePositions.assign(static_cast<size_t>(skin->boneCount), Vector3());
+  boneRotations.assign(static_cast<size_t>(skin->boneCount), Matrix4());
   return true;
 }
 
@@ -104,7 +102,7 @@ void Character::CrossFadeTo(AnimationClip* clip) {
 
 void Character::Update() {
   if (!currentClip || !skin) return;
-  const float dt = elapsedTime * playbackSpeed;
+  const float dt = frameTiming.elapsedTime * playbackSpeed;
 
   // Fade clock: the blend ends on the first Update that finds the fade complete, and the
   // new clip starts at the time the fade ran over.
@@ -124,24 +122,25 @@ void Character::Update() {
 
   // Clip clock, wrapped by the remainder so that any step keeps it inside the clip.
   const AnimationClip& clip = *currentClip;
-  const float duration = float(clip.duration);
+  const float duration = static_cast<float>(clip.duration);
   clipTime += dt;
   if (clipTime >= duration || clipTime < 0.0f) {
     clipTime = std::fmod(clipTime, duration);
     if (clipTime < 0.0f) clipTime += duration;
   }
   if (!(clipTime >= 0.0f && clipTime < duration)) clipTime = 0.0f;  // NaN, or rounding
-  frameIndex = int32_t(clipTime) / clip.frameDuration;
+  frameIndex = static_cast<int32_t>(clipTime) / clip.frameDuration;
   if (frameIndex >= clip.frameCount) frameIndex = clip.frameCount - 1;
-  frameFraction = clipTime / float(clip.frameDuration) - float(frameIndex);
+  frameFraction =
+      clipTime / static_cast<float>(clip.frameDuration) - static_cast<float>(frameIndex);
 
   PoseBone(0, 0);
 
   SkinVertices(skin->vertices, boneRotations, bonePositions, skinnedPositions);
 
   const int32_t next = frameIndex + 1 == clip.frameCount ? 0 : frameIndex + 1;
-  rootPosition =
-      clip.rootPositions[size_t(frameIndex)].Lerp(clip.rootPositions[size_t(next)], frameFraction);
+  rootPosition = clip.rootPositions[static_cast<size_t>(frameIndex)].Lerp(
+      clip.rootPositions[static_cast<size_t>(next)], frameFraction);
   if (fading) rootPosition = rootPosition.Lerp(nextClip->rootPositions[0], fadeWeight);
   pose.SetIdentity();
   pose.m[3][0] = rootPosition.x;
@@ -152,29 +151,32 @@ void Character::Update() {
 
   uint8_t* bytes = nullptr;
   if (vertexBuffer && vertexBuffer->Lock(0, 0, &bytes, 0) == D3D_OK) {
-    WriteRenderVertices({renderToSkin, size_t(renderVertexCount)}, skinnedPositions, normals,
-                        bytes);
+    WriteRenderVertices({renderToSkin, static_cast<size_t>(renderVertexCount)}, skinnedPositions,
+                        normals, bytes);
     vertexBuffer->Unlock();
   }
 }
 
 void Character::PoseBone(int32_t bone, int32_t parent) {
   const AnimationClip& clip = *currentClip;
-  const size_t n = size_t(clip.frameCount);
-  const size_t f = size_t(frameIndex);
+  const size_t n = static_cast<size_t>(clip.frameCount);
+  const size_t f = static_cast<size_t>(frameIndex);
   const size_t f2 = f + 1 == n ? 0 : f + 1;
-  const size_t base = size_t(bone) * n;
+  const size_t base = static_cast<size_t>(bone) * n;
   Quaternion q = clip.rotations[base + f].Slerp(clip.rotations[base + f2], frameFraction);
   if (fading) {
-    q = q.Slerp(nextClip->rotations[size_t(bone) * size_t(nextClip->frameCount)], fadeWeight);
+    q = q.Slerp(
+        nextClip->rotations[static_cast<size_t>(bone) * static_cast<size_t>(nextClip->frameCount)],
+        fadeWeight);
   }
   Matrix4 local;
   q.ToMatrix(local);
-  const size_t a = size_t(bone);
+  const size_t a = static_cast<size_t>(bone);
   if (bone != 0) {
-    const Matrix4& up = boneRotations[size_t(parent)];
+    const Matrix4& up = boneRotations[static_cast<size_t>(parent)];
     boneRotations[a] = up * local;  // the bone's own turn first, then its parent's
-    bonePositions[a] = skin->boneOffsets[a].Transform(up) + bonePositions[size_t(parent)];
+    bonePositions[a] =
+        skin->boneOffsets[a].Transform(up) + bonePositions[static_cast<size_t>(parent)];
   } else {
     bonePositions[0] = Vector3();
     boneRotations[0] = local;
@@ -186,7 +188,7 @@ void Character::PoseBone(int32_t bone, int32_t parent) {
 void Character::Render() {
   if (!skin) return;
   // pose, then placement, then the sleigh (Matrix4's a * b applies b first).
-  const Matrix4 w = sleighMatrix * (placement * pose);
+  const Matrix4 w = frameMatrices.sleighMatrix * (placement * pose);
   SetWorldMatrix(&w);
   SetTexture(texture);
   Device* device = GetDevice();
@@ -194,8 +196,8 @@ void Character::Render() {
   device->SetStreamSource(0, vertexBuffer, kMeshVertexStride);
   device->SetVertexShader(kMeshVertexFvf);
   device->SetIndices(skin->indexBuffer, 0);
-  device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, uint32_t(renderVertexCount), 0,
-                               uint32_t(skin->faceCount));
+  device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, static_cast<uint32_t>(renderVertexCount), 0,
+                               static_cast<uint32_t>(skin->faceCount));
 }
 
 }  // namespace yulo

@@ -17,10 +17,6 @@ struct CharacterSkin;
 struct Texture;
 class VertexBuffer;
 
-// The moving sleigh's world matrix, written by the scene every frame; every character
-// is drawn relative to it.
-extern Matrix4 sleighMatrix;
-
 inline constexpr float kCrossFadeDuration = 200.0f;  // ms
 
 class Character {

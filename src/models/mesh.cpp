@@ -2,14 +2,12 @@
 
 #include <cstring>
 
+#include "models/file_loading.h"
 #include "models/texcoord_split.h"
 #include "render/renderer.h"
 #include "resources/loaded_file.h"
-#include "resources/loading_error.h"
 
 namespace yulo {
-
-MeshLibrary meshLibrary;
 
 namespace {
 
@@ -29,15 +27,15 @@ Mesh::~Mesh() {
 void Mesh::Draw() const {
   Device* device = GetDevice();
   if (!device || !vertexBuffer || faceCount == 0) return;
-  device->SetStreamSource(0, vertexBuffer, uint32_t(stride));
+  device->SetStreamSource(0, vertexBuffer, static_cast<uint32_t>(stride));
   device->SetVertexShader(fvf);
   if (smooth) {
     if (!indexBuffer) return;
     device->SetIndices(indexBuffer, 0);
-    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, uint32_t(vertexCount), 0,
-                                 uint32_t(faceCount));
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, static_cast<uint32_t>(vertexCount), 0,
+                                 static_cast<uint32_t>(faceCount));
   } else {
-    device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, uint32_t(faceCount));
+    device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, static_cast<uint32_t>(faceCount));
   }
 }
 
@@ -52,27 +50,29 @@ void BuildMeshGeometry(const MeshFileView& file, Mesh* mesh) {
 
   const int32_t cornerCount = 3 * file.faceCount;
   std::vector<Vector3> positions(static_cast<size_t>(file.positionCount));
-  for (int32_t k = 0; k < file.positionCount; ++k) positions[size_t(k)] = file.Position(k);
+  for (int32_t k = 0; k < file.positionCount; ++k)
+    positions[static_cast<size_t>(k)] = file.Position(k);
   std::vector<int32_t> corners(static_cast<size_t>(cornerCount));
   std::vector<Vector2> texCoords(static_cast<size_t>(cornerCount));
   for (int32_t c = 0; c < cornerCount; ++c) {
-    corners[size_t(c)] = file.Corner(c);
-    texCoords[size_t(c)] = Vector2(file.U(c), 1.0f - file.V(c));  // stored with v up
+    corners[static_cast<size_t>(c)] = file.Corner(c);
+    texCoords[static_cast<size_t>(c)] = Vector2(file.U(c), 1.0f - file.V(c));  // stored with v up
   }
 
   if (!mesh->smooth) {
     mesh->vertexCount = cornerCount;
-    mesh->vertices.resize(size_t(cornerCount));
+    mesh->vertices.resize(static_cast<size_t>(cornerCount));
     for (int32_t t = 0; t < file.faceCount; ++t) {
-      const int32_t* c = &corners[3 * size_t(t)];
+      const int32_t* c = &corners[3 * static_cast<size_t>(t)];
       const Vector3 n =
-          FaceNormal(positions[size_t(c[0])], positions[size_t(c[1])], positions[size_t(c[2])]);
+          FaceNormal(positions[static_cast<size_t>(c[0])], positions[static_cast<size_t>(c[1])],
+                     positions[static_cast<size_t>(c[2])]);
       for (int j = 0; j < 3; ++j) {
-        MeshVertex& v = mesh->vertices[3 * size_t(t) + size_t(j)];
-        v.position = positions[size_t(c[j])];
+        MeshVertex& v = mesh->vertices[3 * static_cast<size_t>(t) + static_cast<size_t>(j)];
+        v.position = positions[static_cast<size_t>(c[j])];
         v.normal = n;
-        v.u = texCoords[3 * size_t(t) + size_t(j)].x;
-        v.v = texCoords[3 * size_t(t) + size_t(j)].y;
+        v.u = texCoords[3 * static_cast<size_t>(t) + static_cast<size_t>(j)].x;
+        v.v = texCoords[3 * static_cast<size_t>(t) + static_cast<size_t>(j)].y;
       }
     }
     mesh->indices.clear();
@@ -81,21 +81,22 @@ void BuildMeshGeometry(const MeshFileView& file, Mesh* mesh) {
 
   std::vector<Vector3> normals(positions.size());
   for (int32_t t = 0; t < file.faceCount; ++t) {
-    const int32_t* c = &corners[3 * size_t(t)];
+    const int32_t* c = &corners[3 * static_cast<size_t>(t)];
     const Vector3 n =
-        FaceNormal(positions[size_t(c[0])], positions[size_t(c[1])], positions[size_t(c[2])]);
-    for (int j = 0; j < 3; ++j) normals[size_t(c[j])] += n;
+        FaceNormal(positions[static_cast<size_t>(c[0])], positions[static_cast<size_t>(c[1])],
+                   positions[static_cast<size_t>(c[2])]);
+    for (int j = 0; j < 3; ++j) normals[static_cast<size_t>(c[j])] += n;
   }
   for (Vector3& n : normals) n.Normalize();
 
   TexCoordSplit split;
   SplitByTexCoord(corners.data(), texCoords.data(), cornerCount, file.positionCount, &split);
-  mesh->vertexCount = int32_t(split.source.size());
+  mesh->vertexCount = static_cast<int32_t>(split.source.size());
   mesh->vertices.resize(split.source.size());
   for (size_t r = 0; r < split.source.size(); ++r) {
     MeshVertex& v = mesh->vertices[r];
-    v.position = positions[size_t(split.source[r])];
-    v.normal = normals[size_t(split.source[r])];
+    v.position = positions[static_cast<size_t>(split.source[r])];
+    v.normal = normals[static_cast<size_t>(split.source[r])];
     v.u = split.texCoord[r].x;
     v.v = split.texCoord[r].y;
   }
@@ -105,7 +106,7 @@ void BuildMeshGeometry(const MeshFileView& file, Mesh* mesh) {
 void CreateMeshBuffers(Mesh* mesh) {
   Device* device = GetDevice();
   if (!device || mesh->vertexCount == 0) return;
-  const uint32_t vertexBytes = uint32_t(mesh->vertexCount) * kMeshVertexStride;
+  const uint32_t vertexBytes = static_cast<uint32_t>(mesh->vertexCount) * kMeshVertexStride;
   mesh->vertexBuffer =
       device->CreateVertexBuffer(vertexBytes, D3DUSAGE_WRITEONLY, mesh->fvf, D3DPOOL_MANAGED);
   uint8_t* bytes = nullptr;
@@ -116,7 +117,7 @@ void CreateMeshBuffers(Mesh* mesh) {
   if (!mesh->smooth || mesh->faceCount == 0) return;
   // Sixteen-bit indices reach 65,536 vertices; past that they would wrap.
   const bool wide = mesh->vertexCount > 65536;
-  const uint32_t cornerCount = 3 * uint32_t(mesh->faceCount);
+  const uint32_t cornerCount = 3 * static_cast<uint32_t>(mesh->faceCount);
   mesh->indexBuffer =
       device->CreateIndexBuffer(cornerCount * (wide ? 4 : 2), D3DUSAGE_WRITEONLY,
                                 wide ? D3DFMT_INDEX32 : D3DFMT_INDEX16, D3DPOOL_MANAGED);
@@ -125,7 +126,7 @@ void CreateMeshBuffers(Mesh* mesh) {
       std::memcpy(bytes, mesh->indices.data(), cornerCount * 4);
     } else {
       for (uint32_t i = 0; i < cornerCount; ++i) {
-        const uint16_t index = uint16_t(mesh->indices[i]);
+        const uint16_t index = static_cast<uint16_t>(mesh->indices[i]);
         std::memcpy(bytes + 2 * i, &index, 2);
       }
     }
@@ -136,12 +137,8 @@ void CreateMeshBuffers(Mesh* mesh) {
 Mesh* MeshLibrary::GetOrLoad(const char* path) {
   if (Mesh* known = Find(path)) return known;
   CheckRoom(path, "meshes");
-  int32_t size = 0;
-  const uint8_t* data = LoadFile(path, &size, true);
   MeshFileView file;
-  FileError error;
-  if (!ReadMeshFile(data, static_cast<size_t>(size), &file, &error))
-    LoadingError(path, "%s", error.text);
+  const uint8_t* data = LoadValidFile(path, ReadMeshFile, &file);
   Mesh* mesh = Add(new Mesh, path);
   BuildMeshGeometry(file, mesh);
   FreeFile(data);

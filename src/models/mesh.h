@@ -56,6 +56,4 @@ class MeshLibrary : public AssetTable<Mesh, kMeshLibraryCapacity> {
   Mesh* GetOrLoad(const char* path);
 };
 
-extern MeshLibrary meshLibrary;
-
 }  // namespace yulo

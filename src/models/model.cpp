@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "models/libraries.h"
 #include "models/mesh.h"
 #include "render/renderer.h"
 #include "resources/key_value.h"
@@ -11,8 +12,6 @@
 #include "resources/texture_manager.h"
 
 namespace yulo {
-
-ModelLibrary modelLibrary;
 
 namespace {
 
@@ -38,28 +37,28 @@ bool Model::Load(const char* path) {
   const uint8_t* data = LoadFile(path, &size, true);
   // A terminated copy keeps every byte: a description without a final line break still
   // has its last value whole.
-  std::vector<char> text(size_t(size) + 1, '\0');
-  std::memcpy(text.data(), data, size_t(size));
+  std::vector<char> text(static_cast<size_t>(size) + 1, '\0');
+  std::memcpy(text.data(), data, static_cast<size_t>(size));
   const char* t = text.data();
 
   meshCount = ReadCount(path, t, "nummeshes=", kMaxModelMeshes);
-  meshes.assign(size_t(meshCount), nullptr);
-  textures.assign(size_t(meshCount), nullptr);
+  meshes.assign(static_cast<size_t>(meshCount), nullptr);
+  textures.assign(static_cast<size_t>(meshCount), nullptr);
   char key[48];
   char value[256];
   for (int32_t i = 0; i < meshCount; ++i) {
     std::snprintf(key, sizeof(key), "mesh%d=", i);
     ReadName(path, t, key, kMeshNameCapacity - 1, value, sizeof(value));
-    meshes[size_t(i)] = meshLibrary.GetOrLoad(value);
+    meshes[static_cast<size_t>(i)] = models.meshLibrary.GetOrLoad(value);
     std::snprintf(key, sizeof(key), "texture%d=", i);
     ReadName(path, t, key, kTextureNameCapacity - 1, value, sizeof(value));
-    textures[size_t(i)] = GetTexture(value);
+    textures[static_cast<size_t>(i)] = GetTexture(value);
   }
 
   boundCount = ReadCount(path, t, "numbounds=", kMaxModelBounds);
-  bounds.assign(size_t(boundCount), ModelBound{});
+  bounds.assign(static_cast<size_t>(boundCount), ModelBound{});
   for (int32_t i = 0; i < boundCount; ++i) {
-    ModelBound& b = bounds[size_t(i)];
+    ModelBound& b = bounds[static_cast<size_t>(i)];
     auto k = [&](const char* field) {
       std::snprintf(key, sizeof(key), "bound%d.%s=", i, field);
       return key;
@@ -82,8 +81,8 @@ bool Model::Load(const char* path) {
 
 void Model::Render() {
   for (int32_t i = 0; i < meshCount; ++i) {
-    const Mesh* mesh = meshes[size_t(i)];
-    const Texture* texture = textures[size_t(i)];
+    const Mesh* mesh = meshes[static_cast<size_t>(i)];
+    const Texture* texture = textures[static_cast<size_t>(i)];
     const Matrix4 w = world * mesh->local;  // the mesh's placement first, then the model's
     SetWorldMatrix(&w);
     SetTexture(texture);

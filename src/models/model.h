@@ -63,6 +63,4 @@ class ModelLibrary : public AssetTable<Model, kModelLibraryCapacity> {
   Model* GetOrLoad(const char* name);
 };
 
-extern ModelLibrary modelLibrary;
-
 }  // namespace yulo

@@ -52,7 +52,7 @@ bool Truncated(FileError* error, const Cursor& c, const char* what, uint64_t byt
 bool CheckCorners(const uint8_t* p, int32_t count, int32_t limit, const char* target,
                   FileError* error) {
   for (int32_t i = 0; i < count; ++i) {
-    const int32_t index = ReadInt32(p + 4 * size_t(i));
+    const int32_t index = ReadInt32(p + 4 * static_cast<size_t>(i));
     if (index < 0 || index >= limit) {
       return Fail(error, "triangle %d corner %d names %s %d, but there are %d", i / 3, i % 3,
                   target, index, limit);
@@ -75,14 +75,14 @@ bool ReadMeshFile(const uint8_t* data, size_t size, MeshFileView* out, FileError
   m.faceCount = ReadInt32(header + 33);
   if (m.positionCount < 0) return Fail(error, "negative position count %d", m.positionCount);
   if (m.faceCount < 0) return Fail(error, "negative triangle count %d", m.faceCount);
-  const uint64_t p = uint64_t(m.positionCount);
-  const uint64_t f = uint64_t(m.faceCount);
+  const uint64_t p = static_cast<uint64_t>(m.positionCount);
+  const uint64_t f = static_cast<uint64_t>(m.faceCount);
   if (!(m.positions = c.Take(12 * p))) return Truncated(error, c, "positions", 12 * p);
   if (!(m.corners = c.Take(12 * f))) return Truncated(error, c, "triangles", 12 * f);
   if (!(m.texCoords = c.Take(24 * f))) {
     return Truncated(error, c, "texture coordinates", 24 * f);
   }
-  if (3 * int64_t(m.faceCount) + m.positionCount > kMaxRenderVertices) {
+  if (3 * static_cast<int64_t>(m.faceCount) + m.positionCount > kMaxRenderVertices) {
     return Fail(error, "%d triangles over %d positions are more than %lld vertices", m.faceCount,
                 m.positionCount, static_cast<long long>(kMaxRenderVertices));
   }
@@ -131,8 +131,8 @@ bool ReadSkinFile(const uint8_t* data, size_t size, SkinFileView* out, FileError
   if (s.boneCount < 1 || s.boneCount > kMaxBones) {
     return Fail(error, "bone count %d is outside 1..%d", s.boneCount, kMaxBones);
   }
-  const uint64_t v = uint64_t(s.vertexCount);
-  const uint64_t b = uint64_t(s.boneCount);
+  const uint64_t v = static_cast<uint64_t>(s.vertexCount);
+  const uint64_t b = static_cast<uint64_t>(s.boneCount);
   if (!(s.boneOffsets = c.Take(12 * b))) return Truncated(error, c, "bone offsets", 12 * b);
   if (!(s.vertices = c.Take(sizeof(SkinVertex) * v))) {
     return Truncated(error, c, "skin vertices", sizeof(SkinVertex) * v);
@@ -144,13 +144,13 @@ bool ReadSkinFile(const uint8_t* data, size_t size, SkinFileView* out, FileError
   if (!faces) return Truncated(error, c, "triangle count", 4);
   s.faceCount = ReadInt32(faces);
   if (s.faceCount < 0) return Fail(error, "negative triangle count %d", s.faceCount);
-  const uint64_t f = uint64_t(s.faceCount);
+  const uint64_t f = static_cast<uint64_t>(s.faceCount);
   if (!(s.corners = c.Take(12 * f))) return Truncated(error, c, "triangles", 12 * f);
   if (!(s.texCoords = c.Take(24 * f))) {
     return Truncated(error, c, "texture coordinates", 24 * f);
   }
 
-  if (3 * int64_t(s.faceCount) + s.vertexCount > kMaxRenderVertices) {
+  if (3 * static_cast<int64_t>(s.faceCount) + s.vertexCount > kMaxRenderVertices) {
     return Fail(error, "%d triangles over %d vertices are more than %lld render vertices",
                 s.faceCount, s.vertexCount, static_cast<long long>(kMaxRenderVertices));
   }
@@ -201,13 +201,13 @@ bool ReadClipFile(const uint8_t* data, size_t size, ClipFileView* out, FileError
   if (a.frameDuration < 1)
     return Fail(error, "frame duration %d ms is not positive", a.frameDuration);
   if (a.frameCount < 1) return Fail(error, "frame count %d is not positive", a.frameCount);
-  if (int64_t(a.frameCount) * a.frameDuration > INT32_MAX) {
+  if (static_cast<int64_t>(a.frameCount) * a.frameDuration > INT32_MAX) {
     return Fail(error, "%d frames of %d ms overflow the clip length", a.frameCount,
                 a.frameDuration);
   }
-  const uint64_t n = uint64_t(a.frameCount);
+  const uint64_t n = static_cast<uint64_t>(a.frameCount);
   if (!(a.rootPositions = c.Take(12 * n))) return Truncated(error, c, "root positions", 12 * n);
-  const uint64_t angleBytes = 12 * n * uint64_t(a.boneCount);
+  const uint64_t angleBytes = 12 * n * static_cast<uint64_t>(a.boneCount);
   if (!(a.angles = c.Take(angleBytes))) return Truncated(error, c, "bone angles", angleBytes);
   *out = a;
   return true;

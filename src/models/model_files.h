@@ -18,7 +18,7 @@ inline constexpr int kSkinInfluences = 3;     // bone influences per skin vertex
 inline constexpr int kFileNameCapacity = 32;  // names in .chr files and library keys, with NUL
 // Render vertices a mesh or skin may need at most (3F + P): keeps every buffer size, in
 // bytes, far inside 32 bits.
-inline constexpr int64_t kMaxRenderVertices = int64_t(1) << 24;
+inline constexpr int64_t kMaxRenderVertices = static_cast<int64_t>(1) << 24;
 
 // The first fault a reader found, as text for the loading-error message.
 struct FileError {
@@ -80,10 +80,12 @@ struct MeshFileView {
   const uint8_t* corners = nullptr;    // 12 * F bytes, each index < P
   const uint8_t* texCoords = nullptr;  // 24 * F bytes
 
-  int32_t Corner(int32_t i) const { return ReadInt32(corners + 4 * size_t(i)); }
-  Vector3 Position(int32_t k) const { return ReadVector3(positions + 12 * size_t(k)); }
-  float U(int32_t corner) const { return ReadFloat(texCoords + 8 * size_t(corner)); }
-  float V(int32_t corner) const { return ReadFloat(texCoords + 8 * size_t(corner) + 4); }
+  int32_t Corner(int32_t i) const { return ReadInt32(corners + 4 * static_cast<size_t>(i)); }
+  Vector3 Position(int32_t k) const { return ReadVector3(positions + 12 * static_cast<size_t>(k)); }
+  float U(int32_t corner) const { return ReadFloat(texCoords + 8 * static_cast<size_t>(corner)); }
+  float V(int32_t corner) const {
+    return ReadFloat(texCoords + 8 * static_cast<size_t>(corner) + 4);
+  }
 };
 
 bool ReadMeshFile(const uint8_t* data, size_t size, MeshFileView* out, FileError* error);
@@ -108,20 +110,24 @@ struct SkinFileView {
   const uint8_t* corners = nullptr;      // 12 * F bytes, each index < V
   const uint8_t* texCoords = nullptr;    // 24 * F bytes
 
-  int32_t Corner(int32_t i) const { return ReadInt32(corners + 4 * size_t(i)); }
-  Vector3 BoneOffset(int32_t b) const { return ReadVector3(boneOffsets + 12 * size_t(b)); }
+  int32_t Corner(int32_t i) const { return ReadInt32(corners + 4 * static_cast<size_t>(i)); }
+  Vector3 BoneOffset(int32_t b) const {
+    return ReadVector3(boneOffsets + 12 * static_cast<size_t>(b));
+  }
   SkinVertex Vertex(int32_t v) const {
     SkinVertex s;
-    std::memcpy(&s, vertices + sizeof(SkinVertex) * size_t(v), sizeof(SkinVertex));
+    std::memcpy(&s, vertices + sizeof(SkinVertex) * static_cast<size_t>(v), sizeof(SkinVertex));
     return s;
   }
   BoneRecord Bone(int32_t b) const {
     BoneRecord r;
-    std::memcpy(&r, bones + sizeof(BoneRecord) * size_t(b), sizeof(BoneRecord));
+    std::memcpy(&r, bones + sizeof(BoneRecord) * static_cast<size_t>(b), sizeof(BoneRecord));
     return r;
   }
-  float U(int32_t corner) const { return ReadFloat(texCoords + 8 * size_t(corner)); }
-  float V(int32_t corner) const { return ReadFloat(texCoords + 8 * size_t(corner) + 4); }
+  float U(int32_t corner) const { return ReadFloat(texCoords + 8 * static_cast<size_t>(corner)); }
+  float V(int32_t corner) const {
+    return ReadFloat(texCoords + 8 * static_cast<size_t>(corner) + 4);
+  }
 };
 
 // Besides sizes and indices, checks that the bones form a tree under bone 0: children
@@ -137,9 +143,12 @@ struct ClipFileView {
   const uint8_t* rootPositions = nullptr;  // 12 * N bytes
   const uint8_t* angles = nullptr;         // 12 * boneCount * N bytes
 
-  Vector3 RootPosition(int32_t f) const { return ReadVector3(rootPositions + 12 * size_t(f)); }
+  Vector3 RootPosition(int32_t f) const {
+    return ReadVector3(rootPositions + 12 * static_cast<size_t>(f));
+  }
   Vector3 Angles(int32_t bone, int32_t f) const {
-    return ReadVector3(angles + 12 * (size_t(bone) * size_t(frameCount) + size_t(f)));
+    return ReadVector3(angles + 12 * (static_cast<size_t>(bone) * static_cast<size_t>(frameCount) +
+                                      static_cast<size_t>(f)));
   }
 };
 

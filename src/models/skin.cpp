@@ -2,16 +2,13 @@
 
 #include <cstring>
 
+#include "models/file_loading.h"
 #include "models/mesh_vertex.h"
 #include "models/texcoord_split.h"
 #include "render/renderer.h"
 #include "resources/loaded_file.h"
-#include "resources/loading_error.h"
 
 namespace yulo {
-
-SkinLibrary skinLibrary;
-AnimationLibrary animationLibrary;
 
 CharacterSkin::~CharacterSkin() {
   if (indexBuffer) indexBuffer->Release();
@@ -21,25 +18,26 @@ void BuildSkin(const SkinFileView& file, CharacterSkin* skin) {
   skin->vertexCount = file.vertexCount;
   skin->boneCount = file.boneCount;
   skin->faceCount = file.faceCount;
-  skin->boneOffsets.resize(size_t(file.boneCount));
-  skin->bones.resize(size_t(file.boneCount));
+  skin->boneOffsets.resize(static_cast<size_t>(file.boneCount));
+  skin->bones.resize(static_cast<size_t>(file.boneCount));
   for (int32_t b = 0; b < file.boneCount; ++b) {
-    skin->boneOffsets[size_t(b)] = file.BoneOffset(b);
-    skin->bones[size_t(b)] = file.Bone(b);
+    skin->boneOffsets[static_cast<size_t>(b)] = file.BoneOffset(b);
+    skin->bones[static_cast<size_t>(b)] = file.Bone(b);
   }
-  skin->vertices.resize(size_t(file.vertexCount));
-  for (int32_t v = 0; v < file.vertexCount; ++v) skin->vertices[size_t(v)] = file.Vertex(v);
+  skin->vertices.resize(static_cast<size_t>(file.vertexCount));
+  for (int32_t v = 0; v < file.vertexCount; ++v)
+    skin->vertices[static_cast<size_t>(v)] = file.Vertex(v);
 
   const int32_t cornerCount = 3 * file.faceCount;
-  skin->corners.resize(size_t(cornerCount));
+  skin->corners.resize(static_cast<size_t>(cornerCount));
   std::vector<Vector2> texCoords(static_cast<size_t>(cornerCount));
   for (int32_t c = 0; c < cornerCount; ++c) {
-    skin->corners[size_t(c)] = file.Corner(c);
-    texCoords[size_t(c)] = Vector2(file.U(c), file.V(c));  // compared as stored
+    skin->corners[static_cast<size_t>(c)] = file.Corner(c);
+    texCoords[static_cast<size_t>(c)] = Vector2(file.U(c), file.V(c));  // compared as stored
   }
   TexCoordSplit split;
   SplitByTexCoord(skin->corners.data(), texCoords.data(), cornerCount, file.vertexCount, &split);
-  skin->renderVertexCount = int32_t(split.source.size());
+  skin->renderVertexCount = static_cast<int32_t>(split.source.size());
   skin->renderToSkin = std::move(split.source);
   skin->renderTexCoords.resize(split.texCoord.size());
   for (size_t r = 0; r < split.texCoord.size(); ++r) {
@@ -53,7 +51,7 @@ void CreateSkinBuffers(CharacterSkin* skin) {
   if (!device || skin->faceCount == 0) return;
   // Sixteen-bit indices reach 65,536 render vertices; past that they would wrap.
   const bool wide = skin->renderVertexCount > 65536;
-  const uint32_t cornerCount = 3 * uint32_t(skin->faceCount);
+  const uint32_t cornerCount = 3 * static_cast<uint32_t>(skin->faceCount);
   skin->indexBuffer =
       device->CreateIndexBuffer(cornerCount * (wide ? 4 : 2), D3DUSAGE_WRITEONLY,
                                 wide ? D3DFMT_INDEX32 : D3DFMT_INDEX16, D3DPOOL_MANAGED);
@@ -63,7 +61,7 @@ void CreateSkinBuffers(CharacterSkin* skin) {
     std::memcpy(bytes, skin->renderIndices.data(), cornerCount * 4);
   } else {
     for (uint32_t i = 0; i < cornerCount; ++i) {
-      const uint16_t index = uint16_t(skin->renderIndices[i]);
+      const uint16_t index = static_cast<uint16_t>(skin->renderIndices[i]);
       std::memcpy(bytes + 2 * i, &index, 2);
     }
   }
@@ -75,15 +73,16 @@ void BuildClip(const ClipFileView& file, AnimationClip* clip) {
   clip->frameCount = file.frameCount;
   clip->frameDuration = file.frameDuration;
   clip->duration = file.frameCount * file.frameDuration;
-  clip->rootPositions.resize(size_t(file.frameCount));
+  clip->rootPositions.resize(static_cast<size_t>(file.frameCount));
   for (int32_t f = 0; f < file.frameCount; ++f)
-    clip->rootPositions[size_t(f)] = file.RootPosition(f);
-  clip->rotations.resize(size_t(file.boneCount) * size_t(file.frameCount));
+    clip->rootPositions[static_cast<size_t>(f)] = file.RootPosition(f);
+  clip->rotations.resize(static_cast<size_t>(file.boneCount) *
+                         static_cast<size_t>(file.frameCount));
   for (int32_t b = 0; b < file.boneCount; ++b) {
     for (int32_t f = 0; f < file.frameCount; ++f) {
       const Vector3 a = file.Angles(b, f);
-      clip->rotations[size_t(b) * size_t(file.frameCount) + size_t(f)] =
-          QuaternionFromEuler(a.x, a.y, a.z);
+      clip->rotations[static_cast<size_t>(b) * static_cast<size_t>(file.frameCount) +
+                      static_cast<size_t>(f)] = QuaternionFromEuler(a.x, a.y, a.z);
     }
   }
 }
@@ -91,12 +90,8 @@ void BuildClip(const ClipFileView& file, AnimationClip* clip) {
 CharacterSkin* SkinLibrary::GetOrLoad(const char* name) {
   if (CharacterSkin* known = Find(name)) return known;
   CheckRoom(name, "skins");
-  int32_t size = 0;
-  const uint8_t* data = LoadFile(name, &size, true);
   SkinFileView file;
-  FileError error;
-  if (!ReadSkinFile(data, static_cast<size_t>(size), &file, &error))
-    LoadingError(name, "%s", error.text);
+  const uint8_t* data = LoadValidFile(name, ReadSkinFile, &file);
   CharacterSkin* skin = Add(new CharacterSkin, name);
   BuildSkin(file, skin);
   FreeFile(data);
@@ -107,12 +102,8 @@ CharacterSkin* SkinLibrary::GetOrLoad(const char* name) {
 AnimationClip* AnimationLibrary::GetOrLoad(const char* name) {
   if (AnimationClip* known = Find(name)) return known;
   CheckRoom(name, "animation clips");
-  int32_t size = 0;
-  const uint8_t* data = LoadFile(name, &size, true);
   ClipFileView file;
-  FileError error;
-  if (!ReadClipFile(data, static_cast<size_t>(size), &file, &error))
-    LoadingError(name, "%s", error.text);
+  const uint8_t* data = LoadValidFile(name, ReadClipFile, &file);
   AnimationClip* clip = Add(new AnimationClip, name);
   BuildClip(file, clip);
   FreeFile(data);

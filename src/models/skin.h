@@ -68,7 +68,4 @@ class AnimationLibrary : public AssetTable<AnimationClip, kAnimationLibraryCapac
   AnimationClip* GetOrLoad(const char* name);
 };
 
-extern SkinLibrary skinLibrary;
-extern AnimationLibrary animationLibrary;
-
 }  // namespace yulo

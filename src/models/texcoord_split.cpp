@@ -21,11 +21,11 @@ struct Slot {
 };
 
 uint32_t Hash(int32_t source, uint32_t u, uint32_t v) {
-  uint64_t h = uint64_t(uint32_t(source)) * 0x9E3779B97F4A7C15ull;
-  h ^= (uint64_t(u) << 32 | v) * 0xC2B2AE3D27D4EB4Full;
+  uint64_t h = static_cast<uint64_t>(uint32_t(source)) * 0x9E3779B97F4A7C15ull;
+  h ^= (static_cast<uint64_t>(u) << 32 | v) * 0xC2B2AE3D27D4EB4Full;
   h ^= h >> 29;
   h *= 0xBF58476D1CE4E5B9ull;
-  return uint32_t(h >> 32);
+  return static_cast<uint32_t>(h >> 32);
 }
 
 }  // namespace
@@ -34,35 +34,37 @@ void SplitByTexCoord(const int32_t* cornerSource, const Vector2* cornerTexCoord,
                      int32_t cornerCount, int32_t sourceCount, TexCoordSplit* out) {
   out->source.clear();
   out->texCoord.clear();
-  out->cornerVertex.assign(size_t(cornerCount), 0);
-  out->source.reserve(size_t(cornerCount) + size_t(sourceCount));
-  out->texCoord.reserve(size_t(cornerCount) + size_t(sourceCount));
+  out->cornerVertex.assign(static_cast<size_t>(cornerCount), 0);
+  out->source.reserve(static_cast<size_t>(cornerCount) + static_cast<size_t>(sourceCount));
+  out->texCoord.reserve(static_cast<size_t>(cornerCount) + static_cast<size_t>(sourceCount));
 
   // Corners grouped by source, keeping corner order inside each group (a counting sort).
-  std::vector<int32_t> start(size_t(sourceCount) + 1, 0);
-  for (int32_t i = 0; i < cornerCount; ++i) ++start[size_t(cornerSource[i]) + 1];
-  for (int32_t k = 0; k < sourceCount; ++k) start[size_t(k) + 1] += start[size_t(k)];
+  std::vector<int32_t> start(static_cast<size_t>(sourceCount) + 1, 0);
+  for (int32_t i = 0; i < cornerCount; ++i) ++start[static_cast<size_t>(cornerSource[i]) + 1];
+  for (int32_t k = 0; k < sourceCount; ++k)
+    start[static_cast<size_t>(k) + 1] += start[static_cast<size_t>(k)];
   std::vector<int32_t> next(start.begin(), start.end() - 1);
   std::vector<int32_t> grouped(static_cast<size_t>(cornerCount));
-  for (int32_t i = 0; i < cornerCount; ++i) grouped[size_t(next[size_t(cornerSource[i])]++)] = i;
+  for (int32_t i = 0; i < cornerCount; ++i)
+    grouped[static_cast<size_t>(next[size_t(cornerSource[i])]++)] = i;
 
   // The source is part of the key, so the table never needs clearing between sources.
   size_t capacity = 16;
-  while (capacity < 2 * size_t(cornerCount)) capacity *= 2;
+  while (capacity < 2 * static_cast<size_t>(cornerCount)) capacity *= 2;
   std::vector<Slot> table(capacity, Slot{-1, 0, 0, 0});
   const size_t mask = capacity - 1;
 
   Vector2 current;
   for (int32_t k = 0; k < sourceCount; ++k) {
-    const int32_t first = start[size_t(k)];
-    const int32_t last = start[size_t(k) + 1];
+    const int32_t first = start[static_cast<size_t>(k)];
+    const int32_t last = start[static_cast<size_t>(k) + 1];
     if (first == last) {
       out->source.push_back(k);
       out->texCoord.push_back(current);
       continue;
     }
     for (int32_t g = first; g < last; ++g) {
-      const int32_t corner = grouped[size_t(g)];
+      const int32_t corner = grouped[static_cast<size_t>(g)];
       const Vector2 uv = cornerTexCoord[corner];
       int32_t vertex = -1;
       Slot* slot = nullptr;
@@ -80,15 +82,15 @@ void SplitByTexCoord(const int32_t* cornerSource, const Vector2* cornerTexCoord,
             break;
           }
         }
-        if (slot) *slot = Slot{k, u, v, int32_t(out->source.size())};
+        if (slot) *slot = Slot{k, u, v, static_cast<int32_t>(out->source.size())};
       }
       if (vertex < 0) {
-        vertex = int32_t(out->source.size());
+        vertex = static_cast<int32_t>(out->source.size());
         out->source.push_back(k);
         out->texCoord.push_back(uv);
         current = uv;
       }
-      out->cornerVertex[size_t(corner)] = vertex;
+      out->cornerVertex[static_cast<size_t>(corner)] = vertex;
     }
   }
 }

@@ -6,8 +6,6 @@
 
 namespace yulo {
 
-ViewFrustum viewFrustum;
-
 namespace {
 
 // sign * column k added to column 3 of m, normalised so that the plane is a distance.

@@ -35,7 +35,4 @@ class ViewFrustum {
   FrustumPlane planes[kPlaneCount];  // right, left, top, bottom, far, near
 };
 
-// The frustum of the frame being composed; rebuilt once per frame by the scene.
-extern ViewFrustum viewFrustum;
-
 }  // namespace yulo

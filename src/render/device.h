@@ -16,7 +16,7 @@
 
 namespace yulo {
 
-// >>section results
+// >>results
 using HResult = int32_t;
 inline constexpr HResult D3D_OK = 0;
 inline constexpr HResult D3DERR_DEVICELOST = static_cast<HResult>(0x88760868u);
@@ -28,7 +28,7 @@ inline constexpr HResult D3DERR_OUTOFVIDEOMEMORY = static_cast<HResult>(0x887601
 inline constexpr uint32_t D3D_SDK_VERSION = 220;
 inline constexpr uint32_t D3DADAPTER_DEFAULT = 0;
 
-// >>section render states
+// >>render states
 enum RenderStateType : uint32_t {
   D3DRS_ZENABLE = 7,
   D3DRS_FILLMODE = 8,
@@ -114,7 +114,7 @@ enum BlendOp : uint32_t {
 };
 enum MaterialColorSource : uint32_t { D3DMCS_MATERIAL = 0, D3DMCS_COLOR1 = 1, D3DMCS_COLOR2 = 2 };
 
-// >>section texture-stage states
+// >>texture-stage states
 enum TextureStageStateType : uint32_t {
   D3DTSS_COLOROP = 1,
   D3DTSS_COLORARG1 = 2,
@@ -176,7 +176,7 @@ enum TextureTransformFlags : uint32_t {
   D3DTTFF_PROJECTED = 256,
 };
 
-// >>section transforms, primitives, vertex formats
+// >>transforms, primitives, vertex formats
 enum TransformStateType : uint32_t {
   D3DTS_VIEW = 2,
   D3DTS_PROJECTION = 3,
@@ -209,7 +209,7 @@ inline constexpr uint32_t D3DCLEAR_TARGET = 0x1;
 inline constexpr uint32_t D3DCLEAR_ZBUFFER = 0x2;
 inline constexpr uint32_t D3DCLEAR_STENCIL = 0x4;
 
-// >>section resources
+// >>resources
 enum Format : uint32_t {
   D3DFMT_UNKNOWN = 0,
   D3DFMT_R8G8B8 = 20,
@@ -252,7 +252,7 @@ struct DeviceStateTable {
   void SetDefaults(float maxPointSize);
 };
 
-// >>section lights and materials
+// >>lights and materials
 struct ColorValue {
   float r;
   float g;
@@ -295,7 +295,7 @@ struct Material {
 };
 static_assert(sizeof(Material) == 68);
 
-// >>section presentation
+// >>presentation
 inline constexpr uint32_t D3DMULTISAMPLE_NONE = 0;
 inline constexpr uint32_t D3DSWAPEFFECT_DISCARD = 1;
 inline constexpr uint32_t D3DPRESENTFLAG_LOCKABLE_BACKBUFFER = 0x1;
@@ -328,7 +328,7 @@ struct AdapterMode {
   Format format;
 };
 
-// >>section resources
+// >>resources
 class Device;
 
 // Something a device created. Release() destroys it; when the device is destroyed first,
@@ -419,12 +419,15 @@ class IndexBuffer : public DeviceResource {
 // byte range. Shared by the backends so every one refuses the same bad requests.
 bool LockRange(uint32_t length, uint32_t offset, uint32_t size, uint32_t* begin, uint32_t* end);
 
-// Byte size of one vertex of a flexible vertex format (position assumed present).
+// Byte size of one vertex of a flexible vertex format (position assumed present), with
+// 8 bytes per texture set of the format's texture count: what a backend reads. The
+// renderer's UserVertexStride counts the D3DFVF_TEX1 bit alone, on purpose; the two agree
+// on every format the engine draws (none has more than one texture set).
 uint32_t FvfStride(uint32_t fvf);
 // Vertices used by count primitives of the given type.
 uint32_t VertexCountOf(PrimitiveType type, uint32_t primitiveCount);
 
-// >>section device
+// >>device
 class Device {
  public:
   Device() = default;
@@ -492,7 +495,7 @@ class Device {
   DeviceResource* resources_ = nullptr;
 };
 
-// >>section adapter
+// >>adapter
 // The display adapter: modes, format support and device creation.
 class Adapter {
  public:

@@ -7,13 +7,6 @@
 
 namespace yulo {
 
-RendererOptions rendererOptions;
-DisplayMode displayModes[kDisplayModeCapacity];
-int displayModeCount = 0;
-DisplayMode currentMode;
-PresentParameters presentParams;
-QuadVertex quadVertices[6];
-
 namespace {
 
 struct RendererState {
@@ -22,6 +15,12 @@ struct RendererState {
   Adapter* adapter = nullptr;
   Device* device = nullptr;
   bool ownsDevice = false;
+  RendererOptions rendererOptions;
+  DisplayMode displayModes[kDisplayModeCapacity] = {};
+  int displayModeCount = 0;
+  DisplayMode currentMode = {};          // the mode the device was created for
+  PresentParameters presentParams = {};  // kept for creation and every reset
+  QuadVertex quadVertices[6] = {};
 };
 RendererState renderer;
 
@@ -38,7 +37,7 @@ void DropDevice() {
 
 }  // namespace
 
-// >>section device ownership and creation
+// >>device ownership and creation
 void SetAdapterFactory(AdapterFactory factory) {
   renderer.adapterFactory = factory;
 }
@@ -55,6 +54,30 @@ void SetDevice(Device* device, bool takeOwnership) {
 
 Device* GetDevice() {
   return renderer.device;
+}
+
+void SetRendererOptions(const RendererOptions& options) {
+  renderer.rendererOptions = options;
+}
+
+const RendererOptions& GetRendererOptions() {
+  return renderer.rendererOptions;
+}
+
+int DisplayModeCount() {
+  return renderer.displayModeCount;
+}
+
+const DisplayMode& DisplayModeAt(int i) {
+  return renderer.displayModes[i];
+}
+
+const DisplayMode& CurrentDisplayMode() {
+  return renderer.currentMode;
+}
+
+const QuadVertex* QuadVertices() {
+  return renderer.quadVertices;
 }
 
 void ChooseSurfaceFormats(Adapter& adapter, DisplayMode& mode) {
@@ -74,7 +97,7 @@ void ChooseSurfaceFormats(Adapter& adapter, DisplayMode& mode) {
 }
 
 void EnumerateDisplayModes(Adapter& adapter) {
-  displayModeCount = 0;
+  renderer.displayModeCount = 0;
   const uint32_t count = adapter.GetAdapterModeCount(D3DADAPTER_DEFAULT);
   for (uint32_t i = 0; i < count; ++i) {
     AdapterMode mode{};
@@ -96,8 +119,8 @@ void EnumerateDisplayModes(Adapter& adapter) {
     if (candidate.depthFormat == D3DFMT_UNKNOWN) continue;
 
     bool seen = false;
-    for (int j = 0; j < displayModeCount; ++j) {
-      DisplayMode& known = displayModes[j];
+    for (int j = 0; j < renderer.displayModeCount; ++j) {
+      DisplayMode& known = renderer.displayModes[j];
       if (known.bitsPerPixel != candidate.bitsPerPixel || known.width != candidate.width ||
           known.height != candidate.height) {
         continue;
@@ -108,27 +131,27 @@ void EnumerateDisplayModes(Adapter& adapter) {
     }
     // A full table keeps the first 256 distinct modes; later ones are not usable anyway
     // once the wanted size is among the first.
-    if (!seen && displayModeCount < kDisplayModeCapacity) {
-      displayModes[displayModeCount++] = candidate;
+    if (!seen && renderer.displayModeCount < kDisplayModeCapacity) {
+      renderer.displayModes[renderer.displayModeCount++] = candidate;
     }
   }
 }
 
 void SelectDisplayMode() {
-  const uint32_t wantedDepth = rendererOptions.preferTrueColor ? 32 : 16;
-  for (int i = 0; i < displayModeCount; ++i) {
-    const DisplayMode& mode = displayModes[i];
+  const uint32_t wantedDepth = renderer.rendererOptions.preferTrueColor ? 32 : 16;
+  for (int i = 0; i < renderer.displayModeCount; ++i) {
+    const DisplayMode& mode = renderer.displayModes[i];
     if (mode.bitsPerPixel == wantedDepth &&
-        static_cast<int64_t>(mode.width) == rendererOptions.windowWidth &&
-        static_cast<int64_t>(mode.height) == rendererOptions.windowHeight) {
-      currentMode = mode;
+        static_cast<int64_t>(mode.width) == renderer.rendererOptions.windowWidth &&
+        static_cast<int64_t>(mode.height) == renderer.rendererOptions.windowHeight) {
+      renderer.currentMode = mode;
       return;
     }
   }
-  if (displayModeCount > 0) {
-    currentMode = displayModes[0];
+  if (renderer.displayModeCount > 0) {
+    renderer.currentMode = renderer.displayModes[0];
   } else {
-    currentMode = DisplayMode{};
+    renderer.currentMode = DisplayMode{};
   }
 }
 
@@ -142,34 +165,35 @@ bool CreateRenderer(void* window) {
   EnumerateDisplayModes(adapter);
   SelectDisplayMode();
 
-  std::memset(&presentParams, 0, sizeof presentParams);
-  const bool fullScreen = rendererOptions.fullScreen;
+  std::memset(&renderer.presentParams, 0, sizeof renderer.presentParams);
+  const bool fullScreen = renderer.rendererOptions.fullScreen;
   if (fullScreen) {
-    presentParams.backBufferWidth = currentMode.width;
-    presentParams.backBufferHeight = currentMode.height;
-    presentParams.backBufferFormat = currentMode.format;
-    presentParams.fullScreenPresentationInterval =
-        rendererOptions.waitForVSync ? D3DPRESENT_INTERVAL_ONE : D3DPRESENT_INTERVAL_IMMEDIATE;
+    renderer.presentParams.backBufferWidth = renderer.currentMode.width;
+    renderer.presentParams.backBufferHeight = renderer.currentMode.height;
+    renderer.presentParams.backBufferFormat = renderer.currentMode.format;
+    renderer.presentParams.fullScreenPresentationInterval = renderer.rendererOptions.waitForVSync
+                                                                ? D3DPRESENT_INTERVAL_ONE
+                                                                : D3DPRESENT_INTERVAL_IMMEDIATE;
   } else {
     AdapterMode desktop{};
     adapter.GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop);
-    currentMode.format = desktop.format;
-    presentParams.backBufferFormat = desktop.format;
+    renderer.currentMode.format = desktop.format;
+    renderer.presentParams.backBufferFormat = desktop.format;
   }
-  presentParams.backBufferCount = 0;
-  presentParams.multiSampleType = D3DMULTISAMPLE_NONE;
-  presentParams.swapEffect = D3DSWAPEFFECT_DISCARD;
-  presentParams.deviceWindow = window;
-  presentParams.windowed = fullScreen ? 0 : 1;
-  presentParams.enableAutoDepthStencil = 1;
-  presentParams.autoDepthStencilFormat = currentMode.depthFormat;
-  presentParams.flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
-  presentParams.fullScreenRefreshRateInHz = 0;
+  renderer.presentParams.backBufferCount = 0;
+  renderer.presentParams.multiSampleType = D3DMULTISAMPLE_NONE;
+  renderer.presentParams.swapEffect = D3DSWAPEFFECT_DISCARD;
+  renderer.presentParams.deviceWindow = window;
+  renderer.presentParams.windowed = fullScreen ? 0 : 1;
+  renderer.presentParams.enableAutoDepthStencil = 1;
+  renderer.presentParams.autoDepthStencilFormat = renderer.currentMode.depthFormat;
+  renderer.presentParams.flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
+  renderer.presentParams.fullScreenRefreshRateInHz = 0;
 
   HResult result = D3D_OK;
   Device* device =
       adapter.CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                           D3DCREATE_SOFTWARE_VERTEXPROCESSING, presentParams, &result);
+                           D3DCREATE_SOFTWARE_VERTEXPROCESSING, renderer.presentParams, &result);
   if (device == nullptr) {
     ShowMessage("Initialization failed", "Can't init Direct3D");
     return false;
@@ -213,8 +237,9 @@ void PresentFrame() {
   device->Present();
   if (device->TestCooperativeLevel() == D3DERR_DEVICENOTRESET) {
     if (renderer.windowPlacementHook != nullptr) {
-      renderer.windowPlacementHook(presentParams.deviceWindow, rendererOptions.windowWidth,
-                                   rendererOptions.windowHeight);
+      renderer.windowPlacementHook(renderer.presentParams.deviceWindow,
+                                   renderer.rendererOptions.windowWidth,
+                                   renderer.rendererOptions.windowHeight);
     }
     ResetDevice();
   }
@@ -222,7 +247,7 @@ void PresentFrame() {
 
 void ResetDevice() {
   if (renderer.device == nullptr) return;
-  renderer.device->Reset(presentParams);
+  renderer.device->Reset(renderer.presentParams);
   ApplyDefaultStates();
 }
 
@@ -232,7 +257,7 @@ void ReleaseRenderer() {
   renderer.adapter = nullptr;
 }
 
-// >>section states, transforms, drawing
+// >>states, transforms, drawing
 // Each function is a device call or two. With no device installed they do nothing, so a
 // scene can be driven (and measured) before or without a device.
 
@@ -321,10 +346,10 @@ void DrawUserPrimitives(const void* vertices, uint32_t count, uint32_t fvf, Prim
 
 namespace {
 void PutQuadVertex(int i, const Vector3& p, uint32_t colour, float u, float v) {
-  quadVertices[i].position = p;
-  quadVertices[i].color = colour;
-  quadVertices[i].u = u;
-  quadVertices[i].v = v;
+  renderer.quadVertices[i].position = p;
+  renderer.quadVertices[i].color = colour;
+  renderer.quadVertices[i].u = u;
+  renderer.quadVertices[i].v = v;
 }
 }  // namespace
 
@@ -337,7 +362,7 @@ void DrawColoredQuad(const Vector3& p0, const Vector3& p1, const Vector3& p2, co
   PutQuadVertex(3, p0, c0.Value(), 0.0f, 0.0f);
   PutQuadVertex(4, p2, c2.Value(), -1.0f, -1.0f);
   PutQuadVertex(5, p3, c3.Value(), -1.0f, 0.0f);
-  DrawUserPrimitives(quadVertices, 2, kQuadVertexFvf, D3DPT_TRIANGLELIST);
+  DrawUserPrimitives(renderer.quadVertices, 2, kQuadVertexFvf, D3DPT_TRIANGLELIST);
 }
 
 void DrawTexturedStrip(const Vector3& p0, const Vector3& p1, const Vector3& p2, const Vector3& p3,
@@ -352,7 +377,7 @@ void DrawTexturedStrip(const Vector3& p0, const Vector3& p1, const Vector3& p2, 
   if (device == nullptr) return;
   device->SetStreamSource(0, nullptr, sizeof(QuadVertex));
   device->SetVertexShader(kQuadVertexFvf);
-  device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quadVertices, sizeof(QuadVertex));
+  device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, renderer.quadVertices, sizeof(QuadVertex));
 }
 
 Matrix4& BuildPerspective(Matrix4& m, float fovY, float aspect, float zNear, float zFar) {

@@ -1,6 +1,14 @@
 // The renderer: the one device of the program, the display-mode choice, the default states,
-// presentation and reset, and the thin state, transform and drawing functions every other
-// layer draws through. None of them caches state or examines a device result.
+// presentation and reset, and the thin state, transform and drawing functions the other
+// layers draw through. None of them caches state or examines a device result.
+//
+// States, transforms, clears, scenes and drawing from memory go through these functions.
+// Three kinds of caller take GetDevice() and use the device directly, on purpose:
+//  - owners of device resources (models/mesh, models/skin, models/character,
+//    resources/texture_manager) create and fill their own buffers and textures, and the
+//    mesh and character draws bind them and draw from them: nothing here wraps buffers;
+//  - the scene framework (scene/scene) installs its one light and material, once;
+//  - the headless shell reads the finished frame back.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +21,7 @@
 
 namespace yulo {
 
-// >>section device ownership and creation
+// >>device ownership and creation
 
 // One usable display mode.
 struct DisplayMode {
@@ -37,11 +45,14 @@ struct RendererOptions {
   int32_t windowHeight = 600;
 };
 
-extern RendererOptions rendererOptions;
-extern DisplayMode displayModes[kDisplayModeCapacity];
-extern int displayModeCount;
-extern DisplayMode currentMode;          // the mode the device was created for
-extern PresentParameters presentParams;  // kept for creation and every reset
+// The options the next CreateRenderer and every reset use (a copy is kept).
+void SetRendererOptions(const RendererOptions& options);
+const RendererOptions& GetRendererOptions();
+
+// The usable modes EnumerateDisplayModes found, and the mode the device was created for.
+int DisplayModeCount();
+const DisplayMode& DisplayModeAt(int i);  // 0 <= i < DisplayModeCount()
+const DisplayMode& CurrentDisplayMode();
 
 // Makes the adapter object (nullptr when no graphics system is available). CreateRenderer
 // calls it once and owns the result until ReleaseRenderer.
@@ -61,17 +72,19 @@ void ApplyDefaultStates();
 // Presents the frame; when the device reports it can be reset, puts the window back and
 // resets it.
 void PresentFrame();
-// Resets the device with presentParams and installs the default states again.
+// Resets the device with the parameters it was created with and installs the default
+// states again.
 void ResetDevice();
 // Destroys the device (if the renderer created it) and the adapter.
 void ReleaseRenderer();
 
-// Fills displayModes from the adapter: at least 640 x 480, 4:3, 32- or 16-bit, with a
+// Fills the display-mode table from the adapter: at least 640 x 480, 4:3, 32- or 16-bit, with a
 // depth format, one record per size and depth with the highest refresh rate.
 void EnumerateDisplayModes(Adapter& adapter);
 // Fills mode.depthFormat with the first depth format the adapter accepts for mode.format.
 void ChooseSurfaceFormats(Adapter& adapter, DisplayMode& mode);
-// currentMode = the record of the wanted depth and window size, else record 0.
+// The current mode = the record of the wanted depth and window size, else record 0 (an
+// all-zero record when the table is empty).
 void SelectDisplayMode();
 
 // Installs device as the current one (nullptr uninstalls). With takeOwnership the renderer
@@ -81,7 +94,7 @@ void SetDevice(Device* device, bool takeOwnership = false);
 // The current device, or nullptr.
 Device* GetDevice();
 
-// >>section states, transforms, drawing
+// >>states, transforms, drawing
 
 // A vertex of the quad functions: D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1.
 struct QuadVertex {
@@ -95,7 +108,7 @@ inline constexpr uint32_t kQuadVertexFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_
 static_assert(kQuadVertexFvf == 0x142);
 
 // The six vertices DrawColoredQuad and DrawTexturedStrip fill and draw (not reentrant).
-extern QuadVertex quadVertices[6];
+const QuadVertex* QuadVertices();
 
 void SetRenderState(RenderStateType state, uint32_t value);
 // Float-valued states take the float's bit pattern.
@@ -119,7 +132,9 @@ void GetProjectionMatrix(Matrix4* matrix);
 void SetTexture(const Texture* texture);
 
 // Stride of a user-memory vertex: 12 for the position, + 12 normal, + 8 one texture set,
-// + 4 point size, + 4 diffuse, + 4 specular; no other bits count.
+// + 4 point size, + 4 diffuse, + 4 specular; no other bits count. This is the engine's own
+// rule, kept apart from the device's FvfStride (which counts every texture set): the two
+// agree on every format the engine draws.
 uint32_t UserVertexStride(uint32_t fvf);
 // Draws count primitives of type from vertices in memory with the format fvf.
 void DrawUserPrimitives(const void* vertices, uint32_t count, uint32_t fvf, PrimitiveType type);

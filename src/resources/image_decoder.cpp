@@ -8,7 +8,7 @@
 
 namespace yulo {
 
-// >>section stb_image: BMP and TGA, and on Windows PNG and JPEG
+// >>stb_image: BMP and TGA, and on Windows PNG and JPEG
 bool DecodeWithStb(const uint8_t* data, size_t size, DecodedImage* out) {
   if (size > 0x7FFFFFFF) return false;
   int width = 0;

@@ -20,12 +20,12 @@ TextureManager::~TextureManager() {
 }
 
 void TextureManager::ReleaseAll() {
-  for (int i = 0; i < count; ++i) {
-    if (textures[i]->texture != nullptr) textures[i]->texture->Release();
-    delete textures[i];
-    textures[i] = nullptr;
+  for (int i = 0; i < count_; ++i) {
+    if (textures_[i]->texture != nullptr) textures_[i]->texture->Release();
+    delete textures_[i];
+    textures_[i] = nullptr;
   }
-  count = 0;
+  count_ = 0;
 }
 
 Texture* TextureManager::GetTexture(const char* name) {
@@ -33,19 +33,19 @@ Texture* TextureManager::GetTexture(const char* name) {
 }
 
 Texture* TextureManager::FindTexture(const char* name) const {
-  for (int i = 0; i < count; ++i) {
-    if (std::strcmp(textures[i]->name, name) == 0) return textures[i];
+  for (int i = 0; i < count_; ++i) {
+    if (std::strcmp(textures_[i]->name, name) == 0) return textures_[i];
   }
   return nullptr;
 }
 
 Texture* TextureManager::AddTexture(const char* name) {
-  if (count >= kTextureCapacity - 1) return nullptr;
+  if (count_ >= kTextureCapacity - 1) return nullptr;
   // A longer name would be stored cut and never found again under the name asked for.
   if (std::strlen(name) >= sizeof(Texture::name)) return nullptr;
   auto* texture = new Texture{};
   std::strcpy(texture->name, name);
-  textures[count++] = texture;
+  textures_[count_++] = texture;
   return texture;
 }
 

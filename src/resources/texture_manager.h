@@ -28,14 +28,14 @@ class TextureManager {
   // does not fit the record.
   Texture* AddTexture(const char* name);
 
-  int Count() const { return count; }
-  Texture* At(int i) const { return i >= 0 && i < count ? textures[i] : nullptr; }
+  int Count() const { return count_; }
+  Texture* At(int i) const { return i >= 0 && i < count_ ? textures_[i] : nullptr; }
   // Releases every record now (the destructor's work), leaving an empty table.
   void ReleaseAll();
 
  private:
-  Texture* textures[kTextureCapacity] = {};
-  int count = 0;
+  Texture* textures_[kTextureCapacity] = {};
+  int count_ = 0;
 };
 
 // The one texture manager of the program.

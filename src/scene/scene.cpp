@@ -7,29 +7,19 @@
 #include "effects/particles.h"
 #include "math/random.h"
 #include "render/renderer.h"
-#include "scene/winter_scene.h"
 #include "sound/music.h"
 
 namespace yulo {
 
-Scene blankScene;
-WinterScene winterScene;
-Scene* currentScene = &winterScene;
-Material sceneMaterial;
-Light sceneLight;
-
-namespace {
-bool fixedSeed = false;
-uint32_t seedValue = 0;
-}  // namespace
+SceneState scenes;
 
 void SetSceneSeed(uint32_t seed) {
-  fixedSeed = true;
-  seedValue = seed;
+  scenes.fixedSeed = true;
+  scenes.seedValue = seed;
 }
 
 void ClearSceneSeed() {
-  fixedSeed = false;
+  scenes.fixedSeed = false;
 }
 
 void Scene::ShowBlankFrame() {
@@ -43,40 +33,37 @@ void Scene::SetupLighting() {
   Vector3 direction(1.4f, 1.3f, 1.0f);
   direction.Normalize();
 
-  sceneMaterial = Material{};
-  sceneMaterial.diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
-  sceneMaterial.ambient = {0.3f, 0.3f, 0.3f, 1.0f};
+  scenes.sceneMaterial = Material{};
+  scenes.sceneMaterial.diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+  scenes.sceneMaterial.ambient = {0.3f, 0.3f, 0.3f, 1.0f};
 
-  sceneLight = Light{};
-  sceneLight.type = D3DLIGHT_DIRECTIONAL;
-  sceneLight.diffuse = {1.0f, 1.0f, 1.0f, 0.0f};
-  sceneLight.specular = {1.0f, 1.0f, 1.0f, 1.0f};
-  sceneLight.direction = direction;
-  sceneLight.attenuation0 = 1.0f;
+  scenes.sceneLight = Light{};
+  scenes.sceneLight.type = D3DLIGHT_DIRECTIONAL;
+  scenes.sceneLight.diffuse = {1.0f, 1.0f, 1.0f, 0.0f};
+  scenes.sceneLight.specular = {1.0f, 1.0f, 1.0f, 1.0f};
+  scenes.sceneLight.direction = direction;
+  scenes.sceneLight.attenuation0 = 1.0f;
 
   SetRenderState(D3DRS_LIGHTING, 1);
   Device* device = GetDevice();
-  device->SetLight(0, sceneLight);
+  device->SetLight(0, scenes.sceneLight);
   device->LightEnable(0, true);
-  device->SetMaterial(sceneMaterial);
+  device->SetMaterial(scenes.sceneMaterial);
 }
 
 int Scene::Init() {
   SetupLighting();
-  const uint32_t seed = fixedSeed ? seedValue : TimeGetTime();
+  const uint32_t seed = scenes.fixedSeed ? scenes.seedValue : TimeGetTime();
+  // Nothing in the program calls rand(); the C library's generator is seeded all the same,
+  // so that a library drawing from it sees the same seed as ours.
   std::srand(seed);
-  RandomSeed(fixedSeed ? seedValue : TimeGetTime());
+  RandomSeed(scenes.fixedSeed ? scenes.seedValue : TimeGetTime());
   InitParticles();
   InitAudio();
   if (runMode != RunMode::Preview) StartMusic();
-  currentScene = &winterScene;
-  ResetWinterClock();
+  scenes.currentScene = this;
   LoadAssets();
   return 1;
-}
-
-void WinterScene::Render() {
-  ComposeFrame();
 }
 
 }  // namespace yulo

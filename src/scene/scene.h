@@ -27,6 +27,8 @@ class Scene {
   virtual void OnRightButtonUp() {}
   virtual void OnMiddleButtonDown() {}
   virtual void OnMouseMove() {}
+  // Loads and places the scene's own assets; the last step of Init.
+  virtual void LoadAssets() {}
 
   // BeginScene, clear the target to black, EndScene, present: a black window while the
   // assets load.
@@ -35,7 +37,7 @@ class Scene {
   // lighting on.
   void SetupLighting();
   // Lighting, generator seeds, particles, audio and music (not in preview mode), then
-  // currentScene = the winter scene and its assets. Always returns 1; failures to load are
+  // currentScene = this scene and its LoadAssets. Always returns 1; failures to load are
   // fatal inside the loaders.
   int Init();
   // Called after Update every frame; nothing to do.
@@ -46,26 +48,23 @@ class Scene {
   int32_t flags = 0;  // set only through SetFlags; stays 0 in this program
 };
 
-// The screensaver's content: Render composes the winter night frame.
-class WinterScene final : public Scene {
- public:
-  void Render() override;
-  void SetFlags(int32_t value) override { flags = value; }
+// The scene module's state.
+struct SceneState {
+  Scene blankScene;  // the plain scene of the blank frame at start-up
+  // The scene the main loop and the event handling drive; the shell points it at the
+  // winter scene first thing at start-up, and Init points it at the scene it starts.
+  // Never null.
+  Scene* currentScene = &blankScene;
+  Material sceneMaterial = {};  // the fixed light and material SetupLighting installs
+  Light sceneLight = {};
+  bool fixedSeed = false;  // SetSceneSeed was called
+  uint32_t seedValue = 0;
 };
 
-// The plain scene used for the blank frame at start-up, and the winter scene.
-extern Scene blankScene;
-extern WinterScene winterScene;
+extern SceneState scenes;
 
-// The scene the main loop and the event handling drive; the shell points it at
-// winterScene first thing at start-up, and Init does so again. Never null in the loop.
-extern Scene* currentScene;
-
-// The fixed light and material SetupLighting installs for the whole run.
-extern Material sceneMaterial;
-extern Light sceneLight;
-
-// Makes Init seed both random generators with seed instead of the clock (--seed).
+// Makes Init seed the random generators with seed instead of the clock (--seed). Only the
+// engine's generator (math/random.h) is drawn from; the C library's is seeded as well.
 void SetSceneSeed(uint32_t seed);
 // Back to seeding from TimeGetTime() (the default).
 void ClearSceneSeed();

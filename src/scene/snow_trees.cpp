@@ -1,16 +1,15 @@
-// >>snow and fir trees
+#include "scene/snow_trees.h"
+
 #include <cmath>
 
 #include "base/shell_state.h"
-#include "effects/sprite_batch.h"
 #include "math/random.h"
 #include "math/scalar.h"
+#include "models/frame_matrices.h"
 #include "render/renderer.h"
 #include "scene/winter_scene.h"
 
 namespace yulo {
-
-double snowTime = 0.0;
 
 namespace {
 
@@ -42,20 +41,42 @@ float WrapUp(float v, float low, float period) {
 
 }  // namespace
 
-void UpdateSnow() {
-  snowTime += elapsedTime;
-  SetTexture(winterAssets.snowflakeTexture);
-  DrawUserPrimitives(snowflakes, kSnowflakeCount, D3DFVF_XYZ | D3DFVF_PSIZE | D3DFVF_DIFFUSE,
-                     D3DPT_POINTLIST);
+void ScatterSnowAndTrees() {
+  // Four draws per flake (the last one unused) and three per tree, in this order, so a
+  // seeded run places everything the same way.
+  for (Snowflake& s : winterScene.snowflakes) {
+    const float z = RandomSigned(100.0f) + 50.0f;
+    const float y = RandomSigned(170.0f) + 50.0f;
+    const float x = RandomSigned(150.0f);
+    RandomInt(55);
+    s.position.Set(x, y, z);
+    s.pointSize = 5.0f;
+    s.colour.Set(255, 255, 255, 255);
+  }
+  for (FirTree& t : winterScene.firTrees) {
+    const float size = RandomFloat(20.0f) + 30.0f;
+    const float y = RandomSigned(500.0f);
+    const float x = RandomSigned(300.0f) - 70.0f;
+    t.position.Set(x, y, -40.0f);
+    t.size = size;
+    t.colour.Set(255, 255, 255, 255);
+  }
+}
 
-  const float step = elapsedTime * 0.051f;
+void UpdateSnow() {
+  winterScene.snowTime += frameTiming.elapsedTime;
+  SetTexture(winterScene.winterAssets.snowflakeTexture);
+  DrawUserPrimitives(winterScene.snowflakes, kSnowflakeCount,
+                     D3DFVF_XYZ | D3DFVF_PSIZE | D3DFVF_DIFFUSE, D3DPT_POINTLIST);
+
+  const float step = frameTiming.elapsedTime * 0.051f;
   const Vector3 drift[3] = {
-      {0.0f, -1.0f - 0.5f * static_cast<float>(std::sin(snowTime * 0.002)), -1.0f},
+      {0.0f, -1.0f - 0.5f * static_cast<float>(std::sin(winterScene.snowTime * 0.002)), -1.0f},
       {0.5f, -0.5f, -1.2f},
-      {0.3f + 0.3f * static_cast<float>(std::sin(snowTime * 0.003)), -1.0f, -1.5f},
+      {0.3f + 0.3f * static_cast<float>(std::sin(winterScene.snowTime * 0.003)), -1.0f, -1.5f},
   };
   for (int i = 0; i < kSnowflakeCount; ++i) {
-    Vector3 p = snowflakes[i].position + drift[i % 3] * step;
+    Vector3 p = winterScene.snowflakes[i].position + drift[i % 3] * step;
     if (p.z < kSnowBottom) {
       p.z = WrapUp(p.z, kSnowBottom, kSnowLift);
       p.y = RandomSigned(170.0f) + 50.0f;
@@ -64,7 +85,7 @@ void UpdateSnow() {
     if (p.y < kSnowBackY) p.y = kSnowFrontY;
     if (p.x < -kSnowSide) p.x = kSnowSide;
     if (p.x > kSnowSide) p.x = -kSnowSide;
-    snowflakes[i].position = p;
+    winterScene.snowflakes[i].position = p;
   }
 }
 
@@ -78,11 +99,11 @@ int TreeAlpha(float y) {
 }
 
 void UpdateTrees() {
-  SetTexture(winterAssets.firTexture);
-  const float step = elapsedTime * 0.08f;
+  SetTexture(winterScene.winterAssets.firTexture);
+  const float step = frameTiming.elapsedTime * 0.08f;
   for (int i = 0; i < kFirTreeCount; ++i) {
-    if (i == kFirstTreeOfSecondTexture) SetTexture(winterAssets.fir2Texture);
-    FirTree& tree = firTrees[i];
+    if (i == kFirstTreeOfSecondTexture) SetTexture(winterScene.winterAssets.fir2Texture);
+    FirTree& tree = winterScene.firTrees[i];
     tree.position.y -= step;
     if (tree.position.y < kTreeBack) {
       tree.position.y = WrapUp(tree.position.y, kTreeBack, kTreeStrip);
@@ -97,8 +118,8 @@ void DrawTree(const FirTree& tree) {
   p.z =
       FastSqrt(kGroundRadius * kGroundRadius - p.x * p.x - p.y * p.y) - kGroundRadius + kGroundTop;
   const float h = tree.size;
-  const Vector3 up = cameraMatrix.AxisY() * h;
-  const Vector3 w = (cameraMatrix.AxisX() * h) * 0.4f;
+  const Vector3 up = frameMatrices.cameraMatrix.AxisY() * h;
+  const Vector3 w = (frameMatrices.cameraMatrix.AxisX() * h) * 0.4f;
   const Vector3 bottomLeft = p - w;
   const Vector3 bottomRight = p + w;
   const Vector3 topRight = bottomRight + up;

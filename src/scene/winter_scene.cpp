@@ -9,6 +9,8 @@
 #include "effects/sprite_batch.h"
 #include "math/random.h"
 #include "models/character.h"
+#include "models/frame_matrices.h"
+#include "models/libraries.h"
 #include "models/model.h"
 #include "models/skin.h"
 #include "models/view_frustum.h"
@@ -17,122 +19,96 @@
 
 namespace yulo {
 
-WinterAssets winterAssets;
-Character reindeer[2];
-Character driver;
-Snowflake snowflakes[kSnowflakeCount];
-FirTree firTrees[kFirTreeCount];
+WinterScene winterScene;
 
-double sceneTime = 0.0;
-uint32_t emitAccumulator = 0;
-float cameraTime = 0.0f;
-int32_t cameraSegment = 0;
-int32_t previousCameraSegment = -1;
-float cameraFraction = 0.0f;
-const float segmentSeconds[kCameraSegmentCount + 1] = {7, 3, 7, 3, 5, 5, 5, -1};
+void WinterScene::Render() {
+  ComposeFrame();
+}
 
 // >>assets
 
-void LoadAssets() {
+void WinterScene::LoadAssets() {
+  ResetWinterClock();
   // The loaders read names relative to the current folder.
   if (dataDir[0] != '\0' && chdir(dataDir) != 0) {
     // Nothing to do here: the first missing file is reported by its loader, by name.
   }
-  WinterAssets& a = winterAssets;
-  a.sleigh = modelLibrary.GetOrLoad("sani.cgo");
-  a.skyDome = modelLibrary.GetOrLoad("sky.cgo");
-  a.globe = modelLibrary.GetOrLoad("earth.cgo");
+  WinterAssets& a = winterScene.winterAssets;
+  a.sleigh = models.modelLibrary.GetOrLoad("sani.cgo");
+  a.skyDome = models.modelLibrary.GetOrLoad("sky.cgo");
+  a.globe = models.modelLibrary.GetOrLoad("earth.cgo");
 
   a.snowflakeTexture = GetTexture("snowflake.tga");
   a.firTexture = GetTexture("fir.tga");
   a.fir2Texture = GetTexture("fir2.tga");
 
-  reindeer[0].Load("deer.chr");
-  reindeer[1].Load("deer.chr");
-  a.reindeerClip = animationLibrary.GetOrLoad("deer.anm");
+  winterScene.reindeer[0].Load("deer.chr");
+  winterScene.reindeer[1].Load("deer.chr");
+  a.reindeerClip = models.animationLibrary.GetOrLoad("deer.anm");
 
-  driver.Load("yulo.chr");
-  a.gestureClip = animationLibrary.GetOrLoad("yulo_mah.anm");
-  a.baseClip = animationLibrary.GetOrLoad("yulo.anm");
+  winterScene.driver.Load("yulo.chr");
+  a.gestureClip = models.animationLibrary.GetOrLoad("yulo_mah.anm");
+  a.baseClip = models.animationLibrary.GetOrLoad("yulo.anm");
   AssignFirstClips();
   ScatterSnowAndTrees();
 }
 
 void AssignFirstClips() {
-  const WinterAssets& a = winterAssets;
+  const WinterAssets& a = winterScene.winterAssets;
   // Half a cycle apart, so the two pairs of the team never step in unison.
-  reindeer[0].currentClip = a.reindeerClip;
-  reindeer[0].clipTime = 0.0f;
-  reindeer[1].currentClip = a.reindeerClip;
-  reindeer[1].clipTime = 0.5f * static_cast<float>(a.reindeerClip->duration);
-  driver.currentClip = a.baseClip;
-  driver.clipTime = 0.0f;
-}
-
-void ScatterSnowAndTrees() {
-  // Four draws per flake (the last one unused) and three per tree, in this order, so a
-  // seeded run places everything the same way.
-  for (Snowflake& s : snowflakes) {
-    const float z = RandomSigned(100.0f) + 50.0f;
-    const float y = RandomSigned(170.0f) + 50.0f;
-    const float x = RandomSigned(150.0f);
-    RandomInt(55);
-    s.position.Set(x, y, z);
-    s.pointSize = 5.0f;
-    s.colour.Set(255, 255, 255, 255);
-  }
-  for (FirTree& t : firTrees) {
-    const float size = RandomFloat(20.0f) + 30.0f;
-    const float y = RandomSigned(500.0f);
-    const float x = RandomSigned(300.0f) - 70.0f;
-    t.position.Set(x, y, -40.0f);
-    t.size = size;
-    t.colour.Set(255, 255, 255, 255);
-  }
+  winterScene.reindeer[0].currentClip = a.reindeerClip;
+  winterScene.reindeer[0].clipTime = 0.0f;
+  winterScene.reindeer[1].currentClip = a.reindeerClip;
+  winterScene.reindeer[1].clipTime = 0.5f * static_cast<float>(a.reindeerClip->duration);
+  winterScene.driver.currentClip = a.baseClip;
+  winterScene.driver.clipTime = 0.0f;
 }
 
 void ResetWinterClock() {
-  sceneTime = 0.0;
-  snowTime = 0.0;
-  emitAccumulator = 0;
-  cameraTime = 0.0f;
-  cameraSegment = 0;
-  previousCameraSegment = -1;
-  cameraFraction = 0.0f;
+  winterScene.sceneTime = 0.0;
+  winterScene.snowTime = 0.0;
+  winterScene.emitAccumulator = 0;
+  winterScene.cameraTime = 0.0f;
+  winterScene.cameraSegment = 0;
+  winterScene.previousCameraSegment = -1;
+  winterScene.cameraFraction = 0.0f;
 }
 
 // >>camera path
 
 void UpdateCameraPath() {
-  cameraTime += elapsedTime;
+  winterScene.cameraTime += frameTiming.elapsedTime;
   // Past the end of the loop the search starts again one loop earlier, as often as needed:
   // the remainder does that in one go, also for a step of hours after a suspend.
-  if (!(cameraTime < kCameraLoopMs)) cameraTime = std::fmod(cameraTime, kCameraLoopMs);
-  if (!(cameraTime >= 0.0f)) cameraTime = 0.0f;  // never NaN or negative
+  if (!(winterScene.cameraTime < kCameraLoopMs))
+    winterScene.cameraTime = std::fmod(winterScene.cameraTime, kCameraLoopMs);
+  if (!(winterScene.cameraTime >= 0.0f)) winterScene.cameraTime = 0.0f;  // never NaN or negative
   float f = 0.0f;
   int32_t segment = 0;
   float sum = 0.0f;
   for (int i = 0; segmentSeconds[i] >= 0.0f; ++i) {
     const float d = segmentSeconds[i] * 1000.0f;
     sum += d;
-    if (cameraTime < sum) {  // a boundary belongs to the later shot
-      f = (cameraTime - (sum - d)) / d;
+    if (winterScene.cameraTime < sum) {  // a boundary belongs to the later shot
+      f = (winterScene.cameraTime - (sum - d)) / d;
       segment = i;
       break;
     }
   }
-  previousCameraSegment = cameraSegment;
-  cameraSegment = segment;
-  cameraFraction = f;
+  winterScene.previousCameraSegment = winterScene.cameraSegment;
+  winterScene.cameraSegment = segment;
+  winterScene.cameraFraction = f;
 
-  if (cameraSegment != previousCameraSegment) {
-    if (cameraSegment == 1) driver.CrossFadeTo(winterAssets.gestureClip);
-    if (cameraSegment == 2) driver.CrossFadeTo(winterAssets.baseClip);
+  if (winterScene.cameraSegment != winterScene.previousCameraSegment) {
+    if (winterScene.cameraSegment == 1)
+      winterScene.driver.CrossFadeTo(winterScene.winterAssets.gestureClip);
+    if (winterScene.cameraSegment == 2)
+      winterScene.driver.CrossFadeTo(winterScene.winterAssets.baseClip);
   }
 
-  Matrix4& m = cameraMatrix;
+  Matrix4& m = frameMatrices.cameraMatrix;
   m.SetIdentity();
-  switch (cameraSegment) {
+  switch (winterScene.cameraSegment) {
     case 0:
       m.Translate(0.0f, 0.0f, 244.0f).RotateX(-110.0f).RotateZ(30.0f * f);
       break;
@@ -186,7 +162,7 @@ constexpr double kTwoPi = 6.283185307179586;
 
 // Sine of rate x sceneTime with the product in double: keeps its precision for years.
 float RockingSine(double rate) {
-  return static_cast<float>(std::sin(std::fmod(sceneTime * rate, kTwoPi)));
+  return static_cast<float>(std::sin(std::fmod(winterScene.sceneTime * rate, kTwoPi)));
 }
 
 }  // namespace
@@ -201,15 +177,17 @@ float SleighRockY() {
 float GlobeTextureOffset() {
   // The texture wraps, so only the fraction matters; keeping it below 1 keeps the
   // coordinate precise however long the scene has run.
-  return -static_cast<float>(std::fmod(sceneTime * 0.00037, 1.0));
+  return -static_cast<float>(std::fmod(winterScene.sceneTime * 0.00037, 1.0));
 }
 
 void ComposeFrame() {
   // The backlog is capped: after a suspend of hours the team would otherwise spray one
   // burst every frame for over an hour, six times the normal density.
-  emitAccumulator = elapsedMs >= kMaxEmitBacklogMs - emitAccumulator ? kMaxEmitBacklogMs
-                                                                     : emitAccumulator + elapsedMs;
-  sceneTime += elapsedTime;
+  winterScene.emitAccumulator =
+      frameTiming.elapsedMs >= kMaxEmitBacklogMs - winterScene.emitAccumulator
+          ? kMaxEmitBacklogMs
+          : winterScene.emitAccumulator + frameTiming.elapsedMs;
+  winterScene.sceneTime += frameTiming.elapsedTime;
 
   SetRenderState(D3DRS_ZENABLE, 1);
   ClearDepth(1.0f);
@@ -223,17 +201,17 @@ void ComposeFrame() {
   SetRenderState(D3DRS_LIGHTING, 1);
   UpdateCameraPath();
   // The path builds the view matrix directly; it is not a camera placement to invert.
-  SetViewMatrix(&cameraMatrix);
-  viewFrustum.Update();
+  SetViewMatrix(&frameMatrices.cameraMatrix);
+  frameMatrices.viewFrustum.Update();
   ClearTarget(0x00460064u);
 
   // Sleigh, rocking gently about X and Y.
-  WinterAssets& a = winterAssets;
-  sleighMatrix.SetIdentity();
-  sleighMatrix.SetRotationZ(180.0f);
-  sleighMatrix.RotateX(SleighRockX());
-  sleighMatrix.RotateY(SleighRockY());
-  a.sleigh->world = sleighMatrix;
+  WinterAssets& a = winterScene.winterAssets;
+  frameMatrices.sleighMatrix.SetIdentity();
+  frameMatrices.sleighMatrix.SetRotationZ(180.0f);
+  frameMatrices.sleighMatrix.RotateX(SleighRockX());
+  frameMatrices.sleighMatrix.RotateY(SleighRockY());
+  a.sleigh->world = frameMatrices.sleighMatrix;
   a.sleigh->Render();
 
   SetWorldMatrix(nullptr);
@@ -256,22 +234,22 @@ void ComposeFrame() {
   SetTextureMatrix(nullptr);
 
   // Four reindeer from two poses: the diagonal pairs share one.
-  reindeer[0].placement.SetIdentity();
-  reindeer[0].Update();
-  reindeer[0].Render();
-  reindeer[1].placement.SetIdentity();
-  reindeer[1].placement.Translate(18.4f, 0.0f, 0.0f);
-  reindeer[1].Update();
-  reindeer[1].Render();
-  reindeer[0].placement.SetIdentity();
-  reindeer[0].placement.Translate(18.4f, -38.0f, 0.0f);
-  reindeer[0].Render();
-  reindeer[1].placement.SetIdentity();
-  reindeer[1].placement.Translate(0.0f, -38.0f, 0.0f);
-  reindeer[1].Render();
-  driver.placement.SetIdentity();
-  driver.Update();
-  driver.Render();
+  winterScene.reindeer[0].placement.SetIdentity();
+  winterScene.reindeer[0].Update();
+  winterScene.reindeer[0].Render();
+  winterScene.reindeer[1].placement.SetIdentity();
+  winterScene.reindeer[1].placement.Translate(18.4f, 0.0f, 0.0f);
+  winterScene.reindeer[1].Update();
+  winterScene.reindeer[1].Render();
+  winterScene.reindeer[0].placement.SetIdentity();
+  winterScene.reindeer[0].placement.Translate(18.4f, -38.0f, 0.0f);
+  winterScene.reindeer[0].Render();
+  winterScene.reindeer[1].placement.SetIdentity();
+  winterScene.reindeer[1].placement.Translate(0.0f, -38.0f, 0.0f);
+  winterScene.reindeer[1].Render();
+  winterScene.driver.placement.SetIdentity();
+  winterScene.driver.Update();
+  winterScene.driver.Render();
 
   SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
   SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
@@ -287,9 +265,9 @@ void ComposeFrame() {
   SetRenderState(D3DRS_ALPHATESTENABLE, 0);
 
   // One burst at most per frame; the accumulator keeps whatever is left over.
-  if (emitAccumulator > 100) {
+  if (winterScene.emitAccumulator > 100) {
     for (const EmitPoint& e : kTrailBurst) EmitParticles(e.position, e.kind, e.count);
-    emitAccumulator -= 100;
+    winterScene.emitAccumulator -= 100;
     for (const EmitPoint& e : kSparkBurst) EmitParticles(e.position, e.kind, e.count);
   }
   UpdateParticles();

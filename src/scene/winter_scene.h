@@ -1,15 +1,12 @@
-// State of the winter scene: its assets, the snowflake and fir-tree records, the clocks and
-// the camera, and the per-frame routines that compose a frame from them.
+// The winter scene: the screensaver's content. Its state (assets, characters, snowflake and
+// fir-tree records, clocks and camera) and the per-frame routines that compose a frame.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
-#include "effects/sprite_batch.h"  // cameraMatrix: the view matrix of the frame
-#include "math/color.h"
-#include "math/matrix.h"
-#include "math/vector.h"
-#include "models/character.h"  // Character, and sleighMatrix: the sleigh's world matrix
+#include "models/character.h"
+#include "scene/scene.h"
+#include "scene/snow_trees.h"
 
 namespace yulo {
 
@@ -17,29 +14,12 @@ class Model;
 struct AnimationClip;
 struct Texture;
 
-inline constexpr int kSnowflakeCount = 1024;
-inline constexpr int kFirTreeCount = 356;
 inline constexpr int kCameraSegmentCount = 7;
 inline constexpr float kCameraLoopMs = 35000.0f;
 inline constexpr uint32_t kMaxEmitBacklogMs = 1000;  // bursts owed are capped at ten
 
-// One point-sprite vertex of the snow draw (position, point size, diffuse): the array is
-// handed to the device as it is.
-struct Snowflake {
-  Vector3 position;
-  float pointSize;   // 5.0
-  ColorARGB colour;  // opaque white
-};
-static_assert(sizeof(Snowflake) == 20);
-static_assert(offsetof(Snowflake, pointSize) == 12 && offsetof(Snowflake, colour) == 16);
-
-struct FirTree {
-  Vector3 position;  // x and the stored z never change; y slides
-  float size;        // billboard height; the width is 0.8 x size
-  ColorARGB colour;  // alpha rewritten every frame by the fades
-};
-static_assert(sizeof(FirTree) == 20);
-static_assert(offsetof(FirTree, size) == 12 && offsetof(FirTree, colour) == 16);
+// Shot lengths in seconds, in camera order; -1 ends the table.
+inline constexpr float segmentSeconds[kCameraSegmentCount + 1] = {7, 3, 7, 3, 5, 5, 5, -1};
 
 // Everything the winter scene draws. Models, textures and clips belong to their
 // libraries; the characters are the scene's own.
@@ -55,32 +35,42 @@ struct WinterAssets {
   AnimationClip* baseClip;      // driver, everywhere else
 };
 
-extern WinterAssets winterAssets;
-extern Character reindeer[2];
-extern Character driver;
-extern Snowflake snowflakes[kSnowflakeCount];
-extern FirTree firTrees[kFirTreeCount];
+// The winter scene's state. Only the scene's own routines write it; tests read it.
+struct WinterState {
+  WinterAssets winterAssets = {};
+  Character reindeer[2];  // two poses, each drawn twice
+  Character driver;
+  Snowflake snowflakes[kSnowflakeCount] = {};
+  FirTree firTrees[kFirTreeCount] = {};
 
-// Clocks. They are kept in double precision: a screensaver runs for days, and a float
-// millisecond count stops advancing by a frame's step after about a day and a half.
-extern double sceneTime;               // ms since the first frame; rocking and globe texture
-extern double snowTime;                // ms; drift of the snow
-extern uint32_t emitAccumulator;       // ms not yet spent on particle bursts, at most 1000
-extern float cameraTime;               // ms within the 35 s camera loop, 0 <= t < 35000
-extern int32_t cameraSegment;          // current shot, 0..6
-extern int32_t previousCameraSegment;  // shot of the previous frame; -1 before the first
-extern float cameraFraction;           // 0..1 through the current shot
-extern const float segmentSeconds[kCameraSegmentCount + 1];  // 7, 3, 7, 3, 5, 5, 5, -1
+  // Clocks. They are kept in double precision: a screensaver runs for days, and a float
+  // millisecond count stops advancing by a frame's step after about a day and a half.
+  double sceneTime = 0.0;              // ms since the first frame; rocking and globe texture
+  double snowTime = 0.0;               // ms; drift of the snow
+  uint32_t emitAccumulator = 0;        // ms not yet spent on particle bursts, at most 1000
+  float cameraTime = 0.0f;             // ms within the 35 s camera loop, 0 <= t < 35000
+  int32_t cameraSegment = 0;           // current shot, 0..6
+  int32_t previousCameraSegment = -1;  // shot of the previous frame; -1 before the first
+  float cameraFraction = 0.0f;         // 0..1 through the current shot
+};
 
-// Loads every asset from dataDir (which becomes the current folder), gives the characters
-// their clips and scatters the snowflakes and trees with the engine's generator.
-void LoadAssets();
+class WinterScene final : public Scene, public WinterState {
+ public:
+  // ComposeFrame.
+  void Render() override;
+  void SetFlags(int32_t value) override { flags = value; }
+  // The end of Init: resets the clocks, loads every asset from dataDir (which becomes the
+  // current folder), gives the characters their clips and scatters the snowflakes and
+  // trees with the engine's generator.
+  void LoadAssets() override;
+};
+
+// The one winter scene; the shell makes it current at start-up.
+extern WinterScene winterScene;
 
 // Both reindeer on the shared clip half a cycle apart, the driver on the base clip; set
 // directly, without a fade.
 void AssignFirstClips();
-// Places the 1024 snowflakes and 356 trees with the engine's generator.
-void ScatterSnowAndTrees();
 
 // Resets the clocks and the camera to their start values (the first frame shows time 0).
 void ResetWinterClock();
@@ -92,20 +82,10 @@ void UpdateCameraPath();
 // The whole frame, between BeginScene and EndScene.
 void ComposeFrame();
 
-// Draws the snow where it stood, then drifts and recycles every flake.
-void UpdateSnow();
-// Slides, fades and draws every fir tree.
-void UpdateTrees();
-// One camera-facing tree standing on the ground sphere.
-void DrawTree(const FirTree& tree);
-
 // Rocking of the sleigh about X and Y in degrees (up to half a degree), from sceneTime.
 float SleighRockX();
 float SleighRockY();
 // The globe texture's v shift, -0.00037 per ms of sceneTime, kept within (-1, 0].
 float GlobeTextureOffset();
-
-// Fade alpha of a tree at y (within -500..500).
-int TreeAlpha(float y);
 
 }  // namespace yulo

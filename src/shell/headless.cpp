@@ -10,6 +10,7 @@
 #include "render/gl/png_writer.h"
 #include "render/renderer.h"
 #include "scene/scene.h"
+#include "shell/frame_timing.h"
 #include "shell/progress.h"
 #include "shell/run_frame.h"
 #include "shell/startup.h"
@@ -58,11 +59,13 @@ int RenderHeadless(const LaunchOptions& options, const FrameClock& clock, uint32
 
   const uint32_t width = static_cast<uint32_t>(options.width);
   const uint32_t height = static_cast<uint32_t>(options.height);
-  rendererOptions.fullScreen = false;
-  rendererOptions.preferTrueColor = true;
-  rendererOptions.waitForVSync = false;
-  rendererOptions.windowWidth = options.width;
-  rendererOptions.windowHeight = options.height;
+  RendererOptions renderer;
+  renderer.fullScreen = false;
+  renderer.preferTrueColor = true;
+  renderer.waitForVSync = false;
+  renderer.windowWidth = options.width;
+  renderer.windowHeight = options.height;
+  SetRendererOptions(renderer);
   glAdapterOptions.headless = true;
   glAdapterOptions.headlessWidth = width;
   glAdapterOptions.headlessHeight = height;
@@ -73,8 +76,8 @@ int RenderHeadless(const LaunchOptions& options, const FrameClock& clock, uint32
   }
 
   ClearTarget(0x00FFFFFF);
-  blankScene.ShowBlankFrame();
-  if (currentScene->Init() == 0) {
+  scenes.blankScene.ShowBlankFrame();
+  if (scenes.currentScene->Init() == 0) {
     ReleaseRenderer();
     return 0;
   }
@@ -104,7 +107,7 @@ int RenderHeadless(const LaunchOptions& options, const FrameClock& clock, uint32
   }
   EndProgress(&progress);
   ReleaseRenderer();
-  currentScene->Shutdown();
+  scenes.currentScene->Shutdown();
   return exitCode;
 }
 

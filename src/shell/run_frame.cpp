@@ -1,63 +1,20 @@
 #include "shell/run_frame.h"
 
-#include "base/clock.h"
-#include "base/shell_state.h"
 #include "render/renderer.h"
 #include "scene/scene.h"
 #include "shell/frame_timing.h"
 
 namespace yulo {
 
-namespace {
-bool fixedStep = false;
-uint32_t fixedStepMs = 0;
-bool firstFrameDue = false;  // StartFrameTiming ran and no frame has measured a step since
-uint32_t firstStepMs = 0;
-
-void SetStep(uint32_t ms) {
-  elapsedMs = ms;
-  elapsedTime = static_cast<float>(ms) * speedFactor;
-}
-}  // namespace
-
-void SetFixedFrameStep(bool enabled, uint32_t stepMs) {
-  fixedStep = enabled;
-  fixedStepMs = stepMs;
-}
-
-void StartFrameTiming(uint32_t stepMs) {
-  lastFrameTime = TimeGetTime();
-  SetStep(stepMs);
-  firstFrameDue = true;
-  firstStepMs = stepMs;
-}
-
-void RestartFrameTiming() {
-  ResetFrameTiming();
-  // The window is activated as it is first shown: that must not undo --start.
-  if (firstFrameDue) SetStep(firstStepMs);
-}
-
-void MeasureFrameStep() {
-  firstFrameDue = false;
-  if (!fixedStep) {
-    UpdateFrameTiming();
-    return;
-  }
-  // The clock is still followed, so that a return to measured steps starts from now.
-  lastFrameTime = TimeGetTime();
-  SetStep(fixedStepMs);
-}
-
 void RunFrame() {
   ClearDepth(1.0f);
   BeginScene();
-  currentScene->Render();
+  scenes.currentScene->Render();
   EndScene();
   PresentFrame();
   MeasureFrameStep();
-  currentScene->Update();
-  currentScene->AfterUpdate();
+  scenes.currentScene->Update();
+  scenes.currentScene->AfterUpdate();
 }
 
 }  // namespace yulo

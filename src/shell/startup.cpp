@@ -9,7 +9,7 @@
 
 #include "base/shell_state.h"
 #include "scene/scene.h"
-#include "shell/run_frame.h"
+#include "shell/frame_timing.h"
 #include "shell/settings.h"
 
 namespace yulo {

@@ -15,6 +15,7 @@
 #include "data_files.h"
 #include "math/scalar.h"
 #include "models/character.h"
+#include "models/libraries.h"
 #include "models/skin.h"
 #include "render/renderer.h"
 #include "render/trace/trace_device.h"
@@ -34,23 +35,23 @@ class GeneratedCharacters : public testing::Test {
     SetDevice(&device_);
     ASSERT_NE(::getcwd(previousDir_, sizeof(previousDir_)), nullptr);
     ASSERT_EQ(::chdir((test::ShareDir() + "/Data").c_str()), 0) << test::ShareDir();
-    elapsedTime = 0.0f;
+    frameTiming.elapsedTime = 0.0f;
   }
   void TearDown() override {
-    skinLibrary.Clear();
-    animationLibrary.Clear();
+    models.skinLibrary.Clear();
+    models.animationLibrary.Clear();
     textureManager.ReleaseAll();
     while (LoadedFileCount() > 0) FreeFileByName(LoadedFileAt(0)->name);
     SetDevice(nullptr);
-    elapsedTime = 0.0f;
+    frameTiming.elapsedTime = 0.0f;
     EXPECT_EQ(::chdir(previousDir_), 0);
   }
 
   // Model-space vertex positions of the character after one Update with step `dt`.
   static std::vector<Vector3> Step(Character& c, float dt) {
-    elapsedTime = dt;
+    frameTiming.elapsedTime = dt;
     c.Update();
-    elapsedTime = 0.0f;
+    frameTiming.elapsedTime = 0.0f;
     std::vector<Vector3> out;
     for (const Vector3& p : c.skinnedPositions) out.push_back(p + c.rootPosition);
     return out;
@@ -120,9 +121,9 @@ TEST_F(GeneratedCharacters, LoadThroughTheRuntimeWithMatchingSkeletonsAndClips) 
   Character deer, driver;
   ASSERT_TRUE(deer.Load("deer.chr"));
   ASSERT_TRUE(driver.Load("yulo.chr"));
-  AnimationClip* gallop = animationLibrary.GetOrLoad("deer.anm");
-  AnimationClip* base = animationLibrary.GetOrLoad("yulo.anm");
-  AnimationClip* wave = animationLibrary.GetOrLoad("yulo_mah.anm");
+  AnimationClip* gallop = models.animationLibrary.GetOrLoad("deer.anm");
+  AnimationClip* base = models.animationLibrary.GetOrLoad("yulo.anm");
+  AnimationClip* wave = models.animationLibrary.GetOrLoad("yulo_mah.anm");
   ASSERT_NE(deer.texture, nullptr);
   ASSERT_NE(driver.texture, nullptr);
   EXPECT_GT(deer.texture->width, 0u);
@@ -167,7 +168,7 @@ TEST_F(GeneratedCharacters, SkinWeightsSumToOne) {
 TEST_F(GeneratedCharacters, ReindeerGallopsInItsPlaceOnTheGround) {
   Character deer;
   ASSERT_TRUE(deer.Load("deer.chr"));
-  AnimationClip* gallop = animationLibrary.GetOrLoad("deer.anm");
+  AnimationClip* gallop = models.animationLibrary.GetOrLoad("deer.anm");
   constexpr int kSamples = 40;
   int grounded = 0;
   const char* hooves[] = {"Bip01 L Hand", "Bip01 R Hand", "Bip01 L Foot", "Bip01 R Foot"};
@@ -223,7 +224,7 @@ TEST_F(GeneratedCharacters, EveryClipJoinsItsEndToItsStart) {
   } cases[] = {{&deer, "deer.anm"}, {&driver, "yulo.anm"}, {&driver, "yulo_mah.anm"}};
   for (const Case& c : cases) {
     float inside = 0.0f, join = 0.0f;
-    FrameSteps(*c.character, animationLibrary.GetOrLoad(c.clip), &inside, &join);
+    FrameSteps(*c.character, models.animationLibrary.GetOrLoad(c.clip), &inside, &join);
     EXPECT_GT(inside, 0.0f) << c.clip << " does not move";
     // The last frame blends into the first like any other pair of neighbours.
     EXPECT_LE(join, 1.25f * inside + 0.01f) << c.clip;
@@ -233,7 +234,7 @@ TEST_F(GeneratedCharacters, EveryClipJoinsItsEndToItsStart) {
 TEST_F(GeneratedCharacters, DriverSitsOnTheSeatHoldingTheReins) {
   Character driver;
   ASSERT_TRUE(driver.Load("yulo.chr"));
-  AnimationClip* base = animationLibrary.GetOrLoad("yulo.anm");
+  AnimationClip* base = models.animationLibrary.GetOrLoad("yulo.anm");
   for (int i = 0; i < 8; ++i) {
     const float t = static_cast<float>(base->duration) * static_cast<float>(i) / 8.0f;
     const Box box = BoundsOf(PoseAt(driver, base, t));
@@ -256,8 +257,8 @@ TEST_F(GeneratedCharacters, DriverSitsOnTheSeatHoldingTheReins) {
 TEST_F(GeneratedCharacters, DriverWavesAndCrossFadesWithoutAJump) {
   Character driver;
   ASSERT_TRUE(driver.Load("yulo.chr"));
-  AnimationClip* base = animationLibrary.GetOrLoad("yulo.anm");
-  AnimationClip* wave = animationLibrary.GetOrLoad("yulo_mah.anm");
+  AnimationClip* base = models.animationLibrary.GetOrLoad("yulo.anm");
+  AnimationClip* wave = models.animationLibrary.GetOrLoad("yulo_mah.anm");
 
   // Both clips start from the same pose, so a fade into either begins where it should.
   EXPECT_LT(LargestMove(PoseAt(driver, base, 0.0f), PoseAt(driver, wave, 0.0f)), 0.3f);

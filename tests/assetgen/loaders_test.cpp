@@ -14,6 +14,7 @@
 #include "data_files.h"
 #include "math/math.h"
 #include "models/character.h"
+#include "models/libraries.h"
 #include "models/mesh.h"
 #include "models/model.h"
 #include "models/skin.h"
@@ -34,10 +35,10 @@ class GeneratedModels : public testing::Test {
     ASSERT_EQ(chdir((test::ShareDir() + "/Data").c_str()), 0);
   }
   void TearDown() override {
-    modelLibrary.Clear();
-    meshLibrary.Clear();
-    skinLibrary.Clear();
-    animationLibrary.Clear();
+    models.modelLibrary.Clear();
+    models.meshLibrary.Clear();
+    models.skinLibrary.Clear();
+    models.animationLibrary.Clear();
     textureManager.ReleaseAll();
     while (LoadedFileCount() > 0) FreeFileByName(LoadedFileAt(0)->name);
     SetDevice(nullptr);
@@ -69,7 +70,7 @@ const Vector3 kTowardsLight =
 
 TEST_F(GeneratedModels, EveryModelLoadsWithTexturesAndMeshes) {
   for (const char* name : {"sani.cgo", "sky.cgo", "earth.cgo"}) {
-    Model* model = modelLibrary.GetOrLoad(name);
+    Model* model = models.modelLibrary.GetOrLoad(name);
     ASSERT_NE(model, nullptr) << name;
     EXPECT_GT(model->meshCount, 0) << name;
     for (int i = 0; i < model->meshCount; ++i) {
@@ -78,11 +79,12 @@ TEST_F(GeneratedModels, EveryModelLoadsWithTexturesAndMeshes) {
       EXPECT_LE(model->meshes[i]->vertexCount, 65536) << name << " mesh " << i;
     }
   }
-  EXPECT_GE(modelLibrary.GetOrLoad("sani.cgo")->meshCount, 4) << "the sleigh is several meshes";
+  EXPECT_GE(models.modelLibrary.GetOrLoad("sani.cgo")->meshCount, 4)
+      << "the sleigh is several meshes";
 }
 
 TEST_F(GeneratedModels, SleighRunnersEndWhereTheTrailsStart) {
-  Model* sleigh = modelLibrary.GetOrLoad("sani.cgo");
+  Model* sleigh = models.modelLibrary.GetOrLoad("sani.cgo");
   // The scene turns the sleigh by 180 degrees: the trails start at (+-8.5, -61, 0).
   Matrix4 world;
   world.SetIdentity();
@@ -120,7 +122,7 @@ int InwardShare(const std::vector<Vector3>& points, const std::vector<Vector3>& 
 }
 
 TEST_F(GeneratedModels, LitSidesLookUpAtTheMoon) {
-  const Mesh* sack = meshLibrary.GetOrLoad("sani_sack.msh_s");
+  const Mesh* sack = models.meshLibrary.GetOrLoad("sani_sack.msh_s");
   std::vector<Vector3> points, normals;
   const MeshVertex* top = &sack->vertices[0];
   for (const MeshVertex& v : sack->vertices) {
@@ -134,14 +136,14 @@ TEST_F(GeneratedModels, LitSidesLookUpAtTheMoon) {
 
   Character deer;
   ASSERT_TRUE(deer.Load("deer.chr"));
-  deer.currentClip = animationLibrary.GetOrLoad("deer.anm");
-  elapsedTime = 0.0f;
+  deer.currentClip = models.animationLibrary.GetOrLoad("deer.anm");
+  frameTiming.elapsedTime = 0.0f;
   deer.Update();
   EXPECT_GT(InwardShare(deer.skinnedPositions, deer.normals), 55) << "limbs and antlers blur this";
 }
 
 TEST_F(GeneratedModels, GlobeIsTheTreesGroundAndScrollsWithThem) {
-  const Model* earth = modelLibrary.GetOrLoad("earth.cgo");
+  const Model* earth = models.modelLibrary.GetOrLoad("earth.cgo");
   const Mesh* mesh = earth->meshes[0];
   Matrix4 world;
   world.SetIdentity();
@@ -172,7 +174,7 @@ TEST_F(GeneratedModels, GlobeIsTheTreesGroundAndScrollsWithThem) {
 }
 
 TEST_F(GeneratedModels, SkyDomeStaysInsideTheFarPlane) {
-  const Model* sky = modelLibrary.GetOrLoad("sky.cgo");
+  const Model* sky = models.modelLibrary.GetOrLoad("sky.cgo");
   const Mesh* mesh = sky->meshes[0];
   Matrix4 world;
   world.SetIdentity();
@@ -199,7 +201,7 @@ TEST_F(GeneratedModels, SkinsAndClipsAgreeAndClipsLoop) {
     Character c;
     ASSERT_TRUE(c.Load(p.skin));
     ASSERT_NE(c.texture, nullptr) << p.skin;
-    const AnimationClip* clip = animationLibrary.GetOrLoad(p.clip);
+    const AnimationClip* clip = models.animationLibrary.GetOrLoad(p.clip);
     ASSERT_EQ(clip->boneCount, c.skin->boneCount) << p.clip;
     EXPECT_GE(c.skin->boneCount, 15) << p.skin;
     EXPECT_EQ(std::string(c.skin->bones[0].name), "Bip01");
@@ -217,17 +219,17 @@ TEST_F(GeneratedModels, SkinsAndClipsAgreeAndClipsLoop) {
     }
     EXPECT_LE((clip->rootPositions[n - 1] - clip->rootPositions[0]).Length(), 1.0f) << p.clip;
   }
-  EXPECT_EQ(animationLibrary.GetOrLoad("deer.anm")->duration,
+  EXPECT_EQ(models.animationLibrary.GetOrLoad("deer.anm")->duration,
             creatures::kGallopFrames * creatures::kGallopFrameMs);
   // The gesture fills the three-second shot it is played in.
-  EXPECT_GE(animationLibrary.GetOrLoad("yulo_mah.anm")->duration, 3000 - 200);
+  EXPECT_GE(models.animationLibrary.GetOrLoad("yulo_mah.anm")->duration, 3000 - 200);
 }
 
 // Both driver clips start from the same resting pose and hold the same root, so the
 // 200 ms cross-fades between them never snap.
 TEST_F(GeneratedModels, DriverClipsMeetInTheCrossFade) {
-  const AnimationClip* base = animationLibrary.GetOrLoad("yulo.anm");
-  const AnimationClip* gesture = animationLibrary.GetOrLoad("yulo_mah.anm");
+  const AnimationClip* base = models.animationLibrary.GetOrLoad("yulo.anm");
+  const AnimationClip* gesture = models.animationLibrary.GetOrLoad("yulo_mah.anm");
   ASSERT_EQ(base->boneCount, gesture->boneCount);
   for (int b = 0; b < base->boneCount; ++b) {
     EXPECT_LT(AngleBetween(base->rotations[b * base->frameCount],
@@ -258,13 +260,13 @@ TEST_F(GeneratedModels, TeamAndDriverStandWhereTheSceneExpectsThem) {
   Matrix4 sleigh;  // the scene's sleigh matrix without the rocking
   sleigh.SetIdentity();
   sleigh.SetRotationZ(180.0f);
-  elapsedTime = 0.0f;
+  frameTiming.elapsedTime = 0.0f;
   Character deer;
   ASSERT_TRUE(deer.Load("deer.chr"));
-  deer.currentClip = animationLibrary.GetOrLoad("deer.anm");
+  deer.currentClip = models.animationLibrary.GetOrLoad("deer.anm");
   Vector3 lo(1e9f, 1e9f, 1e9f), hi(-1e9f, -1e9f, -1e9f);
   for (int frame = 0; frame < creatures::kGallopFrames; ++frame) {
-    elapsedTime = frame == 0 ? 0.0f : static_cast<float>(creatures::kGallopFrameMs);
+    frameTiming.elapsedTime = frame == 0 ? 0.0f : static_cast<float>(creatures::kGallopFrameMs);
     deer.Update();
     for (const Vector3& s : deer.skinnedPositions) {
       const Vector3 p = Place(s, sleigh * deer.pose);  // world, placement identity
@@ -281,8 +283,8 @@ TEST_F(GeneratedModels, TeamAndDriverStandWhereTheSceneExpectsThem) {
 
   Character driver;
   ASSERT_TRUE(driver.Load("yulo.chr"));
-  driver.currentClip = animationLibrary.GetOrLoad("yulo.anm");
-  elapsedTime = 0.0f;
+  driver.currentClip = models.animationLibrary.GetOrLoad("yulo.anm");
+  frameTiming.elapsedTime = 0.0f;
   driver.Update();
   Vector3 dlo(1e9f, 1e9f, 1e9f), dhi(-1e9f, -1e9f, -1e9f);
   for (const Vector3& s : driver.skinnedPositions) {

@@ -4,9 +4,11 @@
 #include <cstring>
 
 #include "base/shell_state.h"
+#include "effects/effects.h"
 #include "effects/particles.h"
 #include "effects/sprite_batch.h"
 #include "math/math.h"
+#include "models/frame_matrices.h"
 #include "models/view_frustum.h"
 #include "render/renderer.h"
 #include "render/trace/trace_device.h"
@@ -24,19 +26,19 @@ class ParticlesTest : public ::testing::Test {
     SetDevice(&device);
     Matrix4 projection;
     BuildPerspective(projection, 0.7853982f, 1.3333334f, 35.0f, 2500.0f);
-    viewFrustum.Update(Matrix4(), projection);
-    particleSystem = ParticleSystem{};
+    frameMatrices.viewFrustum.Update(Matrix4(), projection);
+    effects.particleSystem = ParticleSystem{};
     ResetSprites();
     RandomSeed(1234);
-    elapsedMs = 0;
-    elapsedTime = 0.0f;
+    frameTiming.elapsedMs = 0;
+    frameTiming.elapsedTime = 0.0f;
   }
   void TearDown() override {
-    elapsedTime = 0.0f;
+    frameTiming.elapsedTime = 0.0f;
     SetDevice(nullptr);
   }
   static void Step(float ms) {
-    elapsedTime = ms;
+    frameTiming.elapsedTime = ms;
     UpdateParticles();
     DrawSprites();
   }
@@ -47,19 +49,19 @@ class ParticlesTest : public ::testing::Test {
 
 TEST_F(ParticlesTest, The2049thParticleOverwritesSlotZeroEvenWhileItLives) {
   EmitParticles(point, 0, kParticleCount);
-  EXPECT_EQ(particleSystem.next, 0);
-  ASSERT_GT(particleSystem.ring[0].life, 0.0f);
-  EXPECT_EQ(particleSystem.ring[0].kind, 0);
+  EXPECT_EQ(effects.particleSystem.next, 0);
+  ASSERT_GT(effects.particleSystem.ring[0].life, 0.0f);
+  EXPECT_EQ(effects.particleSystem.ring[0].kind, 0);
   EmitParticle(point, 3);
-  EXPECT_EQ(particleSystem.next, 1);
-  EXPECT_EQ(particleSystem.ring[0].kind, 3);
-  EXPECT_FLOAT_EQ(particleSystem.ring[0].life, 1000.0f);
-  EXPECT_EQ(particleSystem.ring[1].kind, 0);
+  EXPECT_EQ(effects.particleSystem.next, 1);
+  EXPECT_EQ(effects.particleSystem.ring[0].kind, 3);
+  EXPECT_FLOAT_EQ(effects.particleSystem.ring[0].life, 1000.0f);
+  EXPECT_EQ(effects.particleSystem.ring[1].kind, 0);
 }
 
 TEST_F(ParticlesTest, KindZeroDiesOfShrinkingLongBeforeItsLifeRunsOut) {
   EmitParticle(point, 0);
-  Particle& p = particleSystem.ring[0];
+  Particle& p = effects.particleSystem.ring[0];
   p.size = 2.0f;
   Step(1000.0f);
   Step(999.0f);
@@ -69,20 +71,20 @@ TEST_F(ParticlesTest, KindZeroDiesOfShrinkingLongBeforeItsLifeRunsOut) {
   EXPECT_LE(p.life, 0.0f);
   // A dead slot is skipped: it is neither drawn nor advanced.
   const Vector3 where = p.position;
-  elapsedTime = 100.0f;
+  frameTiming.elapsedTime = 100.0f;
   UpdateParticles();
-  EXPECT_EQ(spriteBatch.count, 0);
+  EXPECT_EQ(effects.spriteBatch.count, 0);
   EXPECT_EQ(p.position.x, where.x);
   EXPECT_EQ(p.position.z, where.z);
 }
 
 TEST_F(ParticlesTest, NewParticleIsQueuedAtItsStartStateThenAdvanced) {
   EmitParticle(point, 0);
-  const Particle start = particleSystem.ring[0];
-  elapsedTime = 100.0f;
+  const Particle start = effects.particleSystem.ring[0];
+  frameTiming.elapsedTime = 100.0f;
   UpdateParticles();
-  ASSERT_EQ(spriteBatch.count, 1);
-  const Sprite& s = spriteBatch.pool[0];
+  ASSERT_EQ(effects.spriteBatch.count, 1);
+  const Sprite& s = effects.spriteBatch.pool[0];
   EXPECT_EQ(s.position.x, start.position.x);
   EXPECT_EQ(s.position.z, start.position.z);
   EXPECT_EQ(s.size, start.size);
@@ -90,7 +92,7 @@ TEST_F(ParticlesTest, NewParticleIsQueuedAtItsStartStateThenAdvanced) {
   EXPECT_EQ(s.colour.Value(), 0xFFFFFFFFu);
   EXPECT_EQ(s.kind, 0);
   EXPECT_EQ(s.cell, 0);
-  const Particle& p = particleSystem.ring[0];
+  const Particle& p = effects.particleSystem.ring[0];
   // The position moves with the old velocity; the fall then bends the velocity.
   EXPECT_FLOAT_EQ(p.position.y, start.position.y - 6.0f);
   EXPECT_FLOAT_EQ(p.position.z, start.position.z + 5.0f);
@@ -104,17 +106,17 @@ TEST_F(ParticlesTest, ZeroStepDrawsButChangesNothing) {
   EmitParticles(point, 3, 6);
   EmitParticles(point, 1, 6);
   static Particle before[kParticleCount];
-  std::memcpy(before, particleSystem.ring, sizeof before);
+  std::memcpy(before, effects.particleSystem.ring, sizeof before);
   Step(0.0f);
   EXPECT_EQ(device.RecordsOf(TraceKind::DrawPrimitiveUP).size(), 12u);
-  EXPECT_EQ(0, std::memcmp(before, particleSystem.ring, sizeof before));
-  EXPECT_EQ(particleSystem.next, 12);
+  EXPECT_EQ(0, std::memcmp(before, effects.particleSystem.ring, sizeof before));
+  EXPECT_EQ(effects.particleSystem.next, 12);
 }
 
 TEST_F(ParticlesTest, KindsStartWithTheirRangesAndColours) {
   for (int k = 0; k < 4; ++k) EmitParticles(point, k, 200);
   for (int i = 0; i < 800; ++i) {
-    const Particle& p = particleSystem.ring[i];
+    const Particle& p = effects.particleSystem.ring[i];
     SCOPED_TRACE(i);
     EXPECT_GE(p.size, 2.0f);
     EXPECT_LT(p.size, 4.0f);
@@ -168,7 +170,7 @@ TEST_F(ParticlesTest, KindThreeDrawsInItsOwnOrder) {
   const float red = RandomFloat(1.0f);
   const float green = RandomFloat(1.0f);
   const float fall = RandomSigned(0.0002f) - 0.0018f;
-  const Particle& p = particleSystem.ring[0];
+  const Particle& p = effects.particleSystem.ring[0];
   EXPECT_EQ(p.position.x, point.x + dx);
   EXPECT_EQ(p.position.y, point.y + dy);
   EXPECT_EQ(p.position.z, point.z + dz);
@@ -181,18 +183,20 @@ TEST_F(ParticlesTest, KindThreeDrawsInItsOwnOrder) {
   EXPECT_EQ(p.green, green);
   EXPECT_EQ(p.fall, fall);
   // Its sprite colour truncates each channel.
-  elapsedTime = 0.0f;
+  frameTiming.elapsedTime = 0.0f;
   UpdateParticles();
-  ASSERT_EQ(spriteBatch.count, 1);
-  EXPECT_EQ(spriteBatch.pool[0].colour.r, static_cast<uint8_t>(static_cast<int>(255.0f * red)));
-  EXPECT_EQ(spriteBatch.pool[0].colour.g, static_cast<uint8_t>(static_cast<int>(255.0f * green)));
+  ASSERT_EQ(effects.spriteBatch.count, 1);
+  EXPECT_EQ(effects.spriteBatch.pool[0].colour.r,
+            static_cast<uint8_t>(static_cast<int>(255.0f * red)));
+  EXPECT_EQ(effects.spriteBatch.pool[0].colour.g,
+            static_cast<uint8_t>(static_cast<int>(255.0f * green)));
 }
 
 TEST_F(ParticlesTest, UnknownKindOnlyTakesASlot) {
   EmitParticle(point, 9);
-  EXPECT_EQ(particleSystem.next, 1);
-  EXPECT_EQ(particleSystem.ring[0].kind, 9);
-  EXPECT_EQ(particleSystem.ring[0].life, 0.0f);  // never drawn
+  EXPECT_EQ(effects.particleSystem.next, 1);
+  EXPECT_EQ(effects.particleSystem.ring[0].kind, 9);
+  EXPECT_EQ(effects.particleSystem.ring[0].life, 0.0f);  // never drawn
 }
 
 }  // namespace

@@ -5,9 +5,11 @@
 #include <random>
 #include <vector>
 
+#include "effects/effects.h"
 #include "effects/particles.h"
 #include "effects/sprite_batch.h"
 #include "math/math.h"
+#include "models/frame_matrices.h"
 #include "models/view_frustum.h"
 #include "render/renderer.h"
 #include "render/trace/trace_device.h"
@@ -23,9 +25,9 @@ class SpriteBatchTest : public ::testing::Test {
     SetDevice(&device);
     Matrix4 projection;
     BuildPerspective(projection, 0.7853982f, 1.3333334f, 35.0f, 2500.0f);
-    viewFrustum.Update(Matrix4(), projection);
-    cameraMatrix.SetIdentity();
-    particleSystem.texture = nullptr;
+    frameMatrices.viewFrustum.Update(Matrix4(), projection);
+    frameMatrices.cameraMatrix.SetIdentity();
+    effects.particleSystem.texture = nullptr;
     ResetSprites();
     device.ClearRecords();
   }
@@ -37,7 +39,8 @@ class SpriteBatchTest : public ::testing::Test {
   }
   static std::vector<int32_t> ListTags() {
     std::vector<int32_t> tags;
-    for (const Sprite* s = spriteBatch.head; s != nullptr; s = s->next) tags.push_back(s->cell);
+    for (const Sprite* s = effects.spriteBatch.head; s != nullptr; s = s->next)
+      tags.push_back(s->cell);
     return tags;
   }
 
@@ -47,26 +50,26 @@ class SpriteBatchTest : public ::testing::Test {
 TEST_F(SpriteBatchTest, SpriteOutsideTheFrustumTakesNoSlot) {
   AddSprite(Vector3(0, 0, -200), 0, 2, ColorARGB(1, 2, 3, 4), 0, 7);    // behind the camera
   AddSprite(Vector3(5000, 0, 100), 0, 2, ColorARGB(1, 2, 3, 4), 0, 7);  // far to the side
-  EXPECT_EQ(spriteBatch.count, 0);
-  EXPECT_EQ(spriteBatch.head, nullptr);
+  EXPECT_EQ(effects.spriteBatch.count, 0);
+  EXPECT_EQ(effects.spriteBatch.head, nullptr);
   AddAt(100.0f, 9);
-  EXPECT_EQ(spriteBatch.count, 1);
-  EXPECT_EQ(spriteBatch.head, &spriteBatch.pool[0]);
-  EXPECT_EQ(spriteBatch.pool[0].cell, 9);
+  EXPECT_EQ(effects.spriteBatch.count, 1);
+  EXPECT_EQ(effects.spriteBatch.head, &effects.spriteBatch.pool[0]);
+  EXPECT_EQ(effects.spriteBatch.pool[0].cell, 9);
 }
 
 TEST_F(SpriteBatchTest, PoolHoldsAtMost4095AndTheLastRecordIsNeverUsed) {
-  spriteBatch.pool[kSpritePoolSize - 1].cell = -12345;
+  effects.spriteBatch.pool[kSpritePoolSize - 1].cell = -12345;
   for (int i = 0; i < kSpritePoolSize + 10; ++i) AddAt(100.0f + static_cast<float>(i % 50), i);
-  EXPECT_EQ(spriteBatch.count, kMaxQueuedSprites);
+  EXPECT_EQ(effects.spriteBatch.count, kMaxQueuedSprites);
   EXPECT_EQ(ListTags().size(), static_cast<size_t>(kMaxQueuedSprites));
-  EXPECT_EQ(spriteBatch.pool[kSpritePoolSize - 1].cell, -12345);
+  EXPECT_EQ(effects.spriteBatch.pool[kSpritePoolSize - 1].cell, -12345);
   device.ClearRecords();
   DrawSprites();
   EXPECT_EQ(device.RecordsOf(TraceKind::DrawPrimitiveUP).size(),
             static_cast<size_t>(kMaxQueuedSprites));
-  EXPECT_EQ(spriteBatch.count, 0);
-  EXPECT_EQ(spriteBatch.head, nullptr);
+  EXPECT_EQ(effects.spriteBatch.count, 0);
+  EXPECT_EQ(effects.spriteBatch.head, nullptr);
 }
 
 TEST_F(SpriteBatchTest, EqualDepthsFollowTheWalkRules) {
@@ -77,17 +80,17 @@ TEST_F(SpriteBatchTest, EqualDepthsFollowTheWalkRules) {
   AddAt(100, 5);  // from 4 backwards past 1 and 2 to the head: 5 2 1 4 3
   AddAt(50, 6);   // from 5 forwards past every depth >= 50: tail
   EXPECT_EQ(ListTags(), (std::vector<int32_t>{5, 2, 1, 4, 3, 6}));
-  EXPECT_EQ(spriteBatch.cursor->cell, 6);
+  EXPECT_EQ(effects.spriteBatch.cursor->cell, 6);
 }
 
 TEST_F(SpriteBatchTest, RandomInsertionsStaySortedAndLinkedBothWays) {
   std::mt19937 rng(12345);
   std::uniform_int_distribution<int> depth(40, 90);  // many ties
   for (int i = 0; i < 1500; ++i) AddAt(static_cast<float>(depth(rng)) * 20.0f, i);
-  ASSERT_EQ(spriteBatch.count, 1500);
+  ASSERT_EQ(effects.spriteBatch.count, 1500);
   std::vector<int32_t> seen;
   const Sprite* prev = nullptr;
-  for (const Sprite* s = spriteBatch.head; s != nullptr; s = s->next) {
+  for (const Sprite* s = effects.spriteBatch.head; s != nullptr; s = s->next) {
     EXPECT_EQ(s->prev, prev);
     if (prev != nullptr) {
       EXPECT_LE(s->depth, prev->depth);
@@ -156,10 +159,10 @@ std::vector<StripVertex> StripOf(const TraceRecord& r) {
 
 TEST_F(SpriteBatchTest, SquareFacesTheCameraWithItsCellAndInsets) {
   // A camera turned 90 degrees about z: right and up are no longer the world axes.
-  cameraMatrix.SetIdentity();
-  cameraMatrix.RotateZ(90.0f);
-  const Vector3 right = cameraMatrix.AxisX();
-  const Vector3 up = cameraMatrix.AxisY();
+  frameMatrices.cameraMatrix.SetIdentity();
+  frameMatrices.cameraMatrix.RotateZ(90.0f);
+  const Vector3 right = frameMatrices.cameraMatrix.AxisX();
+  const Vector3 up = frameMatrices.cameraMatrix.AxisY();
   AddSprite(Vector3(1, 2, 100), 0.0f, 4.0f, ColorARGB(10, 20, 30, 40), 0, 4);  // cell 4 -> 1
   device.ClearRecords();
   DrawSprites();

@@ -1,31 +1,13 @@
 // Counts heap allocations made by the character's per-frame work: there must be none.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
 #include "base/shell_state.h"
 #include "model_fixture.h"
 #include "models/character.h"
+#include "models/libraries.h"
 #include "models/skin.h"
 #include "sample_files.h"
-
-namespace {
-std::atomic<long> allocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  std::abort();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
+#include "support/allocation/allocation_counter.h"
 
 namespace yulo {
 namespace {
@@ -40,21 +22,21 @@ TEST_F(CharacterAllocationTest, UpdateAndRenderAllocateNothing) {
   Write("turn.anm", EncodeClipFile(test::ChainClip(5, 50)));
   Character c;
   c.Load("deer.chr");
-  c.currentClip = animationLibrary.GetOrLoad("walk.anm");
-  AnimationClip* turn = animationLibrary.GetOrLoad("turn.anm");
+  c.currentClip = models.animationLibrary.GetOrLoad("walk.anm");
+  AnimationClip* turn = models.animationLibrary.GetOrLoad("turn.anm");
   device.SetRecording(false);  // the recorder itself keeps records on the heap
-  elapsedTime = 16.0f;
+  frameTiming.elapsedTime = 16.0f;
   c.Update();
-  const long before = allocations.load();
+  const long before = test::AllocationCount();
   ASSERT_GT(before, 0);  // the counter sees the loading
   for (int frame = 0; frame < 200; ++frame) {
     if (frame == 50) c.CrossFadeTo(turn);
     c.Update();
     c.Render();
   }
-  EXPECT_EQ(allocations.load() - before, 0);
+  EXPECT_EQ(test::AllocationCount() - before, 0);
   EXPECT_EQ(c.currentClip, turn);
-  elapsedTime = 0.0f;
+  frameTiming.elapsedTime = 0.0f;
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 
 #include "base/shell_state.h"
 #include "model_fixture.h"
+#include "models/frame_matrices.h"
+#include "models/libraries.h"
 #include "models/mesh_vertex.h"
 #include "models/skin.h"
 #include "render/texture.h"
@@ -35,7 +37,7 @@ void ExpectNear(const Vector3& a, const Vector3& b, float tolerance = 1e-4f) {
   EXPECT_NEAR(a.z, b.z, tolerance);
 }
 
-class CharacterTest : public test::ModelFilesTest {
+class CharacterPlayback : public test::ModelFilesTest {
  protected:
   void SetUp() override {
     ModelFilesTest::SetUp();
@@ -44,22 +46,22 @@ class CharacterTest : public test::ModelFilesTest {
     Write("deer.chr", EncodeCharacterFile("chain.skn", "deer.tga"));
     Write("walk.anm", EncodeClipFile(ChainClip(30, 33)));
     Write("bent.anm", EncodeClipFile(BentClip(4, 1.5707964f)));
-    elapsedTime = 0.0f;
+    frameTiming.elapsedTime = 0.0f;
   }
   void TearDown() override {
-    elapsedTime = 0.0f;
-    sleighMatrix.SetIdentity();
+    frameTiming.elapsedTime = 0.0f;
+    frameMatrices.sleighMatrix.SetIdentity();
     ModelFilesTest::TearDown();
   }
   // Runs one Update with the given time step.
   static void Step(Character& c, float ms) {
-    elapsedTime = ms;
+    frameTiming.elapsedTime = ms;
     c.Update();
   }
 };
 
 // >>loading
-TEST_F(CharacterTest, CharactersOfOneFileShareTheSkin) {
+TEST_F(CharacterPlayback, CharactersOfOneFileShareTheSkin) {
   Character a;
   Character b;
   ASSERT_TRUE(a.Load("deer.chr"));
@@ -67,12 +69,12 @@ TEST_F(CharacterTest, CharactersOfOneFileShareTheSkin) {
   EXPECT_EQ(a.skin, b.skin);
   EXPECT_EQ(a.texture, b.texture);
   EXPECT_NE(a.vertexBuffer, b.vertexBuffer);
-  EXPECT_EQ(skinLibrary.count, 1);
+  EXPECT_EQ(models.skinLibrary.count, 1);
   EXPECT_EQ(Records(TraceKind::CreateIndexBuffer).size(), 1u);
   EXPECT_EQ(Records(TraceKind::CreateVertexBuffer).size(), 2u);
 }
 
-TEST_F(CharacterTest, SkinSplitsByCoordinateAndFlipsV) {
+TEST_F(CharacterPlayback, SkinSplitsByCoordinateAndFlipsV) {
   Character c;
   c.Load("deer.chr");
   const CharacterSkin& s = *c.skin;
@@ -93,30 +95,30 @@ TEST_F(CharacterTest, SkinSplitsByCoordinateAndFlipsV) {
   EXPECT_EQ(ib->IndexAt(5), 4u);
 }
 
-TEST_F(CharacterTest, ClipLengthAndBoneMajorAngles) {
+TEST_F(CharacterPlayback, ClipLengthAndBoneMajorAngles) {
   ClipFileData d;
   d.boneCount = 2;
   d.frameDuration = 33;
   d.rootPositions.resize(3);
   for (int i = 0; i < 6; ++i) d.angles.push_back({0.1f * float(i), 0, 0});
   Write("two.anm", EncodeClipFile(d));
-  const AnimationClip* clip = animationLibrary.GetOrLoad("two.anm");
+  const AnimationClip* clip = models.animationLibrary.GetOrLoad("two.anm");
   EXPECT_EQ(clip->duration, 99);
   // Bone 1 at frame 0 is the fourth triple.
   const Quaternion expected = QuaternionFromEuler(0.3f, 0, 0);
   EXPECT_FLOAT_EQ(clip->rotations[3].x, expected.x);
   EXPECT_FLOAT_EQ(clip->rotations[3].w, expected.w);
-  EXPECT_EQ(animationLibrary.GetOrLoad("two.anm"), clip);
+  EXPECT_EQ(models.animationLibrary.GetOrLoad("two.anm"), clip);
 
   Write("long.anm", EncodeClipFile(ChainClip(60, 33)));
-  EXPECT_EQ(animationLibrary.GetOrLoad("long.anm")->duration, 1980);
+  EXPECT_EQ(models.animationLibrary.GetOrLoad("long.anm")->duration, 1980);
 }
 
 // >>clocks
-TEST_F(CharacterTest, ClipClockWrapsInsideTheClip) {
+TEST_F(CharacterPlayback, ClipClockWrapsInsideTheClip) {
   Character c;
   c.Load("deer.chr");
-  c.currentClip = animationLibrary.GetOrLoad("walk.anm");  // 30 frames of 33 ms: 990
+  c.currentClip = models.animationLibrary.GetOrLoad("walk.anm");  // 30 frames of 33 ms: 990
   c.clipTime = 980.0f;
   Step(c, 20.0f);
   EXPECT_FLOAT_EQ(c.clipTime, 10.0f);
@@ -132,11 +134,11 @@ TEST_F(CharacterTest, ClipClockWrapsInsideTheClip) {
   EXPECT_LT(c.frameIndex, 30);
 }
 
-TEST_F(CharacterTest, LastFrameBlendsTowardsFrameZero) {
+TEST_F(CharacterPlayback, LastFrameBlendsTowardsFrameZero) {
   Write("four.anm", EncodeClipFile(ChainClip(4, 100)));
   Character c;
   c.Load("deer.chr");
-  c.currentClip = animationLibrary.GetOrLoad("four.anm");
+  c.currentClip = models.animationLibrary.GetOrLoad("four.anm");
   Step(c, 350.0f);
   EXPECT_EQ(c.frameIndex, 3);
   EXPECT_FLOAT_EQ(c.frameFraction, 0.5f);
@@ -149,10 +151,10 @@ TEST_F(CharacterTest, LastFrameBlendsTowardsFrameZero) {
   EXPECT_NEAR(c.boneRotations[1].m[0][1], std::sin(0.45f), 1e-4f);
 }
 
-TEST_F(CharacterTest, ZeroStepKeepsThePoseAndUploadsAgain) {
+TEST_F(CharacterPlayback, ZeroStepKeepsThePoseAndUploadsAgain) {
   Character c;
   c.Load("deer.chr");
-  c.currentClip = animationLibrary.GetOrLoad("walk.anm");
+  c.currentClip = models.animationLibrary.GetOrLoad("walk.anm");
   Step(c, 100.0f);
   const std::vector<Vector3> before = c.skinnedPositions;
   const auto* vb = static_cast<const TraceVertexBuffer*>(c.vertexBuffer);
@@ -165,10 +167,10 @@ TEST_F(CharacterTest, ZeroStepKeepsThePoseAndUploadsAgain) {
 }
 
 // >>posing and skinning
-TEST_F(CharacterTest, SkinFollowsTheBones) {
+TEST_F(CharacterPlayback, SkinFollowsTheBones) {
   Character c;
   c.Load("deer.chr");
-  c.currentClip = animationLibrary.GetOrLoad("bent.anm");
+  c.currentClip = models.animationLibrary.GetOrLoad("bent.anm");
   Step(c, 0.0f);
   // Bone 1 sits at (0, 1, 0) turned a quarter about z; bone 2 hangs off it at (-1, 1, 0).
   ExpectNear(c.bonePositions[1], {0, 1, 0});
@@ -190,10 +192,10 @@ TEST_F(CharacterTest, SkinFollowsTheBones) {
   }
 }
 
-TEST_F(CharacterTest, NormalsAverageTheTrianglesAtEachVertex) {
+TEST_F(CharacterPlayback, NormalsAverageTheTrianglesAtEachVertex) {
   Character c;
   c.Load("deer.chr");
-  c.currentClip = animationLibrary.GetOrLoad("bent.anm");
+  c.currentClip = models.animationLibrary.GetOrLoad("bent.anm");
   Step(c, 0.0f);
   const std::vector<Vector3>& s = c.skinnedPositions;
   auto face = [&](int a, int b, int d) {
@@ -210,12 +212,12 @@ TEST_F(CharacterTest, NormalsAverageTheTrianglesAtEachVertex) {
   ExpectNear(c.normals[2], both, 1e-3f);
 }
 
-TEST_F(CharacterTest, TwoCharactersHalfACycleApart) {
+TEST_F(CharacterPlayback, TwoCharactersHalfACycleApart) {
   Character early;
   Character late;
   early.Load("deer.chr");
   late.Load("deer.chr");
-  AnimationClip* walk = animationLibrary.GetOrLoad("walk.anm");
+  AnimationClip* walk = models.animationLibrary.GetOrLoad("walk.anm");
   early.currentClip = walk;
   late.currentClip = walk;
   late.clipTime = float(walk->duration / 2);
@@ -229,11 +231,11 @@ TEST_F(CharacterTest, TwoCharactersHalfACycleApart) {
 }
 
 // >>cross-fade
-TEST_F(CharacterTest, CrossFadeRunsTwoHundredMillisecondsPlusOneFrame) {
+TEST_F(CharacterPlayback, CrossFadeRunsTwoHundredMillisecondsPlusOneFrame) {
   Character c;
   c.Load("deer.chr");
-  AnimationClip* walk = animationLibrary.GetOrLoad("walk.anm");
-  AnimationClip* bent = animationLibrary.GetOrLoad("bent.anm");
+  AnimationClip* walk = models.animationLibrary.GetOrLoad("walk.anm");
+  AnimationClip* bent = models.animationLibrary.GetOrLoad("bent.anm");
   c.currentClip = walk;
   Step(c, 30.0f);
   c.CrossFadeTo(bent);
@@ -259,37 +261,37 @@ TEST_F(CharacterTest, CrossFadeRunsTwoHundredMillisecondsPlusOneFrame) {
   ExpectNear(c.bonePositions[2], {-1, 1, 0});
 }
 
-TEST_F(CharacterTest, CrossFadeBlendsPoseAndRootHalfway) {
+TEST_F(CharacterPlayback, CrossFadeBlendsPoseAndRootHalfway) {
   Character c;
   c.Load("deer.chr");
-  c.currentClip = animationLibrary.GetOrLoad("bent.anm");
+  c.currentClip = models.animationLibrary.GetOrLoad("bent.anm");
   Write("still.anm", EncodeClipFile(BentClip(4, 0.0f)));
   Step(c, 0.0f);
-  c.CrossFadeTo(animationLibrary.GetOrLoad("still.anm"));
+  c.CrossFadeTo(models.animationLibrary.GetOrLoad("still.anm"));
   Step(c, 100.0f);
   EXPECT_FLOAT_EQ(c.fadeWeight, 0.5f);
   // Bone 1 halfway between a quarter turn and none: an eighth of a turn.
   EXPECT_NEAR(c.boneRotations[1].m[0][0], std::cos(0.7853982f), 1e-4f);
   // A new request during the fade restarts it towards the newer clip.
-  AnimationClip* walk = animationLibrary.GetOrLoad("walk.anm");
+  AnimationClip* walk = models.animationLibrary.GetOrLoad("walk.anm");
   c.CrossFadeTo(walk);
   EXPECT_EQ(c.nextClip, walk);
   EXPECT_EQ(c.fadeTime, 0.0f);
 }
 
 // >>drawing
-TEST_F(CharacterTest, RenderDrawsThePoseAtItsPlacementOnTheSleigh) {
+TEST_F(CharacterPlayback, RenderDrawsThePoseAtItsPlacementOnTheSleigh) {
   Character c;
   c.Load("deer.chr");
-  c.currentClip = animationLibrary.GetOrLoad("bent.anm");  // root at (0, 0, 10)
+  c.currentClip = models.animationLibrary.GetOrLoad("bent.anm");  // root at (0, 0, 10)
   Step(c, 0.0f);
   // The sleigh turns x onto y and y onto -x, then moves by (100, 0, 0).
-  sleighMatrix.SetIdentity();
-  sleighMatrix.m[0][0] = 0;
-  sleighMatrix.m[0][1] = 1;
-  sleighMatrix.m[1][0] = -1;
-  sleighMatrix.m[1][1] = 0;
-  sleighMatrix.m[3][0] = 100;
+  frameMatrices.sleighMatrix.SetIdentity();
+  frameMatrices.sleighMatrix.m[0][0] = 0;
+  frameMatrices.sleighMatrix.m[0][1] = 1;
+  frameMatrices.sleighMatrix.m[1][0] = -1;
+  frameMatrices.sleighMatrix.m[1][1] = 0;
+  frameMatrices.sleighMatrix.m[3][0] = 100;
   device.ClearRecords();
   c.placement.Translate(0, 5, 0);
   c.Render();
@@ -316,7 +318,9 @@ TEST_F(CharacterTest, RenderDrawsThePoseAtItsPlacementOnTheSleigh) {
 }
 
 // >>bad files
-TEST_F(CharacterTest, BadFilesAndMismatchedClipsTakeTheFatalPath) {
+using CharacterValidity = CharacterPlayback;  // bad input: the fatal path
+
+TEST_F(CharacterValidity, BadFilesAndMismatchedClipsTakeTheFatalPath) {
   SkinFileData skin = ChainSkin();
   skin.bones[0].children[0] = 7;
   Write("bad.skn", EncodeSkinFile(skin));
@@ -332,7 +336,7 @@ TEST_F(CharacterTest, BadFilesAndMismatchedClipsTakeTheFatalPath) {
   std::vector<uint8_t> clip = EncodeClipFile(ChainClip(3, 33));
   clip.resize(clip.size() - 4);
   Write("cut.anm", clip);
-  EXPECT_EXIT(animationLibrary.GetOrLoad("cut.anm"), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(models.animationLibrary.GetOrLoad("cut.anm"), ::testing::ExitedWithCode(1),
               "Can't load cut\\.anm\\.\\.\\.\nfile ends inside the bone angles");
 
   ClipFileData small = ChainClip(3, 33);
@@ -340,7 +344,7 @@ TEST_F(CharacterTest, BadFilesAndMismatchedClipsTakeTheFatalPath) {
   small.angles.resize(6);
   Write("small.anm", EncodeClipFile(small));
   c.Load("deer.chr");
-  c.currentClip = animationLibrary.GetOrLoad("small.anm");
+  c.currentClip = models.animationLibrary.GetOrLoad("small.anm");
   EXPECT_EXIT(c.Update(), ::testing::ExitedWithCode(1),
               "Can't play small.anm on chain.skn: the clip animates 2 bones, the skin has 3");
 }

@@ -1,4 +1,5 @@
 #include "models/mesh.h"
+#include "models/libraries.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,7 @@ namespace {
 
 using test::QuadMesh;
 
-class MeshTest : public test::ModelFilesTest {};
+class MeshLoading : public test::ModelFilesTest {};
 
 // A unit cube around the origin: 8 positions, 12 triangles wound so that
 // (p2 - p0) x (p1 - p0) points outwards. With perFaceCoordinates every face maps the full
@@ -40,9 +41,9 @@ MeshFileData Cube(bool perFaceCoordinates) {
   return m;
 }
 
-TEST_F(MeshTest, FlatMeshCarriesFaceNormalsAndFlippedCoordinates) {
+TEST_F(MeshLoading, FlatMeshCarriesFaceNormalsAndFlippedCoordinates) {
   Write("quad.msh_s", EncodeMeshFile(QuadMesh(false)));
-  const Mesh* mesh = meshLibrary.GetOrLoad("quad.msh_s");
+  const Mesh* mesh = models.meshLibrary.GetOrLoad("quad.msh_s");
   ASSERT_EQ(mesh->vertexCount, 6);
   EXPECT_EQ(mesh->faceCount, 2);
   EXPECT_TRUE(mesh->indices.empty());
@@ -55,9 +56,9 @@ TEST_F(MeshTest, FlatMeshCarriesFaceNormalsAndFlippedCoordinates) {
   EXPECT_FLOAT_EQ(mesh->vertices[5].v, 1.0f);  // stored v 0
 }
 
-TEST_F(MeshTest, SmoothCubeWithSharedCoordinatesKeepsEightVertices) {
+TEST_F(MeshLoading, SmoothCubeWithSharedCoordinatesKeepsEightVertices) {
   Write("cube.msh_s", EncodeMeshFile(Cube(false)));
-  const Mesh* mesh = meshLibrary.GetOrLoad("cube.msh_s");
+  const Mesh* mesh = models.meshLibrary.GetOrLoad("cube.msh_s");
   ASSERT_EQ(mesh->vertexCount, 8);
   ASSERT_EQ(mesh->indices.size(), 36u);
   for (int k = 0; k < 8; ++k) {
@@ -73,9 +74,9 @@ TEST_F(MeshTest, SmoothCubeWithSharedCoordinatesKeepsEightVertices) {
   }
 }
 
-TEST_F(MeshTest, SmoothCubeWithPerFaceCoordinatesSplitsEachCornerInThree) {
+TEST_F(MeshLoading, SmoothCubeWithPerFaceCoordinatesSplitsEachCornerInThree) {
   Write("cube.msh_s", EncodeMeshFile(Cube(true)));
-  const Mesh* mesh = meshLibrary.GetOrLoad("cube.msh_s");
+  const Mesh* mesh = models.meshLibrary.GetOrLoad("cube.msh_s");
   ASSERT_EQ(mesh->vertexCount, 24);
   // Render vertices of one position are consecutive and share its averaged normal.
   for (int k = 0; k < 8; ++k) {
@@ -95,9 +96,9 @@ TEST_F(MeshTest, SmoothCubeWithPerFaceCoordinatesSplitsEachCornerInThree) {
   }
 }
 
-TEST_F(MeshTest, UnusedPositionStillGetsARenderVertex) {
+TEST_F(MeshLoading, UnusedPositionStillGetsARenderVertex) {
   Write("quad.msh_s", EncodeMeshFile(QuadMesh(true)));
-  const Mesh* mesh = meshLibrary.GetOrLoad("quad.msh_s");
+  const Mesh* mesh = models.meshLibrary.GetOrLoad("quad.msh_s");
   // Positions 0 and 2 carry one coordinate each, 1 and 3 one each, 4 none.
   ASSERT_EQ(mesh->vertexCount, 5);
   EXPECT_FLOAT_EQ(mesh->vertices[4].position.x, 9.0f);
@@ -105,11 +106,11 @@ TEST_F(MeshTest, UnusedPositionStillGetsARenderVertex) {
   EXPECT_EQ(mesh->indices, (std::vector<int32_t>{0, 1, 2, 0, 2, 3}));
 }
 
-TEST_F(MeshTest, HeaderPlacesTheMesh) {
+TEST_F(MeshLoading, HeaderPlacesTheMesh) {
   MeshFileData data = QuadMesh(false);
   data.translation = {1, 2, 3};
   Write("moved.msh_s", EncodeMeshFile(data));
-  const Mesh* moved = meshLibrary.GetOrLoad("moved.msh_s");
+  const Mesh* moved = models.meshLibrary.GetOrLoad("moved.msh_s");
   Matrix4 expected;
   expected.m[3][0] = 1;
   expected.m[3][1] = 2;
@@ -118,7 +119,7 @@ TEST_F(MeshTest, HeaderPlacesTheMesh) {
 
   data.angles = {1.5707964f, 0, 0};
   Write("turned.msh_s", EncodeMeshFile(data));
-  const Mesh* turned = meshLibrary.GetOrLoad("turned.msh_s");
+  const Mesh* turned = models.meshLibrary.GetOrLoad("turned.msh_s");
   // Rotation first, then the translation: +y lands on +z, then moves by (1, 2, 3).
   const Vector3 p = Vector3(0, 1, 0).Transform(turned->local);
   EXPECT_NEAR(p.x, 1.0f, 1e-5f);
@@ -126,9 +127,9 @@ TEST_F(MeshTest, HeaderPlacesTheMesh) {
   EXPECT_NEAR(p.z, 4.0f, 1e-5f);
 }
 
-TEST_F(MeshTest, BuffersHoldTheVerticesAndSixteenBitIndices) {
+TEST_F(MeshLoading, BuffersHoldTheVerticesAndSixteenBitIndices) {
   Write("cube.msh_s", EncodeMeshFile(Cube(true)));
-  const Mesh* mesh = meshLibrary.GetOrLoad("cube.msh_s");
+  const Mesh* mesh = models.meshLibrary.GetOrLoad("cube.msh_s");
   const auto* vb = static_cast<const TraceVertexBuffer*>(mesh->vertexBuffer);
   const auto* ib = static_cast<const TraceIndexBuffer*>(mesh->indexBuffer);
   ASSERT_NE(vb, nullptr);
@@ -141,7 +142,7 @@ TEST_F(MeshTest, BuffersHoldTheVerticesAndSixteenBitIndices) {
   for (uint32_t i = 0; i < 36; ++i) EXPECT_EQ(ib->IndexAt(i), uint32_t(mesh->indices[i])) << i;
 }
 
-TEST_F(MeshTest, MoreThan65536VerticesUseThirtyTwoBitIndices) {
+TEST_F(MeshLoading, MoreThan65536VerticesUseThirtyTwoBitIndices) {
   MeshFileData m;
   m.smooth = true;
   const int triangles = 21846;  // 65,538 corners, each at its own position
@@ -151,7 +152,7 @@ TEST_F(MeshTest, MoreThan65536VerticesUseThirtyTwoBitIndices) {
     m.texCoords.push_back({0, 0});
   }
   Write("big.msh_s", EncodeMeshFile(m));
-  const Mesh* mesh = meshLibrary.GetOrLoad("big.msh_s");
+  const Mesh* mesh = models.meshLibrary.GetOrLoad("big.msh_s");
   ASSERT_EQ(mesh->vertexCount, 3 * triangles);
   const auto* ib = static_cast<const TraceIndexBuffer*>(mesh->indexBuffer);
   ASSERT_NE(ib, nullptr);
@@ -160,11 +161,11 @@ TEST_F(MeshTest, MoreThan65536VerticesUseThirtyTwoBitIndices) {
   EXPECT_EQ(ib->IndexAt(65537), 65537u);
 }
 
-TEST_F(MeshTest, DrawIssuesOneCall) {
+TEST_F(MeshLoading, DrawIssuesOneCall) {
   Write("cube.msh_s", EncodeMeshFile(Cube(true)));
   Write("quad.msh_s", EncodeMeshFile(QuadMesh(false)));
-  const Mesh* smooth = meshLibrary.GetOrLoad("cube.msh_s");
-  const Mesh* flat = meshLibrary.GetOrLoad("quad.msh_s");
+  const Mesh* smooth = models.meshLibrary.GetOrLoad("cube.msh_s");
+  const Mesh* flat = models.meshLibrary.GetOrLoad("quad.msh_s");
   device.ClearRecords();
   smooth->Draw();
   flat->Draw();
@@ -186,27 +187,30 @@ TEST_F(MeshTest, DrawIssuesOneCall) {
   EXPECT_EQ(r[6].count, 2u);
 }
 
-TEST_F(MeshTest, LibrarySharesAMeshByExactName) {
+TEST_F(MeshLoading, LibrarySharesAMeshByExactName) {
   Write("quad.msh_s", EncodeMeshFile(QuadMesh(true)));
-  Mesh* a = meshLibrary.GetOrLoad("quad.msh_s");
-  EXPECT_EQ(meshLibrary.GetOrLoad("quad.msh_s"), a);
-  EXPECT_EQ(meshLibrary.count, 1);
+  Mesh* a = models.meshLibrary.GetOrLoad("quad.msh_s");
+  EXPECT_EQ(models.meshLibrary.GetOrLoad("quad.msh_s"), a);
+  EXPECT_EQ(models.meshLibrary.count, 1);
   EXPECT_EQ(Records(TraceKind::CreateVertexBuffer).size(), 1u);
 }
 
-TEST_F(MeshTest, CorruptOrMissingFilesTakeTheFatalPath) {
+using MeshLoadingValidity = MeshLoading;  // bad input: the fatal path
+
+TEST_F(MeshLoadingValidity, CorruptOrMissingFilesTakeTheFatalPath) {
   MeshFileData bad = QuadMesh(true);
   bad.corners[2] = 9;
   Write("bad.msh_s", EncodeMeshFile(bad));
-  EXPECT_EXIT(meshLibrary.GetOrLoad("bad.msh_s"), ::testing::ExitedWithCode(1),
-              "Loading Error: Can't load bad\\.msh_s\\.\\.\\.\ntriangle 0 corner 2 names position 9, but "
-              "there are 5");
+  EXPECT_EXIT(
+      models.meshLibrary.GetOrLoad("bad.msh_s"), ::testing::ExitedWithCode(1),
+      "Loading Error: Can't load bad\\.msh_s\\.\\.\\.\ntriangle 0 corner 2 names position 9, but "
+      "there are 5");
   std::vector<uint8_t> shortFile = EncodeMeshFile(QuadMesh(true));
   shortFile.resize(shortFile.size() - 1);
   Write("short.msh_s", shortFile);
-  EXPECT_EXIT(meshLibrary.GetOrLoad("short.msh_s"), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(models.meshLibrary.GetOrLoad("short.msh_s"), ::testing::ExitedWithCode(1),
               "short\\.msh_s\\.\\.\\.\nfile ends inside the texture coordinates");
-  EXPECT_EXIT(meshLibrary.GetOrLoad("absent.msh_s"), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(models.meshLibrary.GetOrLoad("absent.msh_s"), ::testing::ExitedWithCode(1),
               "Can't load absent.msh_s");
 }
 

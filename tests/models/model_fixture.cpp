@@ -1,6 +1,7 @@
 #include "model_fixture.h"
 
 #include "math/scalar.h"
+#include "models/libraries.h"
 #include "models/mesh.h"
 #include "models/model.h"
 #include "models/skin.h"
@@ -16,10 +17,10 @@ void ModelFilesTest::SetUp() {
 }
 
 void ModelFilesTest::TearDown() {
-  modelLibrary.Clear();
-  meshLibrary.Clear();
-  skinLibrary.Clear();
-  animationLibrary.Clear();
+  models.modelLibrary.Clear();
+  models.meshLibrary.Clear();
+  models.skinLibrary.Clear();
+  models.animationLibrary.Clear();
   textureManager.ReleaseAll();
   // Character files stay in the loaded-file table; drop them so the next test rereads.
   while (LoadedFileCount() > 0) FreeFileByName(LoadedFileAt(0)->name);

@@ -1,4 +1,5 @@
 #include "models/model.h"
+#include "models/libraries.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,7 @@ namespace {
 
 using test::QuadMesh;
 
-class ModelTest : public test::ModelFilesTest {
+class ModelLoading : public test::ModelFilesTest {
  protected:
   void SetUp() override {
     ModelFilesTest::SetUp();
@@ -25,7 +26,7 @@ class ModelTest : public test::ModelFilesTest {
   }
 };
 
-TEST_F(ModelTest, DescriptionKeysAreReadInOrder) {
+TEST_F(ModelLoading, DescriptionKeysAreReadInOrder) {
   ModelDescription d;
   d.parts = {{"quad.msh_s", "snow.tga"}, {"moved.msh_s", "wood.bmp"}, {"quad.msh_s", "wood.bmp"}};
   ModelDescription::Bound circle;
@@ -41,12 +42,12 @@ TEST_F(ModelTest, DescriptionKeysAreReadInOrder) {
   d.bounds = {circle, box};
   Write("sleigh.cgo", EncodeModelDescription(d));
 
-  const Model* m = modelLibrary.GetOrLoad("sleigh.cgo");
+  const Model* m = models.modelLibrary.GetOrLoad("sleigh.cgo");
   ASSERT_EQ(m->meshCount, 3);
   EXPECT_STREQ(m->meshes[0]->name, "quad.msh_s");
   EXPECT_STREQ(m->meshes[1]->name, "moved.msh_s");
   EXPECT_EQ(m->meshes[2], m->meshes[0]);  // one file, one shared mesh
-  EXPECT_EQ(meshLibrary.count, 2);
+  EXPECT_EQ(models.meshLibrary.count, 2);
   EXPECT_TRUE(m->textures[0]->alphaTest);
   EXPECT_FALSE(m->textures[1]->alphaTest);
   EXPECT_EQ(m->textures[2], m->textures[1]);
@@ -62,9 +63,9 @@ TEST_F(ModelTest, DescriptionKeysAreReadInOrder) {
   EXPECT_FLOAT_EQ(m->bounds[1].radius, 0.0f);
 }
 
-TEST_F(ModelTest, AbsentKeysReadAsZero) {
+TEST_F(ModelLoading, AbsentKeysReadAsZero) {
   Write("empty.cgo", std::string("comment=nothing here\r\n"));
-  Model* m = modelLibrary.GetOrLoad("empty.cgo");
+  Model* m = models.modelLibrary.GetOrLoad("empty.cgo");
   EXPECT_EQ(m->meshCount, 0);
   EXPECT_EQ(m->boundCount, 0);
   device.ClearRecords();
@@ -72,24 +73,24 @@ TEST_F(ModelTest, AbsentKeysReadAsZero) {
   EXPECT_TRUE(device.Records().empty());
   // A bound whose keys are missing is all zero; the last line needs no line break.
   Write("bare.cgo", std::string("numbounds=1"));
-  const Model* bare = modelLibrary.GetOrLoad("bare.cgo");
+  const Model* bare = models.modelLibrary.GetOrLoad("bare.cgo");
   ASSERT_EQ(bare->boundCount, 1);
   EXPECT_STREQ(bare->bounds[0].name, "");
   EXPECT_FLOAT_EQ(bare->bounds[0].extent1, 0.0f);
 }
 
-TEST_F(ModelTest, LibraryReturnsTheSameModelForTheSameName) {
+TEST_F(ModelLoading, LibraryReturnsTheSameModelForTheSameName) {
   Write("sky.cgo", std::string("nummeshes=1\r\nmesh0=quad.msh_s\r\ntexture0=wood.bmp\r\n"));
-  Model* a = modelLibrary.GetOrLoad("sky.cgo");
-  EXPECT_EQ(modelLibrary.GetOrLoad("sky.cgo"), a);
-  EXPECT_EQ(modelLibrary.count, 1);
+  Model* a = models.modelLibrary.GetOrLoad("sky.cgo");
+  EXPECT_EQ(models.modelLibrary.GetOrLoad("sky.cgo"), a);
+  EXPECT_EQ(models.modelLibrary.count, 1);
   EXPECT_EQ(Records(TraceKind::CreateTexture).size(), 1u);
 }
 
-TEST_F(ModelTest, RenderPlacesEachMeshAndSetsAlphaStatesForTga) {
+TEST_F(ModelLoading, RenderPlacesEachMeshAndSetsAlphaStatesForTga) {
   Write("two.cgo", std::string("nummeshes=2\r\nmesh0=moved.msh_s\r\ntexture0=snow.tga\r\n"
                                "mesh1=quad.msh_s\r\ntexture1=wood.bmp\r\n"));
-  Model* m = modelLibrary.GetOrLoad("two.cgo");
+  Model* m = models.modelLibrary.GetOrLoad("two.cgo");
   // World turns y onto z and z onto -y, then moves by (10, 0, 0).
   m->world.m[1][1] = 0;
   m->world.m[1][2] = 1;
@@ -131,22 +132,24 @@ TEST_F(ModelTest, RenderPlacesEachMeshAndSetsAlphaStatesForTga) {
   EXPECT_EQ(device.RenderState(D3DRS_ALPHABLENDENABLE), 0u);
 }
 
-TEST_F(ModelTest, BadDescriptionsTakeTheFatalPath) {
+using ModelLoadingValidity = ModelLoading;  // bad input: the fatal path
+
+TEST_F(ModelLoadingValidity, BadDescriptionsTakeTheFatalPath) {
   Write("gap.cgo", std::string("nummeshes=2\r\nmesh0=quad.msh_s\r\ntexture0=wood.bmp\r\n"));
-  EXPECT_EXIT(modelLibrary.GetOrLoad("gap.cgo"), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(models.modelLibrary.GetOrLoad("gap.cgo"), ::testing::ExitedWithCode(1),
               "Can't load gap\\.cgo\\.\\.\\.\nmesh1= is missing");
   Write("neg.cgo", std::string("nummeshes=-1\r\n"));
-  EXPECT_EXIT(modelLibrary.GetOrLoad("neg.cgo"), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(models.modelLibrary.GetOrLoad("neg.cgo"), ::testing::ExitedWithCode(1),
               "Can't load neg\\.cgo\\.\\.\\.\nnummeshes=-1 is outside 0\\.\\.256");
   Write("nomesh.cgo", std::string("nummeshes=1\r\nmesh0=none.msh_s\r\ntexture0=wood.bmp\r\n"));
-  EXPECT_EXIT(modelLibrary.GetOrLoad("nomesh.cgo"), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(models.modelLibrary.GetOrLoad("nomesh.cgo"), ::testing::ExitedWithCode(1),
               "Can't load none.msh_s");
   Write("notex.cgo", std::string("nummeshes=1\r\nmesh0=quad.msh_s\r\ntexture0=none.tga\r\n"));
-  EXPECT_EXIT(modelLibrary.GetOrLoad("notex.cgo"), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(models.modelLibrary.GetOrLoad("notex.cgo"), ::testing::ExitedWithCode(1),
               "Couldn't load texture: none.tga");
-  EXPECT_EXIT(modelLibrary.GetOrLoad("quad.msh_s"), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(models.modelLibrary.GetOrLoad("quad.msh_s"), ::testing::ExitedWithCode(1),
               "not a model description");
-  EXPECT_EXIT(modelLibrary.GetOrLoad("absent.cgo"), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(models.modelLibrary.GetOrLoad("absent.cgo"), ::testing::ExitedWithCode(1),
               "Can't load absent.cgo");
 }
 

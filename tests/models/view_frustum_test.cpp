@@ -1,4 +1,5 @@
 #include "models/view_frustum.h"
+#include "models/frame_matrices.h"
 
 #include <gtest/gtest.h>
 
@@ -109,14 +110,14 @@ TEST(ViewFrustumPlanes, UpdateReadsTheDeviceTransforms) {
   const Matrix4 projection = Perspective(0.7853982f, 1.3333334f, kNear, kFar);
   SetViewMatrix(&view);
   SetProjectionMatrix(projection);
-  viewFrustum.Update();
+  frameMatrices.viewFrustum.Update();
   SetDevice(nullptr);
   ViewFrustum direct;
   direct.Update(view, projection);
   EXPECT_EQ(device.RecordsOf(TraceKind::GetTransform).size(), 2u);
   for (int i = 0; i < ViewFrustum::kPlaneCount; ++i) {
-    EXPECT_EQ(viewFrustum.Plane(i).a, direct.Plane(i).a) << i;
-    EXPECT_EQ(viewFrustum.Plane(i).d, direct.Plane(i).d) << i;
+    EXPECT_EQ(frameMatrices.viewFrustum.Plane(i).a, direct.Plane(i).a) << i;
+    EXPECT_EQ(frameMatrices.viewFrustum.Plane(i).d, direct.Plane(i).d) << i;
   }
 }
 

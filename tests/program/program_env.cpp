@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "scene/scene_data.h"
+#include "scene_data/scene_data.h"
 
 namespace yulo::test {
 

@@ -10,7 +10,15 @@
 namespace yulo {
 namespace {
 
-// >>section mode choice over made-up adapters
+// Changes one field of the options the renderer keeps.
+template <typename T, typename V>
+void SetRendererOption(T RendererOptions::*field, V value) {
+  RendererOptions options = GetRendererOptions();
+  options.*field = static_cast<T>(value);
+  SetRendererOptions(options);
+}
+
+// >>mode choice over made-up adapters
 
 AdapterMode Mode(uint32_t w, uint32_t h, uint32_t hz, Format f = D3DFMT_X8R8G8B8) {
   return AdapterMode{w, h, hz, f};
@@ -19,8 +27,8 @@ AdapterMode Mode(uint32_t w, uint32_t h, uint32_t hz, Format f = D3DFMT_X8R8G8B8
 class ModeChoiceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    rendererOptions = RendererOptions{};
-    rendererOptions.fullScreen = true;
+    SetRendererOptions(RendererOptions{});
+    SetRendererOption(&RendererOptions::fullScreen, true);
   }
   void Choose() {
     EnumerateDisplayModes(adapter);
@@ -33,24 +41,25 @@ TEST_F(ModeChoiceTest, TrueColour800x600WinsOverSixteenBit) {
   adapter.modes = {Mode(800, 600, 60, D3DFMT_R5G6B5), Mode(640, 480, 60),
                    Mode(800, 600, 75, D3DFMT_X8R8G8B8)};
   Choose();
-  EXPECT_EQ(currentMode.width, 800u);
-  EXPECT_EQ(currentMode.height, 600u);
-  EXPECT_EQ(currentMode.bitsPerPixel, 32u);
-  EXPECT_EQ(currentMode.format, D3DFMT_X8R8G8B8);
-  EXPECT_EQ(currentMode.refreshRate, 75u);
+  EXPECT_EQ(CurrentDisplayMode().width, 800u);
+  EXPECT_EQ(CurrentDisplayMode().height, 600u);
+  EXPECT_EQ(CurrentDisplayMode().bitsPerPixel, 32u);
+  EXPECT_EQ(CurrentDisplayMode().format, D3DFMT_X8R8G8B8);
+  EXPECT_EQ(CurrentDisplayMode().refreshRate, 75u);
 }
 
 TEST_F(ModeChoiceTest, WithoutTheWantedModeTheFirstUsableOneIsTaken) {
   adapter.modes = {Mode(1280, 800, 60), Mode(1024, 768, 60, D3DFMT_R5G6B5),
                    Mode(800, 600, 60, D3DFMT_R5G6B5), Mode(1024, 768, 60)};
   Choose();
-  EXPECT_EQ(currentMode.width, 1024u);
-  EXPECT_EQ(currentMode.bitsPerPixel, 16u);
+  EXPECT_EQ(CurrentDisplayMode().width, 1024u);
+  EXPECT_EQ(CurrentDisplayMode().bitsPerPixel, 16u);
 
-  rendererOptions.preferTrueColor = false;  // now 800 x 600 at 16 bits is wanted and exists
+  // Now 800 x 600 at 16 bits is wanted and exists.
+  SetRendererOption(&RendererOptions::preferTrueColor, false);
   SelectDisplayMode();
-  EXPECT_EQ(currentMode.width, 800u);
-  EXPECT_EQ(currentMode.bitsPerPixel, 16u);
+  EXPECT_EQ(CurrentDisplayMode().width, 800u);
+  EXPECT_EQ(CurrentDisplayMode().bitsPerPixel, 16u);
 }
 
 TEST_F(ModeChoiceTest, OnlyFourByThreeModesOfAtLeast640x480InKnownFormatsAreKept) {
@@ -58,18 +67,18 @@ TEST_F(ModeChoiceTest, OnlyFourByThreeModesOfAtLeast640x480InKnownFormatsAreKept
                    Mode(320, 240, 60),   Mode(512, 384, 60),   Mode(800, 600, 60, D3DFMT_A8R8G8B8),
                    Mode(1152, 864, 60),  Mode(640, 480, 60)};
   Choose();
-  ASSERT_EQ(displayModeCount, 2);
-  EXPECT_EQ(displayModes[0].width, 1152u);
-  EXPECT_EQ(displayModes[1].width, 640u);
-  EXPECT_EQ(currentMode.width, 1152u);
+  ASSERT_EQ(DisplayModeCount(), 2);
+  EXPECT_EQ(DisplayModeAt(0).width, 1152u);
+  EXPECT_EQ(DisplayModeAt(1).width, 640u);
+  EXPECT_EQ(CurrentDisplayMode().width, 1152u);
 }
 
 TEST_F(ModeChoiceTest, TheHighestRefreshRateIsKeptInEitherOrder) {
   for (bool fastFirst : {false, true}) {
     adapter.modes = {Mode(800, 600, fastFirst ? 85u : 60u), Mode(800, 600, fastFirst ? 60u : 85u)};
     Choose();
-    ASSERT_EQ(displayModeCount, 1);
-    EXPECT_EQ(displayModes[0].refreshRate, 85u);
+    ASSERT_EQ(DisplayModeCount(), 1);
+    EXPECT_EQ(DisplayModeAt(0).refreshRate, 85u);
   }
 }
 
@@ -108,29 +117,31 @@ TEST_F(ModeChoiceTest, ModesWithoutAnyDepthFormatAreLeftOut) {
   sixteen.modes = {Mode(1024, 768, 60), Mode(800, 600, 60), Mode(640, 480, 60, D3DFMT_R5G6B5)};
   EnumerateDisplayModes(sixteen);
   SelectDisplayMode();
-  ASSERT_EQ(displayModeCount, 1);
-  EXPECT_EQ(currentMode.width, 640u);
-  EXPECT_EQ(currentMode.depthFormat, D3DFMT_D16);
+  ASSERT_EQ(DisplayModeCount(), 1);
+  EXPECT_EQ(CurrentDisplayMode().width, 640u);
+  EXPECT_EQ(CurrentDisplayMode().depthFormat, D3DFMT_D16);
 }
 
 TEST_F(ModeChoiceTest, AnEmptyTableSelectsAnAllZeroRecord) {
+  adapter.modes = {Mode(640, 480, 60)};
+  Choose();  // a non-empty choice first, which the empty one must not leave behind
+  ASSERT_EQ(CurrentDisplayMode().width, 640u);
   adapter.modes = {Mode(1920, 1080, 60)};
-  currentMode = DisplayMode{1, 2, 3, 4, D3DFMT_R5G6B5, D3DFMT_D16};
   Choose();
-  EXPECT_EQ(displayModeCount, 0);
-  EXPECT_EQ(currentMode.width, 0u);
-  EXPECT_EQ(currentMode.format, D3DFMT_UNKNOWN);
-  EXPECT_EQ(currentMode.depthFormat, D3DFMT_UNKNOWN);
+  EXPECT_EQ(DisplayModeCount(), 0);
+  EXPECT_EQ(CurrentDisplayMode().width, 0u);
+  EXPECT_EQ(CurrentDisplayMode().format, D3DFMT_UNKNOWN);
+  EXPECT_EQ(CurrentDisplayMode().depthFormat, D3DFMT_UNKNOWN);
 }
 
 TEST_F(ModeChoiceTest, MoreThanTheTableHoldsIsDroppedNotOverrun) {
   for (uint32_t i = 0; i < 300; ++i) adapter.modes.push_back(Mode(640 + 4 * i, 480 + 3 * i, 60));
   Choose();
-  EXPECT_EQ(displayModeCount, kDisplayModeCapacity);
-  EXPECT_EQ(displayModes[kDisplayModeCapacity - 1].width, 640u + 4 * 255);
+  EXPECT_EQ(DisplayModeCount(), kDisplayModeCapacity);
+  EXPECT_EQ(DisplayModeAt(kDisplayModeCapacity - 1).width, 640u + 4 * 255);
 }
 
-// >>section device creation, presentation and reset
+// >>device creation, presentation and reset
 
 std::vector<std::string> shownMessages;
 void CaptureMessage(const char* caption, const char* text) {
@@ -149,7 +160,7 @@ class FrameCycleTest : public ::testing::Test {
   void SetUp() override {
     shownMessages.clear();
     SetMessageBoxHook(CaptureMessage);
-    rendererOptions = RendererOptions{};
+    SetRendererOptions(RendererOptions{});
     adapter = new TraceAdapter;
     adapter->modes = {Mode(640, 480, 60), Mode(800, 600, 60), Mode(800, 600, 60, D3DFMT_R5G6B5)};
     nextAdapter = adapter;
@@ -169,7 +180,7 @@ class FrameCycleTest : public ::testing::Test {
 };
 
 TEST_F(FrameCycleTest, FullScreenDeviceUsesTheChosenModeAndVSync) {
-  rendererOptions.fullScreen = true;
+  SetRendererOption(&RendererOptions::fullScreen, true);
   ASSERT_TRUE(CreateRenderer(&window));
   const PresentParameters& p = adapter->createdWith;
   EXPECT_EQ(p.backBufferWidth, 800u);
@@ -190,7 +201,7 @@ TEST_F(FrameCycleTest, FullScreenDeviceUsesTheChosenModeAndVSync) {
   EXPECT_TRUE(shownMessages.empty());
 
   ReleaseRenderer();
-  rendererOptions.waitForVSync = false;
+  SetRendererOption(&RendererOptions::waitForVSync, false);
   adapter = new TraceAdapter;
   adapter->modes = {Mode(800, 600, 60)};
   nextAdapter = adapter;
@@ -199,9 +210,9 @@ TEST_F(FrameCycleTest, FullScreenDeviceUsesTheChosenModeAndVSync) {
 }
 
 TEST_F(FrameCycleTest, WindowedDeviceTakesTheDesktopFormatAndClientSize) {
-  rendererOptions.fullScreen = false;
-  rendererOptions.windowWidth = 152;
-  rendererOptions.windowHeight = 112;
+  SetRendererOption(&RendererOptions::fullScreen, false);
+  SetRendererOption(&RendererOptions::windowWidth, 152);
+  SetRendererOption(&RendererOptions::windowHeight, 112);
   adapter->desktop = Mode(1920, 1080, 60, D3DFMT_R5G6B5);
   adapter->depthFormats = {D3DFMT_D16};
   adapter->matchingDepthFormats = {D3DFMT_D16};
@@ -211,10 +222,10 @@ TEST_F(FrameCycleTest, WindowedDeviceTakesTheDesktopFormatAndClientSize) {
   EXPECT_EQ(p.backBufferWidth, 0u);
   EXPECT_EQ(p.backBufferHeight, 0u);
   EXPECT_EQ(p.backBufferFormat, D3DFMT_R5G6B5);
-  EXPECT_EQ(currentMode.format, D3DFMT_R5G6B5);
+  EXPECT_EQ(CurrentDisplayMode().format, D3DFMT_R5G6B5);
   EXPECT_EQ(p.fullScreenPresentationInterval, 0u);
   // The depth format is the one found for the first usable full-screen mode.
-  EXPECT_EQ(currentMode.width, 640u);
+  EXPECT_EQ(CurrentDisplayMode().width, 640u);
   EXPECT_EQ(p.autoDepthStencilFormat, D3DFMT_D16);
 }
 
@@ -252,7 +263,7 @@ void RecordPlacement(void* w, int32_t width, int32_t height) {
 }
 
 TEST_F(FrameCycleTest, LostDeviceIsResetOnlyOnceItCanBe) {
-  rendererOptions.fullScreen = true;
+  SetRendererOption(&RendererOptions::fullScreen, true);
   placement = Placement{};
   SetWindowPlacementHook(RecordPlacement);
   ASSERT_TRUE(CreateRenderer(&window));

@@ -207,7 +207,7 @@ TEST_F(RendererTest, TexturedStripOrdersCornersOneTwoZeroThree) {
   const TraceRecord& d = r[2];
   EXPECT_EQ(d.type, D3DPT_TRIANGLESTRIP);
   EXPECT_EQ(d.count, 2u);
-  EXPECT_EQ(d.object, quadVertices);
+  EXPECT_EQ(d.object, QuadVertices());
   ASSERT_EQ(d.data.size(), 4 * sizeof(QuadVertex));
   ExpectVertex(VertexAt(d, 0), p1, 0xC8FF8000u, 0.3f, 0.4f);
   ExpectVertex(VertexAt(d, 1), p2, 0xC8FF8000u, 0.5f, 0.6f);

@@ -2,13 +2,14 @@
 
 #include <cmath>
 
+#include "effects/effects.h"
 #include "effects/particles.h"
 #include "math/math.h"
 #include "models/character.h"
 #include "render/renderer.h"
 #include "scene/scene.h"
 #include "scene/winter_scene.h"
-#include "scene_data.h"
+#include "scene_data/scene_data.h"
 #include "scene_fixture.h"
 
 namespace yulo {
@@ -36,29 +37,29 @@ TEST_F(WinterSceneTest, InitInstalledTheFixedLightAndMaterial) {
   EXPECT_EQ(m.specular.r, 0.0f);
   EXPECT_EQ(m.emissive.r, 0.0f);
   EXPECT_EQ(m.power, 0.0f);
-  EXPECT_EQ(currentScene, &winterScene);
+  EXPECT_EQ(scenes.currentScene, &winterScene);
   EXPECT_EQ(winterScene.flags, 0);
-  ASSERT_NE(particleSystem.texture, nullptr);
-  EXPECT_STREQ(particleSystem.texture->name, "particles.tga");
+  ASSERT_NE(effects.particleSystem.texture, nullptr);
+  EXPECT_STREQ(effects.particleSystem.texture->name, "particles.tga");
 }
 
 TEST_F(WinterSceneTest, ReindeerShareOneClipHalfACycleApart) {
-  EXPECT_EQ(reindeer[0].currentClip, winterAssets.reindeerClip);
-  EXPECT_EQ(reindeer[1].currentClip, winterAssets.reindeerClip);
-  EXPECT_EQ(reindeer[0].clipTime, 0.0f);
-  EXPECT_EQ(reindeer[1].clipTime, 0.5f * test::kClipFrames * test::kClipFrameMs);
-  EXPECT_EQ(reindeer[0].skin, reindeer[1].skin);
-  EXPECT_NE(reindeer[0].vertexBuffer, reindeer[1].vertexBuffer);
-  EXPECT_EQ(driver.currentClip, winterAssets.baseClip);
-  EXPECT_NE(winterAssets.gestureClip, winterAssets.baseClip);
-  EXPECT_NE(winterAssets.gestureClip, nullptr);
+  EXPECT_EQ(winterScene.reindeer[0].currentClip, winterScene.winterAssets.reindeerClip);
+  EXPECT_EQ(winterScene.reindeer[1].currentClip, winterScene.winterAssets.reindeerClip);
+  EXPECT_EQ(winterScene.reindeer[0].clipTime, 0.0f);
+  EXPECT_EQ(winterScene.reindeer[1].clipTime, 0.5f * test::kClipFrames * test::kClipFrameMs);
+  EXPECT_EQ(winterScene.reindeer[0].skin, winterScene.reindeer[1].skin);
+  EXPECT_NE(winterScene.reindeer[0].vertexBuffer, winterScene.reindeer[1].vertexBuffer);
+  EXPECT_EQ(winterScene.driver.currentClip, winterScene.winterAssets.baseClip);
+  EXPECT_NE(winterScene.winterAssets.gestureClip, winterScene.winterAssets.baseClip);
+  EXPECT_NE(winterScene.winterAssets.gestureClip, nullptr);
   // Half a cycle apart, the two poses differ on the first frame.
   test::RunSceneFrame(0);
-  EXPECT_NE(reindeer[0].frameIndex, reindeer[1].frameIndex);
+  EXPECT_NE(winterScene.reindeer[0].frameIndex, winterScene.reindeer[1].frameIndex);
 }
 
 TEST_F(WinterSceneTest, SnowAndTreesStartInTheirRangesOpaqueWhite) {
-  for (const Snowflake& s : snowflakes) {
+  for (const Snowflake& s : winterScene.snowflakes) {
     EXPECT_GE(s.position.x, -150.0f);
     EXPECT_LT(s.position.x, 150.0f);
     EXPECT_GE(s.position.y, -120.0f);
@@ -68,7 +69,7 @@ TEST_F(WinterSceneTest, SnowAndTreesStartInTheirRangesOpaqueWhite) {
     EXPECT_EQ(s.pointSize, 5.0f);
     EXPECT_EQ(s.colour.Value(), 0xFFFFFFFFu);
   }
-  for (const FirTree& t : firTrees) {
+  for (const FirTree& t : winterScene.firTrees) {
     EXPECT_GE(t.position.x, -370.0f);
     EXPECT_LT(t.position.x, 230.0f);
     EXPECT_GE(t.position.y, -500.0f);
@@ -83,36 +84,36 @@ TEST_F(WinterSceneTest, SnowAndTreesStartInTheirRangesOpaqueWhite) {
 TEST_F(WinterSceneTest, PlacementFollowsTheDrawOrderOfTheGenerator) {
   // Four draws per flake, three per tree, from a generator that repeats every 256 draws.
   for (int i = 0; i + 64 < kSnowflakeCount; ++i) {
-    EXPECT_EQ(snowflakes[i].position.x, snowflakes[i + 64].position.x) << i;
-    EXPECT_EQ(snowflakes[i].position.z, snowflakes[i + 64].position.z) << i;
+    EXPECT_EQ(winterScene.snowflakes[i].position.x, winterScene.snowflakes[i + 64].position.x) << i;
+    EXPECT_EQ(winterScene.snowflakes[i].position.z, winterScene.snowflakes[i + 64].position.z) << i;
   }
   for (int i = 0; i + 256 < kFirTreeCount; ++i) {
-    EXPECT_EQ(firTrees[i].position.y, firTrees[i + 256].position.y) << i;
-    EXPECT_EQ(firTrees[i].size, firTrees[i + 256].size) << i;
+    EXPECT_EQ(winterScene.firTrees[i].position.y, winterScene.firTrees[i + 256].position.y) << i;
+    EXPECT_EQ(winterScene.firTrees[i].size, winterScene.firTrees[i + 256].size) << i;
   }
   // Flake 0 with the seed's first draws: z, then y, then x.
   RandomSeed(7);
   const float z = RandomSigned(100.0f) + 50.0f;
   const float y = RandomSigned(170.0f) + 50.0f;
   const float x = RandomSigned(150.0f);
-  EXPECT_EQ(snowflakes[0].position.z, z);
-  EXPECT_EQ(snowflakes[0].position.y, y);
-  EXPECT_EQ(snowflakes[0].position.x, x);
+  EXPECT_EQ(winterScene.snowflakes[0].position.z, z);
+  EXPECT_EQ(winterScene.snowflakes[0].position.y, y);
+  EXPECT_EQ(winterScene.snowflakes[0].position.x, x);
   // Tree 0 follows the 4096 draws of the snow: size, y, x.
   RandomSeed(7);
   for (int i = 0; i < 4 * kSnowflakeCount; ++i) RandomInt(2);
   const float size = RandomFloat(20.0f) + 30.0f;
   const float ty = RandomSigned(500.0f);
   const float tx = RandomSigned(300.0f) - 70.0f;
-  EXPECT_EQ(firTrees[0].size, size);
-  EXPECT_EQ(firTrees[0].position.y, ty);
-  EXPECT_EQ(firTrees[0].position.x, tx);
+  EXPECT_EQ(winterScene.firTrees[0].size, size);
+  EXPECT_EQ(winterScene.firTrees[0].position.y, ty);
+  EXPECT_EQ(winterScene.firTrees[0].position.x, tx);
 }
 
 // Start-up shows black while the assets load, then installs the light in this order.
 TEST_F(WinterSceneTest, BlankFrameAndLightingCallOrder) {
-  blankScene.ShowBlankFrame();
-  blankScene.SetupLighting();
+  scenes.blankScene.ShowBlankFrame();
+  scenes.blankScene.SetupLighting();
   std::vector<TraceKind> kinds;
   for (const TraceRecord& r : device.Records()) {
     if (r.kind == TraceKind::TestCooperativeLevel) continue;

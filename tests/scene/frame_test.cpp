@@ -5,13 +5,14 @@
 #include <vector>
 
 #include "base/shell_state.h"
+#include "effects/effects.h"
 #include "effects/particles.h"
-#include "effects/sprite_batch.h"
 #include "models/character.h"
+#include "models/frame_matrices.h"
 #include "models/model.h"
 #include "render/renderer.h"
 #include "scene/winter_scene.h"
-#include "scene_data.h"
+#include "scene_data/scene_data.h"
 #include "scene_fixture.h"
 
 namespace yulo {
@@ -118,7 +119,7 @@ TEST_F(WinterSceneTest, FrameClearsToTheNightColourWithAFixedProjection) {
 TEST_F(WinterSceneTest, SleighSkyAndGlobeTransforms) {
   RunSceneFrame(0);
   // Time 0: the sleigh is only turned round, the globe texture unshifted.
-  const Matrix4& sleigh = winterAssets.sleigh->world;
+  const Matrix4& sleigh = winterScene.winterAssets.sleigh->world;
   EXPECT_NEAR(sleigh.m[0][0], -1.0f, 1e-6);
   EXPECT_NEAR(sleigh.m[1][1], -1.0f, 1e-6);
   EXPECT_NEAR(sleigh.m[2][2], 1.0f, 1e-6);
@@ -131,12 +132,12 @@ TEST_F(WinterSceneTest, SleighSkyAndGlobeTransforms) {
   ASSERT_EQ(texture.size(), 2u);
   EXPECT_EQ(texture[0]->matrix.m[2][1], 0.0f);
 
-  const Matrix4& sky = winterAssets.skyDome->world;
+  const Matrix4& sky = winterScene.winterAssets.skyDome->world;
   EXPECT_EQ(sky.m[3][2], -300.0f);
   EXPECT_EQ(sky.m[0][0], 40.0f);
   EXPECT_EQ(sky.m[1][1], 40.0f);
   EXPECT_EQ(sky.m[2][2], 20.0f);
-  const Matrix4& globe = winterAssets.globe->world;
+  const Matrix4& globe = winterScene.winterAssets.globe->world;
   EXPECT_EQ(globe.m[3][2], -93.0f);
   EXPECT_EQ(globe.m[0][0], 9.0f);
   EXPECT_EQ(globe.m[2][2], 9.0f);
@@ -150,7 +151,8 @@ TEST_F(WinterSceneTest, SleighSkyAndGlobeTransforms) {
   Matrix4 expected;
   expected.SetRotationZ(180.0f);
   expected.RotateX(static_cast<float>(rx)).RotateY(static_cast<float>(ry));
-  for (int i = 0; i < 16; ++i) EXPECT_NEAR(winterAssets.sleigh->world[i], expected[i], 1e-6) << i;
+  for (int i = 0; i < 16; ++i)
+    EXPECT_NEAR(winterScene.winterAssets.sleigh->world[i], expected[i], 1e-6) << i;
   EXPECT_NEAR(rx, 0.5, 1e-3);
   for (const TraceRecord* r : device.RecordsOf(TraceKind::SetTransform)) {
     if (r->state != D3DTS_TEXTURE0) continue;
@@ -186,20 +188,22 @@ TEST_F(WinterSceneTest, FiveCharacterDrawsWithTheirPlacements) {
   // The clips keep the root at the origin, so each world is placement x sleigh.
   const Vector3 offsets[5] = {{0, 0, 0}, {18.4f, 0, 0}, {18.4f, -38, 0}, {0, -38, 0}, {0, 0, 0}};
   for (int i = 0; i < 5; ++i) {
-    const Vector3 expected = offsets[i].Transform(sleighMatrix);
+    const Vector3 expected = offsets[i].Transform(frameMatrices.sleighMatrix);
     EXPECT_NEAR(worlds[static_cast<size_t>(i)].m[3][0], expected.x, 1e-4) << i;
     EXPECT_NEAR(worlds[static_cast<size_t>(i)].m[3][1], expected.y, 1e-4) << i;
     EXPECT_NEAR(worlds[static_cast<size_t>(i)].m[3][2], expected.z, 1e-4) << i;
     for (int k = 0; k < 3; ++k) {
       for (int c = 0; c < 3; ++c) {
-        EXPECT_NEAR(worlds[static_cast<size_t>(i)].m[k][c], sleighMatrix.m[k][c], 1e-6);
+        EXPECT_NEAR(worlds[static_cast<size_t>(i)].m[k][c], frameMatrices.sleighMatrix.m[k][c],
+                    1e-6);
       }
     }
   }
   // Each character is updated once per frame although the reindeer are drawn twice.
-  EXPECT_FLOAT_EQ(reindeer[0].clipTime, 16.0f);
-  EXPECT_FLOAT_EQ(reindeer[1].clipTime, 0.5f * test::kClipFrames * test::kClipFrameMs + 16.0f);
-  EXPECT_FLOAT_EQ(driver.clipTime, 16.0f);
+  EXPECT_FLOAT_EQ(winterScene.reindeer[0].clipTime, 16.0f);
+  EXPECT_FLOAT_EQ(winterScene.reindeer[1].clipTime,
+                  0.5f * test::kClipFrames * test::kClipFrameMs + 16.0f);
+  EXPECT_FLOAT_EQ(winterScene.driver.clipTime, 16.0f);
 }
 
 // Emission: ring slots filled per burst, in the order of the emission points.
@@ -207,24 +211,24 @@ constexpr int kBurst = 2 + 6 + 2 + 6 + 4 * 6;
 
 TEST_F(WinterSceneTest, AtMostOneBurstPerFrameAndTheAccumulatorKeepsTheRest) {
   RunSceneFrame(0);
-  EXPECT_EQ(particleSystem.next, 0);
+  EXPECT_EQ(effects.particleSystem.next, 0);
   RunSceneFrame(100);  // not more than 100 yet
-  EXPECT_EQ(particleSystem.next, 0);
-  EXPECT_EQ(emitAccumulator, 100u);
+  EXPECT_EQ(effects.particleSystem.next, 0);
+  EXPECT_EQ(winterScene.emitAccumulator, 100u);
   RunSceneFrame(250);  // 350 ms: one burst only
-  EXPECT_EQ(particleSystem.next, kBurst);
-  EXPECT_EQ(emitAccumulator, 250u);
+  EXPECT_EQ(effects.particleSystem.next, kBurst);
+  EXPECT_EQ(winterScene.emitAccumulator, 250u);
   RunSceneFrame(0);
-  EXPECT_EQ(particleSystem.next, 2 * kBurst);
-  EXPECT_EQ(emitAccumulator, 150u);
+  EXPECT_EQ(effects.particleSystem.next, 2 * kBurst);
+  EXPECT_EQ(winterScene.emitAccumulator, 150u);
   RunSceneFrame(0);
-  EXPECT_EQ(particleSystem.next, 3 * kBurst);
-  EXPECT_EQ(emitAccumulator, 50u);
+  EXPECT_EQ(effects.particleSystem.next, 3 * kBurst);
+  EXPECT_EQ(winterScene.emitAccumulator, 50u);
   RunSceneFrame(0);
-  EXPECT_EQ(particleSystem.next, 3 * kBurst);
+  EXPECT_EQ(effects.particleSystem.next, 3 * kBurst);
 
   // The first burst, slot by slot.
-  const Particle* ring = particleSystem.ring;
+  const Particle* ring = effects.particleSystem.ring;
   const int kinds[] = {0, 0, 1, 1, 1, 1, 1, 1, 0, 0, 2, 2, 2, 2, 2, 2};
   for (int i = 0; i < 16; ++i) EXPECT_EQ(ring[i].kind, kinds[i]) << i;
   for (int i = 16; i < kBurst; ++i) EXPECT_EQ(ring[i].kind, 3) << i;
@@ -232,10 +236,10 @@ TEST_F(WinterSceneTest, AtMostOneBurstPerFrameAndTheAccumulatorKeepsTheRest) {
 
 TEST_F(WinterSceneTest, BurstPositionsAndTheirSprites) {
   RunSceneFrame(0);
-  emitAccumulator = 150;  // a burst due, in a frame that advances nothing
+  winterScene.emitAccumulator = 150;  // a burst due, in a frame that advances nothing
   RunSceneFrame(0);
   // Kind 0 starts exactly at its point; kind 3 clouds scatter around theirs.
-  const Particle* ring = particleSystem.ring;
+  const Particle* ring = effects.particleSystem.ring;
   EXPECT_EQ(ring[0].position.x, 8.5f);
   EXPECT_EQ(ring[0].position.y, -61.0f);
   EXPECT_EQ(ring[8].position.x, -8.5f);

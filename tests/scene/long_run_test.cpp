@@ -1,54 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <new>
 
 #include "base/shell_state.h"
+#include "effects/effects.h"
 #include "effects/particles.h"
 #include "render/renderer.h"
+#include "scene/snow_trees.h"
 #include "scene/winter_scene.h"
 #include "scene_fixture.h"
-
-// Counts heap allocations while enabled, for the whole test program.
-namespace {
-bool countAllocations = false;
-long allocationCount = 0;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (countAllocations) ++allocationCount;
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  std::abort();
-}
-void* operator new[](std::size_t size) {
-  return operator new(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  if (countAllocations) ++allocationCount;
-  return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-  return operator new(size, tag);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-  std::free(p);
-}
+#include "support/allocation/allocation_counter.h"
 
 namespace yulo {
 namespace {
@@ -62,8 +23,8 @@ constexpr double kWeekMs = 7.0 * 24.0 * 3600.0 * 1000.0;
 TEST_F(WinterSceneTest, AWeekInTheSceneAnimatesLikeTheFirstMinute) {
   for (double start : {0.0, kWeekMs}) {
     SCOPED_TRACE(start);
-    sceneTime = start;
-    snowTime = start;
+    winterScene.sceneTime = start;
+    winterScene.snowTime = start;
     for (int k = 1; k <= 50; ++k) {
       const double before = GlobeTextureOffset();
       RunSceneFrame(16);
@@ -77,15 +38,15 @@ TEST_F(WinterSceneTest, AWeekInTheSceneAnimatesLikeTheFirstMinute) {
       EXPECT_LE(GlobeTextureOffset(), 0.0f);
       EXPECT_GT(GlobeTextureOffset(), -1.0f);
     }
-    EXPECT_EQ(sceneTime, start + 50 * 16.0);
-    EXPECT_EQ(snowTime, start + 50 * 16.0);
+    EXPECT_EQ(winterScene.sceneTime, start + 50 * 16.0);
+    EXPECT_EQ(winterScene.snowTime, start + 50 * 16.0);
   }
 }
 
 TEST_F(WinterSceneTest, OneStepOfAnHourKeepsEverythingInRange) {
   RunSceneFrame(0);
   RunSceneFrame(3600u * 1000u);
-  for (const Snowflake& s : snowflakes) {
+  for (const Snowflake& s : winterScene.snowflakes) {
     EXPECT_GE(s.position.x, -150.0f);
     EXPECT_LE(s.position.x, 150.0f);
     EXPECT_GE(s.position.y, -120.0f);
@@ -93,23 +54,23 @@ TEST_F(WinterSceneTest, OneStepOfAnHourKeepsEverythingInRange) {
     EXPECT_GE(s.position.z, -50.0f);
     EXPECT_LT(s.position.z, 150.0f);
   }
-  for (const FirTree& t : firTrees) {
+  for (const FirTree& t : winterScene.firTrees) {
     EXPECT_GE(t.position.y, -500.0f);
     EXPECT_LT(t.position.y, 500.0f);
     EXPECT_EQ(t.colour.a, TreeAlpha(t.position.y));
   }
-  EXPECT_GE(cameraTime, 0.0f);
-  EXPECT_LT(cameraTime, 35000.0f);
+  EXPECT_GE(winterScene.cameraTime, 0.0f);
+  EXPECT_LT(winterScene.cameraTime, 35000.0f);
   // 3 600 000 ms is 102 loops and 30 000 ms: the start of shot 6.
-  EXPECT_EQ(cameraSegment, 6);
-  EXPECT_EQ(cameraTime, 30000.0f);
+  EXPECT_EQ(winterScene.cameraSegment, 6);
+  EXPECT_EQ(winterScene.cameraTime, 30000.0f);
   // One burst, and at most ten more owed: no hour-long catch-up after a suspend.
-  EXPECT_EQ(emitAccumulator, kMaxEmitBacklogMs - 100u);
+  EXPECT_EQ(winterScene.emitAccumulator, kMaxEmitBacklogMs - 100u);
   int bursts = 0;
-  for (int next = particleSystem.next; bursts < 20; ++bursts) {
+  for (int next = effects.particleSystem.next; bursts < 20; ++bursts) {
     RunSceneFrame(0);
-    if (particleSystem.next == next) break;
-    next = particleSystem.next;
+    if (effects.particleSystem.next == next) break;
+    next = effects.particleSystem.next;
   }
   EXPECT_EQ(bursts, 8);  // 900, 800, ..., 200; 100 is not more than 100
 }
@@ -117,12 +78,10 @@ TEST_F(WinterSceneTest, OneStepOfAnHourKeepsEverythingInRange) {
 TEST_F(WinterSceneTest, NoHeapAllocationPerFrameAfterTheFirst) {
   device.SetRecording(false);  // the null device: records nothing
   RunSceneFrame(0);
-  countAllocations = true;
-  allocationCount = 0;
+  const long before = test::AllocationCount();
   for (int i = 0; i < 1000; ++i) RunSceneFrame(i % 7 == 0 ? 40 : 16);
-  countAllocations = false;
-  EXPECT_EQ(allocationCount, 0);
-  EXPECT_GT(particleSystem.next, 0);  // the frames did emit and draw
+  EXPECT_EQ(test::AllocationCount() - before, 0);
+  EXPECT_GT(effects.particleSystem.next, 0);  // the frames did emit and draw
   device.SetRecording(true);
 }
 

@@ -9,13 +9,13 @@
 
 #include "base/shell_state.h"
 #include "effects/particles.h"
-#include "effects/sprite_batch.h"
 #include "math/math.h"
 #include "models/character.h"
 #include "render/renderer.h"
 #include "scene/scene.h"
+#include "scene/snow_trees.h"
 #include "scene/winter_scene.h"
-#include "scene_data.h"
+#include "scene_data/scene_data.h"
 
 namespace yulo::test {
 
@@ -40,8 +40,8 @@ class SceneEnvironment : public ::testing::Environment {
     SetDevice(sceneDevice);
     runMode = RunMode::Preview;  // no music in tests
     SetSceneSeed(7);
-    elapsedMs = 0;
-    elapsedTime = 0.0f;
+    frameTiming.elapsedMs = 0;
+    frameTiming.elapsedTime = 0.0f;
     ASSERT_EQ(winterScene.Init(), 1);
     initRecords = sceneDevice->Records();
   }
@@ -70,23 +70,23 @@ void RestartScene() {
   ResetWinterClock();
   RandomSeed(7);
   ScatterSnowAndTrees();
-  for (Character* c : {&reindeer[0], &reindeer[1], &driver}) {
+  for (Character* c : {&winterScene.reindeer[0], &winterScene.reindeer[1], &winterScene.driver}) {
     c->fading = false;
     c->fadeTime = 300.0f;
     c->nextClip = nullptr;
   }
   AssignFirstClips();
   InitParticles();
-  elapsedMs = 0;
-  elapsedTime = 0.0f;
+  frameTiming.elapsedMs = 0;
+  frameTiming.elapsedTime = 0.0f;
   sceneDevice->ClearRecords();
 }
 
 void RunSceneFrame(uint32_t ms) {
-  elapsedMs = ms;
-  elapsedTime = static_cast<float>(ms);
+  frameTiming.elapsedMs = ms;
+  frameTiming.elapsedTime = static_cast<float>(ms);
   BeginScene();
-  currentScene->Render();
+  scenes.currentScene->Render();
   EndScene();
 }
 

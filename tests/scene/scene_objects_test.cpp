@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "scene/scene.h"
+#include "scene/winter_scene.h"
 
 namespace yulo {
 namespace {
@@ -9,7 +10,7 @@ namespace {
 // through a plain Scene pointer and keep flags untouched by input.
 TEST(SceneObjects, InputHandlersChangeNothing) {
   Scene* scene = &winterScene;
-  EXPECT_EQ(currentScene, &winterScene);
+  EXPECT_EQ(scenes.currentScene, &winterScene);
   scene->OnLeftButtonDown();
   scene->OnLeftButtonUp();
   scene->OnRightButtonDown();
@@ -22,9 +23,9 @@ TEST(SceneObjects, InputHandlersChangeNothing) {
 }
 
 TEST(SceneObjects, OnlyWinterSceneStoresFlags) {
-  Scene* plain = &blankScene;
+  Scene* plain = &scenes.blankScene;
   plain->SetFlags(5);
-  EXPECT_EQ(blankScene.flags, 0);
+  EXPECT_EQ(scenes.blankScene.flags, 0);
   Scene* winter = &winterScene;
   winter->SetFlags(7);
   EXPECT_EQ(winterScene.flags, 7);

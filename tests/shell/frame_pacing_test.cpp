@@ -1,4 +1,4 @@
-#include "shell/frame_pacing.h"
+#include "shell/frame_timing.h"
 
 #include <gtest/gtest.h>
 

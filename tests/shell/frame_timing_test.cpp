@@ -21,41 +21,41 @@ class FrameTimingTest : public ::testing::Test {
 
 TEST_F(FrameTimingTest, MeasuresTheStepSinceTheLastUpdate) {
   fakeNow = 1000;
-  ResetFrameTiming();
-  EXPECT_EQ(elapsedMs, 0u);
-  EXPECT_EQ(elapsedTime, 0.0f);
+  StartFrameTiming(0);
+  EXPECT_EQ(frameTiming.elapsedMs, 0u);
+  EXPECT_EQ(frameTiming.elapsedTime, 0.0f);
   fakeNow = 1016;
   UpdateFrameTiming();
-  EXPECT_EQ(elapsedMs, 16u);
-  EXPECT_EQ(elapsedTime, 16.0f);
+  EXPECT_EQ(frameTiming.elapsedMs, 16u);
+  EXPECT_EQ(frameTiming.elapsedTime, 16.0f);
   fakeNow = 1016;
   UpdateFrameTiming();
-  EXPECT_EQ(elapsedMs, 0u);
+  EXPECT_EQ(frameTiming.elapsedMs, 0u);
 }
 
 TEST_F(FrameTimingTest, ClockWrapGivesTheRightDifference) {
   fakeNow = 0xFFFFFFF0u;
-  ResetFrameTiming();
+  StartFrameTiming(0);
   fakeNow = 0x10u;
   UpdateFrameTiming();
-  EXPECT_EQ(elapsedMs, 0x20u);
-  EXPECT_EQ(elapsedTime, 32.0f);
+  EXPECT_EQ(frameTiming.elapsedMs, 0x20u);
+  EXPECT_EQ(frameTiming.elapsedTime, 32.0f);
 }
 
 TEST_F(FrameTimingTest, LongStallIsOneLargeStepAndActivationRestartsTheMeasurement) {
   fakeNow = 0;
-  ResetFrameTiming();
+  StartFrameTiming(0);
   fakeNow = 3600000;
   UpdateFrameTiming();
-  EXPECT_EQ(elapsedMs, 3600000u);
+  EXPECT_EQ(frameTiming.elapsedMs, 3600000u);
 
   fakeNow = 3700000;  // deactivated for a while, then activated again
-  ResetFrameTiming();
-  EXPECT_EQ(elapsedMs, 0u);
-  EXPECT_EQ(elapsedTime, 0.0f);
+  ResumeFrameTiming();
+  EXPECT_EQ(frameTiming.elapsedMs, 0u);
+  EXPECT_EQ(frameTiming.elapsedTime, 0.0f);
   fakeNow = 3700020;
   UpdateFrameTiming();
-  EXPECT_EQ(elapsedMs, 20u);
+  EXPECT_EQ(frameTiming.elapsedMs, 20u);
 }
 
 }  // namespace

@@ -25,11 +25,11 @@ class ProbeScene final : public Scene {
  public:
   void Render() override {
     SetRenderState(D3DRS_FOGENABLE, 77);
-    renderSteps.push_back(elapsedMs);
+    renderSteps.push_back(frameTiming.elapsedMs);
   }
   void Update() override {
-    updateSteps.push_back(elapsedMs);
-    updateTimes.push_back(elapsedTime);
+    updateSteps.push_back(frameTiming.elapsedMs);
+    updateTimes.push_back(frameTiming.elapsedTime);
   }
   std::vector<uint32_t> renderSteps;
   std::vector<uint32_t> updateSteps;
@@ -41,13 +41,13 @@ class RunFrameTest : public ::testing::Test {
   void SetUp() override {
     SetClockSource(FakeClock);
     SetDevice(&device);
-    previousScene = currentScene;
-    currentScene = &scene;
+    previousScene = scenes.currentScene;
+    scenes.currentScene = &scene;
     SetFixedFrameStep(false, 0);
   }
   void TearDown() override {
     SetFixedFrameStep(false, 0);
-    currentScene = previousScene;
+    scenes.currentScene = previousScene;
     SetDevice(nullptr);
     SetClockSource(nullptr);
   }
@@ -106,7 +106,7 @@ TEST_F(RunFrameTest, FixedStepIgnoresTheClockAndActivationStillResets) {
   RunFrame();
   fakeNow = 100000;  // a long stall does not matter
   RunFrame();
-  ResetFrameTiming();  // the window is activated again
+  ResumeFrameTiming();  // the window is activated again
   RunFrame();
   RunFrame();
   EXPECT_EQ(scene.renderSteps, (std::vector<uint32_t>{0, 16, 0, 16}));
@@ -128,12 +128,12 @@ TEST_F(RunFrameTest, ActivationBeforeTheFirstFrameKeepsTheStartStep) {
   fakeNow = 100;
   StartFrameTiming(17500);
   fakeNow = 130;
-  RestartFrameTiming();  // the window is shown and activated
+  ResumeFrameTiming();  // the window is shown and activated
   RunFrame();
   fakeNow = 150;
   RunFrame();
   fakeNow = 900;
-  RestartFrameTiming();  // later activations restart the measurement
+  ResumeFrameTiming();  // later activations restart the measurement
   fakeNow = 925;
   RunFrame();
   EXPECT_EQ(scene.renderSteps, (std::vector<uint32_t>{17500, 0, 0}));

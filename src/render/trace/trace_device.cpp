@@ -60,7 +60,7 @@ const char* TraceKindName(TraceKind kind) {
   return "?";
 }
 
-// >>section resources
+// >>resources
 // A second lock or a bad range fails.
 HResult TraceBufferStore::Lock(TraceDevice* trace, const void* object, uint32_t offset,
                                uint32_t size, uint8_t** data, uint32_t flags) {
@@ -179,7 +179,7 @@ void TraceTexture::Orphan() {
   trace_ = nullptr;
 }
 
-// >>section device
+// >>device
 TraceDevice::TraceDevice() {
   ApplyDeviceDefaults();
 }
@@ -483,7 +483,7 @@ HResult TraceDevice::Reset(const PresentParameters& /*params*/) {
   return result;
 }
 
-// >>section adapter
+// >>adapter
 uint32_t TraceAdapter::GetAdapterModeCount(uint32_t /*adapter*/) {
   return static_cast<uint32_t>(modes.size());
 }

@@ -10,15 +10,13 @@
 #include "math/scalar.h"
 #include "render/renderer.h"
 #include "scene/scene.h"
-#include "shell/frame_pacing.h"
+#include "shell/frame_timing.h"
 #include "shell/run_frame.h"
 #include "shell/sdl/input_policy.h"
 #include "shell/sdl/sdl_window.h"
 #include "shell/startup.h"
 
 namespace yulo {
-
-void* mainWindow = nullptr;
 
 namespace {
 
@@ -49,22 +47,22 @@ void CallScene(SceneInput call) {
     case SceneInput::NoCall:
       break;
     case SceneInput::LeftButtonDown:
-      currentScene->OnLeftButtonDown();
+      scenes.currentScene->OnLeftButtonDown();
       break;
     case SceneInput::LeftButtonUp:
-      currentScene->OnLeftButtonUp();
+      scenes.currentScene->OnLeftButtonUp();
       break;
     case SceneInput::RightButtonDown:
-      currentScene->OnRightButtonDown();
+      scenes.currentScene->OnRightButtonDown();
       break;
     case SceneInput::RightButtonUp:
-      currentScene->OnRightButtonUp();
+      scenes.currentScene->OnRightButtonUp();
       break;
     case SceneInput::MiddleButtonDown:
-      currentScene->OnMiddleButtonDown();
+      scenes.currentScene->OnMiddleButtonDown();
       break;
     case SceneInput::MouseMove:
-      currentScene->OnMouseMove();
+      scenes.currentScene->OnMouseMove();
       break;
   }
 }
@@ -75,7 +73,7 @@ void HandleEvent(const SDL_Event& event, bool running) {
   const InputAction action = ClassifyEvent(event, shell.input);
   CallScene(action.sceneInput);
   if (action.quit) shell.quitRequested = true;
-  if (action.resetTiming && running) RestartFrameTiming();
+  if (action.resetTiming && running) ResumeFrameTiming();
   if (action.resized) NoteWindowResized(shell.window);
 }
 
@@ -144,10 +142,9 @@ void MainLoop(const LaunchOptions& options) {
 // one itself), shows the cursor again and saves the settings.
 void Teardown() {
   ReleaseRenderer();
-  currentScene->Shutdown();
+  scenes.currentScene->Shutdown();
   DestroyMainWindow(shell.window);
   shell.window = nullptr;
-  mainWindow = nullptr;
   SDL_ShowCursor(SDL_ENABLE);
   if (!SaveSettingsAtExit()) std::fprintf(stderr, "yulo: the settings could not be saved\n");
   // With a foreign window, SDL's shut-down would put Xlib's own error handler back and
@@ -181,7 +178,6 @@ int RunScreensaver(const LaunchOptions& options) {
     SDL_Quit();
     return 1;
   }
-  mainWindow = shell.window;
   shell.input.ownsInput = !foreign;
   shell.input.quitOnFocusLoss = !foreign && !options.windowed;
   shell.input.foreignWindow = options.foreignWindow;
@@ -190,18 +186,20 @@ int RunScreensaver(const LaunchOptions& options) {
   if (options.mode == RunMode::Preview) PreviewWait();
 
   if (!shell.quitRequested) {
-    rendererOptions.fullScreen = placement.fullScreen;
-    rendererOptions.preferTrueColor = true;
-    rendererOptions.waitForVSync = true;
-    rendererOptions.windowWidth = placement.width;
-    rendererOptions.windowHeight = placement.height;
+    RendererOptions renderer;
+    renderer.fullScreen = placement.fullScreen;
+    renderer.preferTrueColor = true;
+    renderer.waitForVSync = true;
+    renderer.windowWidth = placement.width;
+    renderer.windowHeight = placement.height;
+    SetRendererOptions(renderer);
     if (!CreateWindowRenderer(shell.window)) {
       Teardown();
       return 1;
     }
     ClearTarget(0x00FFFFFF);
-    blankScene.ShowBlankFrame();
-    if (currentScene->Init() == 0) {
+    scenes.blankScene.ShowBlankFrame();
+    if (scenes.currentScene->Init() == 0) {
       Teardown();
       return 0;
     }

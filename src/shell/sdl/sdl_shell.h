@@ -12,7 +12,4 @@ namespace yulo {
 // 0 after a normal run, 1 when the display, the window or the renderer cannot be had.
 int RunScreensaver(const LaunchOptions& options);
 
-// The main window (nullptr outside RunScreensaver); an SDL_Window*.
-extern void* mainWindow;
-
 }  // namespace yulo

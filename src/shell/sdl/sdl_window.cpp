@@ -6,6 +6,7 @@
 
 #include "render/gl/gl_device.h"
 #include "render/renderer.h"
+#include "shell/window_title.h"
 
 // Last: the X11 headers define macros (None, Bool, Status) that other headers use as names.
 #include <SDL_syswm.h>
@@ -158,7 +159,7 @@ SDL_Window* CreateMainWindow(const LaunchOptions& options, WindowPlacement* plac
   } else {
     flags |= SDL_WINDOW_RESIZABLE;
   }
-  SDL_Window* window = SDL_CreateWindow(kMainWindowTitle, x, y, width, height, flags);
+  SDL_Window* window = SDL_CreateWindow(kWindowTitle, x, y, width, height, flags);
   if (window == nullptr) {
     std::fprintf(stderr, "yulo: can't create the window: %s\n", SDL_GetError());
     return nullptr;
@@ -197,8 +198,10 @@ void NoteWindowResized(SDL_Window* window) {
   int height = 0;
   SDL_GL_GetDrawableSize(window, &width, &height);
   if (width > 0 && height > 0) {
-    rendererOptions.windowWidth = width;
-    rendererOptions.windowHeight = height;
+    RendererOptions renderer = GetRendererOptions();
+    renderer.windowWidth = width;
+    renderer.windowHeight = height;
+    SetRendererOptions(renderer);
   }
 }
 

@@ -8,8 +8,6 @@
 
 namespace yulo {
 
-inline constexpr char kMainWindowTitle[] = "Yulo Screensaver";
-
 // Size of the drawing area in pixels, and whether it covers the whole display.
 struct WindowPlacement {
   int width;

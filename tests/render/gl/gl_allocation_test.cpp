@@ -1,62 +1,12 @@
 // Steady-state frames on the GL device allocate nothing from the C++ heap.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <cstring>
-#include <new>
+#include <vector>
 
 #include "render/gl/gl_device.h"
 #include "render/renderer.h"
-
-namespace {
-std::atomic<long> allocations{0};
-}
-
-// Counts every allocation of this test program; the test reads the count around frames.
-// Every plain form is replaced, so that memory from any of them is freed by any other
-// the way the libraries in the process expect.
-namespace {
-void* Allocate(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size == 0 ? 1 : size);
-}
-void* AllocateOrThrow(std::size_t size) {
-  if (void* p = Allocate(size)) return p;
-  throw std::bad_alloc();
-}
-}  // namespace
-
-void* operator new(std::size_t size) {
-  return AllocateOrThrow(size);
-}
-void* operator new[](std::size_t size) {
-  return AllocateOrThrow(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return Allocate(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return Allocate(size);
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
+#include "support/allocation/allocation_counter.h"
 
 namespace yulo {
 namespace {
@@ -92,7 +42,7 @@ TEST(GlAllocations, FramesAfterTheFirstAllocateNothing) {
 
   long counted = 0;
   for (int i = 0; i < 4; ++i) {
-    const long before = allocations.load();
+    const long before = test::AllocationCount();
     BeginScene();
     ClearTarget(0xFF000000u);
     ClearDepth(1.0f);
@@ -113,7 +63,7 @@ TEST(GlAllocations, FramesAfterTheFirstAllocateNothing) {
     EndScene();
     PresentFrame();
     ReadFrame(device, &frame, &w, &h);
-    if (i > 0) counted += allocations.load() - before;
+    if (i > 0) counted += test::AllocationCount() - before;
   }
   EXPECT_EQ(counted, 0);
   ib->Release();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "gl_fixture.h"
 #include "render/gl/gl_device.h"
 #include "render/gl/png_writer.h"
 #include "render/renderer.h"
@@ -23,18 +24,9 @@ struct ColourVertex {
 };
 constexpr uint32_t kColourFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
 
-class GlDeviceTest : public ::testing::Test {
+class GlDeviceTest : public test::GlDeviceFixture {
  protected:
-  void SetUp() override {
-    device = CreateGlDeviceHeadless(kSize, kSize);
-    ASSERT_NE(device, nullptr) << "no EGL surfaceless context (Mesa) available";
-    SetDevice(device, true);
-    ApplyDefaultStates();
-    SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    ClearTarget(0xFF000000u);
-    ClearDepth(1.0f);
-  }
-  void TearDown() override { ReleaseRenderer(); }
+  GlDeviceTest() : GlDeviceFixture(kSize) {}
 
   std::vector<uint8_t> Frame() {
     std::vector<uint8_t> rgba;
@@ -46,8 +38,6 @@ class GlDeviceTest : public ::testing::Test {
     const uint8_t* p = f.data() + (y * kSize + x) * 4;
     return (uint32_t{p[3]} << 24) | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
   }
-
-  Device* device = nullptr;
 };
 
 // Vertices of a quad covering columns [x0, x1) of the target as two list triangles.
@@ -254,13 +244,14 @@ TEST(GlAdapter, CreateRendererMakesAHeadlessDeviceWithDefaultStates) {
   glAdapterOptions.headless = true;
   glAdapterOptions.headlessWidth = 40;
   glAdapterOptions.headlessHeight = 30;
-  rendererOptions = RendererOptions{};
-  rendererOptions.fullScreen = true;
+  RendererOptions renderer;
+  renderer.fullScreen = true;
+  SetRendererOptions(renderer);
   SetAdapterFactory(CreateGlAdapter);
   ASSERT_TRUE(CreateRenderer(nullptr));
-  EXPECT_EQ(currentMode.width, 800u);
-  EXPECT_EQ(currentMode.bitsPerPixel, 32u);
-  EXPECT_EQ(currentMode.depthFormat, D3DFMT_D32);
+  EXPECT_EQ(CurrentDisplayMode().width, 800u);
+  EXPECT_EQ(CurrentDisplayMode().bitsPerPixel, 32u);
+  EXPECT_EQ(CurrentDisplayMode().depthFormat, D3DFMT_D32);
   ClearTarget(0xFF336699u);
   std::vector<uint8_t> rgba;
   uint32_t w = 0, h = 0;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "gl_fixture.h"
 #include "render/gl/gl_device.h"
 #include "render/renderer.h"
 
@@ -30,18 +31,9 @@ struct PointVertex {  // D3DFVF_XYZ | D3DFVF_PSIZE | D3DFVF_DIFFUSE
   uint32_t colour;
 };
 
-class GlPixelTest : public ::testing::Test {
+class GlPixelTest : public test::GlDeviceFixture {
  protected:
-  void SetUp() override {
-    device = CreateGlDeviceHeadless(kSize, kSize);
-    ASSERT_NE(device, nullptr) << "no EGL surfaceless context (Mesa) available";
-    SetDevice(device, true);
-    ApplyDefaultStates();
-    SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    ClearTarget(0xFF000000u);
-    ClearDepth(1.0f);
-  }
-  void TearDown() override { ReleaseRenderer(); }
+  GlPixelTest() : GlDeviceFixture(kSize) {}
 
   Rgba Pixel(uint32_t x, uint32_t y) {
     if (frame.empty()) {
@@ -79,7 +71,6 @@ class GlPixelTest : public ::testing::Test {
     device->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_NONE);
   }
 
-  Device* device = nullptr;
   std::vector<uint8_t> frame;
 };
 
@@ -89,7 +80,7 @@ void ExpectNear(const Rgba& got, int r, int g, int b, int tolerance = 1) {
   EXPECT_NEAR(got.b, b, tolerance);
 }
 
-// >>section lighting
+// >>lighting
 
 Light DirectionalLight(float x, float y, float z) {
   Light light{};
@@ -149,7 +140,7 @@ TEST_F(GlPixelTest, WorldScaleDimsTheUnrenormalisedNormal) {
   ExpectNear(Pixel(20, 20), 128, 128, 128);
 }
 
-// >>section texture stage
+// >>texture stage
 
 TEST_F(GlPixelTest, ModulateWithoutTextureGivesTheVertexColour) {
   SetTexture(nullptr);
@@ -230,7 +221,7 @@ TEST_F(GlPixelTest, AlphaTestCompares8BitValues127Fails128Passes) {
   at->Release();
 }
 
-// >>section blending
+// >>blending
 
 struct BlendCase {
   uint32_t src, dst;
@@ -267,7 +258,7 @@ TEST_F(GlPixelTest, EachSpriteBlendPairFollowsItsFormula) {
   }
 }
 
-// >>section rasterisation
+// >>rasterisation
 
 TEST_F(GlPixelTest, CounterClockwiseCullingKeepsClockwiseTriangles) {
   SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);

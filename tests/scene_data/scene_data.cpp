@@ -1,4 +1,4 @@
-#include "scene_data.h"
+#include "scene_data/scene_data.h"
 
 #include "formats/formats.h"
 

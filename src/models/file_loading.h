@@ -1,0 +1,27 @@
+// Reading one binary model file through the loaded-file table and its format reader.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "models/model_files.h"
+#include "resources/loaded_file.h"
+#include "resources/loading_error.h"
+
+namespace yulo {
+
+// Loads path whole (LoadFile) and reads it into *view with read, one of the Read*File
+// functions. A missing or malformed file ends the program through LoadingError, with the
+// reader's reason. Returns the file's bytes, which the view points into; the caller frees
+// them (FreeFile) once it has built its records.
+template <typename View>
+const uint8_t* LoadValidFile(const char* path,
+                             bool (*read)(const uint8_t*, size_t, View*, FileError*), View* view) {
+  int32_t size = 0;
+  const uint8_t* data = LoadFile(path, &size, true);
+  FileError error;
+  if (!read(data, static_cast<size_t>(size), view, &error)) LoadingError(path, "%s", error.text);
+  return data;
+}
+
+}  // namespace yulo

@@ -1,0 +1,7 @@
+#include "models/frame_matrices.h"
+
+namespace yulo {
+
+FrameMatrices frameMatrices;
+
+}  // namespace yulo

@@ -1,0 +1,7 @@
+#include "models/libraries.h"
+
+namespace yulo {
+
+ModelsState models;
+
+}  // namespace yulo

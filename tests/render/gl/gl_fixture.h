@@ -1,0 +1,26 @@
+// The GL tests' shared start: a headless GL device (Mesa's software rasteriser) installed
+// as the renderer's device, with the engine's default states, culling off, the target
+// cleared to opaque black and the depth buffer to 1.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "render/device.h"
+
+namespace yulo::test {
+
+class GlDeviceFixture : public ::testing::Test {
+ protected:
+  explicit GlDeviceFixture(uint32_t size) : size_(size) {}
+  void SetUp() override;
+  void TearDown() override;
+
+  Device* device = nullptr;  // owned by the renderer until TearDown
+
+ private:
+  uint32_t size_;  // width and height of the target, pixels
+};
+
+}  // namespace yulo::test

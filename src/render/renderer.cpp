@@ -171,7 +171,7 @@ bool CreateRenderer(void* window) {
       adapter.CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
                            D3DCREATE_SOFTWARE_VERTEXPROCESSING, presentParams, &result);
   if (device == nullptr) {
-    ShowMessage("Initialization failed", "Can't init Direct3D");
+    ShowMessage("Initialization failed", adapter.DeviceFailureText());
     return false;
   }
   SetDevice(device, true);

@@ -53,8 +53,9 @@ using WindowPlacementHook = void (*)(void* window, int32_t width, int32_t height
 void SetWindowPlacementHook(WindowPlacementHook hook);
 
 // Creates the adapter and the device for window, then installs the default states. No
-// adapter: false, silently. Device creation failing: "Can't init Direct3D" under
-// "Initialization failed" through ShowMessage, then false (the shell exits with code 0).
+// adapter: false, silently. Device creation failing: the adapter's DeviceFailureText
+// ("Can't init Direct3D" on Direct3D) under "Initialization failed" through ShowMessage,
+// then false.
 bool CreateRenderer(void* window);
 // Installs the engine's default render and stage-0 states, in a fixed order.
 void ApplyDefaultStates();

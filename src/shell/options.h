@@ -31,7 +31,8 @@ struct LaunchOptions {
   unsigned long ownerWindow;    // Configure: owner of the dialog, 0 for none
   unsigned long foreignWindow;  // Screensaver: X11 window to draw into, 0 = our own window
   bool windowed;                // our own window is a normal window, not the full screen
-  bool showFps;                 // -fps: report the frame rate once a second on stdout
+  bool showFps;                 // -fps: the frame rate and CPU load drawn in a corner
+  bool fpsStdout;               // --fps-stdout: the same, printed once a second on stdout
   bool hasSeed;
   uint32_t seed;  // --seed: both random generators start from this
   bool hasFixedStep;
@@ -41,7 +42,7 @@ struct LaunchOptions {
   int width;  // --size: window or image size in pixels
   int height;
   bool hasMaxFps;
-  uint32_t maxFps;  // --max-fps: frame-rate cap, 0 = vsync only
+  uint32_t maxFps;  // --max-fps: frame-rate cap, 0 = vsync only (default: see FrameRateCap)
   bool hasVolume;
   int32_t volume;         // --volume: music volume step for this run only
   const char* renderDir;  // --render: output folder (points into argv)

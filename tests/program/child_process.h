@@ -51,8 +51,9 @@ class XvfbServer {
   XvfbServer(const XvfbServer&) = delete;
   XvfbServer& operator=(const XvfbServer&) = delete;
 
-  // Starts a server with one screen of width x height x 24; true when it accepts clients.
-  bool Start(int width, int height);
+  // Starts a server with screens X screens of width x height x 24 (with xinerama, shown as
+  // the heads of one screen); true when it accepts clients.
+  bool Start(int width, int height, int screens = 1, bool xinerama = false);
   // ":N"
   const std::string& Display() const { return display_; }
 

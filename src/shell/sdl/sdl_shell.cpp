@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "base/fatal.h"
 #include "base/shell_state.h"
@@ -36,6 +38,14 @@ ShellState shell;
 
 void ShowSdlMessageBox(const char* caption, const char* text) {
   SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
+}
+
+// SDL falls back to video drivers that show nothing (offscreen, dummy) when it finds no
+// display: a screensaver there would only burn the CPU unseen.
+bool OnRealDisplay() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver != nullptr && std::strcmp(driver, "offscreen") != 0 &&
+         std::strcmp(driver, "dummy") != 0;
 }
 
 uint64_t NowMicroseconds() {
@@ -99,6 +109,19 @@ void PreviewWait() {
   }
 }
 
+// A host that starts us again whenever we end would spin on a failure that repeats. In a
+// host's window the failure has been said on stderr; the window stays black until the host
+// ends the run, and the CPU stays idle meanwhile.
+int WaitInBlackWindow() {
+  PaintWindowBlack(shell.window);
+  while (!shell.quitRequested) {
+    SDL_Event event;
+    if (SDL_WaitEventTimeout(&event, 1000) != 0) HandleEvent(event, false);
+    CheckForeignWindow();
+  }
+  return 1;
+}
+
 uint32_t FrameRateCap(const LaunchOptions& options) {
   if (options.hasMaxFps) return options.maxFps;
   // Without a cap of the user's, frames never come faster than the display shows them,
@@ -133,7 +156,7 @@ void MainLoop(const LaunchOptions& options) {
     RunFrame();
     CheckForeignWindow();
     float rate = 0.0f;
-    if (options.showFps && CountFrame(&fps, NowMicroseconds(), &rate)) {
+    if (options.fpsStdout && CountFrame(&fps, NowMicroseconds(), &rate)) {
       std::printf("yulo: %.1f fps\n", static_cast<double>(rate));
       std::fflush(stdout);
     }
@@ -167,6 +190,16 @@ int RunScreensaver(const LaunchOptions& options) {
     std::fprintf(stderr, "yulo: no display to draw on: %s\n", SDL_GetError());
     return 1;
   }
+  if (!OnRealDisplay()) {
+    const char* display = std::getenv("DISPLAY");
+    std::fprintf(stderr,
+                 "yulo: no display to draw on (%s%s); --render DIR draws frames into files "
+                 "without one\n",
+                 display != nullptr && display[0] != '\0' ? "DISPLAY=" : "DISPLAY is not set",
+                 display != nullptr ? display : "");
+    SDL_Quit();
+    return 1;
+  }
   const bool foreign = options.foreignWindow != 0;
   // A message box would hide under a host's window (a locked screen): stderr only there.
   if (!foreign) SetMessageBoxHook(ShowSdlMessageBox);
@@ -196,8 +229,9 @@ int RunScreensaver(const LaunchOptions& options) {
     rendererOptions.windowWidth = placement.width;
     rendererOptions.windowHeight = placement.height;
     if (!CreateWindowRenderer(shell.window)) {
+      const int code = foreign ? WaitInBlackWindow() : 1;
       Teardown();
-      return 1;
+      return code;
     }
     ClearTarget(0x00FFFFFF);
     blankScene.ShowBlankFrame();

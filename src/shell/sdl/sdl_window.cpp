@@ -180,6 +180,19 @@ void DestroyMainWindow(SDL_Window* window) {
   if (window != nullptr) SDL_DestroyWindow(window);
 }
 
+void PaintWindowBlack(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  Display* display = info.info.x11.display;
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(display, info.info.x11.window, &attributes) == 0) return;
+  // The server repaints the background itself on every exposure: nothing to draw later.
+  XSetWindowBackground(display, info.info.x11.window, BlackPixelOfScreen(attributes.screen));
+  XClearWindow(display, info.info.x11.window);
+  XFlush(display);
+}
+
 bool ForeignWindowLost() {
   return state.foreignLost;
 }

@@ -29,6 +29,9 @@ void ShowMainWindow(SDL_Window* window);
 // Destroys our own window; of a foreign one only SDL's record (the window is its host's).
 void DestroyMainWindow(SDL_Window* window);
 
+// Fills the window with black and keeps it so without any drawing of ours.
+void PaintWindowBlack(SDL_Window* window);
+
 // True once the X server has reported the foreign window gone.
 bool ForeignWindowLost();
 

@@ -1,0 +1,155 @@
+// The program the way hosts and users start it: without a display, with the flags every
+// XScreenSaver hack knows, on the second screen of an X server, and in a host's window
+// where OpenGL can't be had.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "child_process.h"
+#include "program_env.h"
+#include "support/temp_dir.h"
+
+// Last: the X11 headers define macros (None, Bool) that clash with names above.
+#include <X11/Xlib.h>
+
+namespace yulo::test {
+namespace {
+
+constexpr unsigned long kBackground = 0xFF00FF;  // a host window's colour before drawing
+
+std::vector<std::string> WithProgram(const std::vector<std::string>& args) {
+  std::vector<std::string> argv = {ProgramPath()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
+}
+
+TEST(CommandLine, HelpVersionAndMisspeltFlagsAnswerWithoutStartingTheScreensaver) {
+  ScopedTempDir temp;
+  struct Case {
+    const char* arg;
+    int code;
+    const char* said;
+  };
+  // No display either: a run that started the screensaver would fail differently.
+  for (const Case& c : {Case{"-h", 0, "Usage: yulo"}, Case{"-help", 0, "Usage: yulo"},
+                        Case{"-v", 0, "yulo "}, Case{"-version", 0, "yulo "},
+                        Case{"-bogus", 2, "unrecognized option '-bogus'"}}) {
+    std::string output;
+    EXPECT_EQ(RunCommand(WithProgram({c.arg}), ProgramEnvironment(temp.Path(), ""), 10000, &output),
+              c.code)
+        << c.arg << ": " << output;
+    EXPECT_NE(output.find(c.said), std::string::npos) << c.arg << ": " << output;
+  }
+}
+
+TEST(CommandLine, WithoutADisplayTheScreensaverEndsAtOnceSayingSo) {
+  ScopedTempDir temp;
+  PrepareDataSet(temp.Path());
+  for (const char* display : {"", ":99.9"}) {
+    std::string output;
+    EXPECT_EQ(RunCommand(WithProgram({"/s"}), ProgramEnvironment(temp.Path(), display), 10000,
+                         &output),
+              1)
+        << display << ": " << output;
+    EXPECT_NE(output.find("no display to draw on"), std::string::npos) << output;
+  }
+}
+
+// An X server with two screens, as a machine with one X screen per monitor has.
+class OnTwoScreens : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HaveProgram("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_TRUE(server.Start(320, 240, 2));
+    display = XOpenDisplay((server.Display() + ".1").c_str());
+    ASSERT_NE(display, nullptr);
+    ASSERT_EQ(ScreenCount(display), 2);
+    host = XCreateSimpleWindow(display, RootWindow(display, 1), 0, 0, 320, 240, 0, 0, kBackground);
+    XMapWindow(display, host);
+    XSync(display, False);
+  }
+  void TearDown() override {
+    if (display != nullptr) XCloseDisplay(display);
+  }
+
+  unsigned long Pixel(int x, int y) {
+    XImage* image = XGetImage(display, host, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (image == nullptr) return 0xFFFFFFFFul;
+    const unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
+    XDestroyImage(image);
+    return pixel;
+  }
+
+  // Waits until every sample point left the background; whether any of them is lit.
+  bool WaitUntilCovered(ChildProcess* child, bool* lit) {
+    for (int i = 0; i < 200 && child->Running(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      bool covered = true;
+      *lit = false;
+      for (int y = 20; y < 240; y += 50) {
+        for (int x = 20; x < 320; x += 50) {
+          const unsigned long p = Pixel(x, y);
+          covered = covered && p != kBackground;
+          *lit = *lit || (p != 0 && p != kBackground);
+        }
+      }
+      if (covered) return true;
+    }
+    return false;
+  }
+
+  void StartInHostWindow(ChildProcess* child, const std::vector<std::string>& env) {
+    char id[32];
+    std::snprintf(id, sizeof id, "0x%lx", host);
+    std::vector<std::string> all = ProgramEnvironment(temp.Path(), server.Display() + ".1");
+    all.insert(all.end(), env.begin(), env.end());
+    ASSERT_TRUE(child->Start(WithProgram({"-window-id", id, "--max-fps", "10"}), all));
+  }
+
+  // The host ends the run by destroying its window; the program's exit code.
+  int EndByTheHost(ChildProcess* child) {
+    XDestroyWindow(display, host);
+    XSync(display, False);
+    int code = -1;
+    EXPECT_TRUE(child->Wait(5000, &code)) << "still running after its window went\n"
+                                          << child->Output();
+    return code;
+  }
+
+  XvfbServer server;
+  ScopedTempDir temp;
+  Display* display = nullptr;
+  Window host = 0;
+};
+
+TEST_F(OnTwoScreens, AHostWindowOnTheSecondScreenIsDrawnInto) {
+  const bool realData = PrepareDataSet(temp.Path());
+  ChildProcess child;
+  StartInHostWindow(&child, {});
+  bool lit = false;
+  EXPECT_TRUE(WaitUntilCovered(&child, &lit)) << child.Output();
+  EXPECT_TRUE(lit || !realData) << child.Output();
+  EXPECT_EQ(EndByTheHost(&child), 0) << child.Output();
+}
+
+TEST_F(OnTwoScreens, WithoutOpenGLInAHostWindowItStaysBlackUntilTheHostEndsIt) {
+  PrepareDataSet(temp.Path());
+  ChildProcess child;
+  // The driver then offers OpenGL 2.1 only, never the 3.3 core the device needs.
+  StartInHostWindow(&child, {"MESA_GL_VERSION_OVERRIDE=2.1"});
+  bool lit = true;
+  EXPECT_TRUE(WaitUntilCovered(&child, &lit)) << child.Output();
+  EXPECT_FALSE(lit) << "only black is shown";
+  // A host that restarts what ends would spin: the program must wait for the host instead.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  ASSERT_TRUE(child.Running()) << child.Output();
+  const std::string said = child.Output();
+  EXPECT_NE(said.find("OpenGL 3.3"), std::string::npos) << said;
+  EXPECT_EQ(said.find("Direct3D"), std::string::npos) << said;
+  EndByTheHost(&child);
+}
+
+}  // namespace
+}  // namespace yulo::test

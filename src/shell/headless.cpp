@@ -10,18 +10,45 @@
 #include "render/gl/png_writer.h"
 #include "render/renderer.h"
 #include "scene/scene.h"
+#include "shell/progress.h"
 #include "shell/run_frame.h"
 #include "shell/startup.h"
 
 namespace yulo {
 
-int RenderFrames(const LaunchOptions& options, const char* folder) {
-  // The output folder first: a wrong name is better told before the assets load.
-  if (!MakeFolders(folder)) {
-    std::fprintf(stderr, "yulo: can't make the folder %s\n", folder);
-    return 1;
+namespace {
+
+// Milliseconds from the first frame to frame n.
+uint64_t FrameOffsetMs(const FrameClock& clock, uint64_t n) {
+  return n * clock.stepNum / clock.stepDen;
+}
+
+class PngFolderSink final : public FrameSink {
+ public:
+  explicit PngFolderSink(const char* folder) : folder_(folder) {}
+
+  bool TakeFrame(uint32_t index, const uint8_t* rgba, uint32_t width,
+                 uint32_t height) override {
+    char path[4200];
+    std::snprintf(path, sizeof path, "%s/frame-%05u.png", folder_, index);
+    if (WritePng(path, rgba, width, height)) return true;
+    std::fprintf(stderr, "yulo: can't write %s\n", path);
+    return false;
   }
-  // No sound at all: the volume is 0 for this run, and no audio device is even looked for.
+
+ private:
+  const char* folder_;
+};
+
+}  // namespace
+
+uint32_t FrameStepMs(const FrameClock& clock, uint64_t n) {
+  return static_cast<uint32_t>(FrameOffsetMs(clock, n) - FrameOffsetMs(clock, n - 1));
+}
+
+int RenderHeadless(const LaunchOptions& options, const FrameClock& clock, uint32_t frames,
+                   FrameSink* sink) {
+  // No sound at all: no audio device is even looked for.
   setenv("SDL_AUDIODRIVER", "dummy", 1);
 
   BuildSqrtTable();
@@ -51,26 +78,45 @@ int RenderFrames(const LaunchOptions& options, const char* folder) {
     ReleaseRenderer();
     return 0;
   }
-  StartFrameTiming(options.startMs);
+  StartFrameTiming(clock.startMs);
 
   std::vector<uint8_t> pixels;
   pixels.reserve(static_cast<size_t>(width) * height * 4);
+  ProgressLine progress;
+  StartProgress(&progress, frames, ProgressClockUs());
   int exitCode = 0;
-  for (uint32_t frame = 0; frame < options.frames; ++frame) {
+  for (uint32_t frame = 0; frame < frames; ++frame) {
+    // The step measured after this frame is the one the next frame animates by.
+    SetFixedFrameStep(true, FrameStepMs(clock, static_cast<uint64_t>(frame) + 1));
     RunFrame();
     uint32_t readWidth = 0;
     uint32_t readHeight = 0;
-    char path[4200];
-    std::snprintf(path, sizeof path, "%s/frame-%05u.png", folder, frame);
-    if (!ReadFrame(GetDevice(), &pixels, &readWidth, &readHeight) ||
-        !WritePng(path, pixels.data(), readWidth, readHeight)) {
-      std::fprintf(stderr, "yulo: can't write %s\n", path);
+    if (!ReadFrame(GetDevice(), &pixels, &readWidth, &readHeight)) {
+      std::fprintf(stderr, "yulo: can't read frame %u back from the renderer\n", frame);
       exitCode = 1;
       break;
     }
+    if (!sink->TakeFrame(frame, pixels.data(), readWidth, readHeight)) {
+      exitCode = 1;
+      break;
+    }
+    ReportProgress(&progress, frame + 1, ProgressClockUs());
   }
+  EndProgress(&progress);
   ReleaseRenderer();
   currentScene->Shutdown();
+  return exitCode;
+}
+
+int RenderFrames(const LaunchOptions& options, const char* folder) {
+  // The output folder first: a wrong name is better told before the assets load.
+  if (!MakeFolders(folder)) {
+    std::fprintf(stderr, "yulo: can't make the folder %s\n", folder);
+    return 1;
+  }
+  PngFolderSink sink(folder);
+  const FrameClock clock = {options.startMs, options.fixedStepMs, 1};
+  const int exitCode = RenderHeadless(options, clock, options.frames, &sink);
   if (exitCode == 0) {
     std::printf("yulo: %u frame%s written to %s\n", options.frames, options.frames == 1 ? "" : "s",
                 folder);

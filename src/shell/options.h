@@ -15,6 +15,7 @@ inline constexpr int kMaxSizeSide = 16384;            // largest --size side
 inline constexpr uint32_t kDefaultRenderStepMs = 40;  // --render without --fixed-step
 inline constexpr int32_t kMaxVolumeStep = 20;         // --volume 0..20
 inline constexpr uint32_t kMaxFramesPerSecond = 1000;
+inline constexpr int32_t kHostWindowFrameRate = 30;  // cap in a host's window, as XScreenSaver paces
 inline constexpr uint32_t kMaxRenderFrames = 1000000;
 inline constexpr int kCommandLineCapacity = 1024;  // switches handed on to ParseCommandLine
 
@@ -42,7 +43,7 @@ struct LaunchOptions {
   int width;  // --size: window or image size in pixels
   int height;
   bool hasMaxFps;
-  uint32_t maxFps;  // --max-fps: frame-rate cap, 0 = vsync only (default: see FrameRateCap)
+  uint32_t maxFps;  // --max-fps: frame-rate cap, 0 = vsync only
   bool hasVolume;
   int32_t volume;         // --volume: music volume step for this run only
   const char* renderDir;  // --render: output folder (points into argv)

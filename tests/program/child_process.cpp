@@ -158,15 +158,20 @@ XvfbServer::~XvfbServer() {
   }
 }
 
-bool XvfbServer::Start(int width, int height, int screens, bool xinerama) {
+bool XvfbServer::Start(int width, int height) {
+  return Start({{width, height}}, false);
+}
+
+bool XvfbServer::Start(const std::vector<std::pair<int, int>>& screens, bool xinerama) {
   int fds[2];
   if (pipe(fds) != 0) return false;
-  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
   const std::string fd = std::to_string(fds[1]);
   std::vector<std::string> args = {"Xvfb", "-displayfd", fd, "-nolisten", "tcp", "-noreset"};
   if (xinerama) args.push_back("+xinerama");
-  for (int i = 0; i < screens; ++i) {
-    args.insert(args.end(), {"-screen", std::to_string(i), screen});
+  for (size_t i = 0; i < screens.size(); ++i) {
+    args.insert(args.end(), {"-screen", std::to_string(i),
+                             std::to_string(screens[i].first) + "x" +
+                                 std::to_string(screens[i].second) + "x24"});
   }
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());

@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace yulo::test {
@@ -51,9 +52,10 @@ class XvfbServer {
   XvfbServer(const XvfbServer&) = delete;
   XvfbServer& operator=(const XvfbServer&) = delete;
 
-  // Starts a server with screens X screens of width x height x 24 (with xinerama, shown as
-  // the heads of one screen); true when it accepts clients.
-  bool Start(int width, int height, int screens = 1, bool xinerama = false);
+  // Starts a server with one screen of width x height x 24; true when it accepts clients.
+  bool Start(int width, int height);
+  // The same with one X screen per size (with xinerama: one screen, a head per size).
+  bool Start(const std::vector<std::pair<int, int>>& screens, bool xinerama);
   // ":N"
   const std::string& Display() const { return display_; }
 

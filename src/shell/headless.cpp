@@ -2,14 +2,13 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 
 #include "base/fatal.h"
 #include "math/scalar.h"
 #include "render/gl/gl_device.h"
-#include "render/gl/png_writer.h"
 #include "render/renderer.h"
 #include "scene/scene.h"
+#include "shell/frame_writer.h"
 #include "shell/run_frame.h"
 #include "shell/startup.h"
 
@@ -53,21 +52,27 @@ int RenderFrames(const LaunchOptions& options, const char* folder) {
   }
   StartFrameTiming(options.startMs);
 
-  std::vector<uint8_t> pixels;
-  pixels.reserve(static_cast<size_t>(width) * height * 4);
+  // Frame n is encoded and written on the writer's thread while frame n + 1 renders.
+  PngFolderOutput files(folder);
   int exitCode = 0;
-  for (uint32_t frame = 0; frame < options.frames; ++frame) {
-    RunFrame();
-    uint32_t readWidth = 0;
-    uint32_t readHeight = 0;
-    char path[4200];
-    std::snprintf(path, sizeof path, "%s/frame-%05u.png", folder, frame);
-    if (!ReadFrame(GetDevice(), &pixels, &readWidth, &readHeight) ||
-        !WritePng(path, pixels.data(), readWidth, readHeight)) {
-      std::fprintf(stderr, "yulo: can't write %s\n", path);
-      exitCode = 1;
-      break;
+  {
+    OverlappedFrameWriter writer(&files);
+    writer.Pixels()->reserve(static_cast<size_t>(width) * height * 4);
+    for (uint32_t frame = 0; frame < options.frames; ++frame) {
+      RunFrame();
+      uint32_t readWidth = 0;
+      uint32_t readHeight = 0;
+      if (!ReadFrame(GetDevice(), writer.Pixels(), &readWidth, &readHeight)) {
+        std::fprintf(stderr, "yulo: can't read frame %u back\n", frame);
+        exitCode = 1;
+        break;
+      }
+      if (!writer.Submit(readWidth, readHeight, frame)) {
+        exitCode = 1;
+        break;
+      }
     }
+    if (!writer.Finish()) exitCode = 1;
   }
   ReleaseRenderer();
   currentScene->Shutdown();

@@ -2,12 +2,32 @@
 
 add_library(yulo_options INTERFACE)
 target_compile_options(yulo_options INTERFACE -Wall -Wextra -Werror)
+if(WIN32)
+  # Windows 7 and later APIs, and no min/max macros over the standard library's.
+  target_compile_definitions(yulo_options INTERFACE
+    _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
+  # Debian's stb headers (libstb-dev) sit in /usr/include, which a cross build must not
+  # search as a whole: they are copied into a folder of their own.
+  file(GLOB stb_headers /usr/include/stb/stb_image.h /usr/include/stb/stb_vorbis.h)
+  file(COPY ${stb_headers} DESTINATION ${CMAKE_BINARY_DIR}/stb-include/stb)
+  target_include_directories(yulo_options SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/stb-include)
+endif()
 target_include_directories(yulo_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
 if(YULO_SANITIZE)
   target_compile_options(yulo_options INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_link_options(yulo_options INTERFACE -fsanitize=address,undefined)
 endif()
+
+# Platform files are told apart by name: *_posix.cpp builds only for Linux, *_win32.cpp
+# only for Windows. Everything else builds for both.
+macro(yulo_platform_sources list)
+  if(WIN32)
+    list(FILTER ${list} EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER ${list} EXCLUDE REGEX "_win32\\.cpp$")
+  endif()
+endmacro()
 
 # yulo_module(<name> [DIR <folder>] [DEPS <targets>...])
 # Builds every .cpp of the folder (not of its subfolders) into the static library
@@ -19,6 +39,7 @@ function(yulo_module name)
     set(M_DIR ${CMAKE_CURRENT_SOURCE_DIR})
   endif()
   file(GLOB sources CONFIGURE_DEPENDS ${M_DIR}/*.cpp)
+  yulo_platform_sources(sources)
   if(sources)
     add_library(yulo_${name} STATIC ${sources})
     target_link_libraries(yulo_${name} PUBLIC yulo_options ${M_DEPS})

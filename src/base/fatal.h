@@ -1,6 +1,8 @@
 // The one road to a fatal error, and the message box every part of the program shares.
 #pragma once
 
+#include "base/printf_format.h"
+
 namespace yulo {
 
 // Shows a message in the desktop's message box, when the shell has installed one.
@@ -18,6 +20,6 @@ void ShowMessage(const char* caption, const char* text);
 
 // FatalError with a printf-style text, formatted into a bounded buffer (cut, never overrun).
 [[noreturn]] void FatalErrorF(const char* caption, int exitCode, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
+    YULO_PRINTF_FORMAT(3, 4);
 
 }  // namespace yulo

@@ -3,11 +3,13 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "base/printf_format.h"
+
 namespace yulo {
 
 namespace {
 
-bool Fail(FileError* error, const char* format, ...) __attribute__((format(printf, 2, 3)));
+bool Fail(FileError* error, const char* format, ...) YULO_PRINTF_FORMAT(2, 3);
 
 bool Fail(FileError* error, const char* format, ...) {
   if (error) {

@@ -1,7 +1,12 @@
-// The implementation of stb_image, limited to BMP and TGA and to memory input.
+// The implementation of stb_image, limited to BMP and TGA (and PNG and JPEG where the build
+// asks for them: Windows has no libpng or libjpeg) and to memory input.
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
+#if defined(YULO_STB_PNG_JPEG)
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#endif
 #define STBI_NO_STDIO
 #define STBI_NO_LINEAR
 #define STBI_NO_HDR
@@ -130,6 +135,9 @@ bool StbIsTga(const uint8_t* data, size_t size) {
 
 bool StbPayloadComplete(const uint8_t* data, size_t size) {
   if (size >= 2 && data[0] == 'B' && data[1] == 'M') return BmpComplete(data, size);
+  // PNG and JPEG carry their own structure, which their readers check as they go.
+  if (size >= 8 && data[0] == 0x89 && data[1] == 'P') return true;
+  if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8) return true;
   return TgaComplete(data, size);
 }
 

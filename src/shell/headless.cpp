@@ -2,25 +2,55 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "base/fatal.h"
 #include "math/scalar.h"
 #include "render/gl/gl_device.h"
 #include "render/renderer.h"
 #include "scene/scene.h"
+#include "resources/png_writer.h"
 #include "shell/frame_writer.h"
+#include "shell/progress.h"
 #include "shell/run_frame.h"
 #include "shell/startup.h"
 
 namespace yulo {
 
-int RenderFrames(const LaunchOptions& options, const char* folder) {
-  // The output folder first: a wrong name is better told before the assets load.
-  if (!MakeFolders(folder)) {
-    std::fprintf(stderr, "yulo: can't make the folder %s\n", folder);
-    return 1;
+namespace {
+
+// Milliseconds from the first frame to frame n.
+uint64_t FrameOffsetMs(const FrameClock& clock, uint64_t n) {
+  return n * clock.stepNum / clock.stepDen;
+}
+
+class PngFolderSink final : public FrameSink {
+ public:
+  explicit PngFolderSink(const char* folder) : folder_(folder) {}
+
+  bool TakeFrame(uint32_t index, const uint8_t* rgba, uint32_t width,
+                 uint32_t height) override {
+    char path[4200];
+    std::snprintf(path, sizeof path, "%s/frame-%05u.png", folder_, index);
+    if (encoder_.Write(path, rgba, width, height)) return true;
+    std::fprintf(stderr, "yulo: can't write %s\n", path);
+    return false;
   }
-  // No sound at all: the volume is 0 for this run, and no audio device is even looked for.
+
+ private:
+  const char* folder_;
+  PngEncoder encoder_;  // used on the writer's thread only
+};
+
+}  // namespace
+
+uint32_t FrameStepMs(const FrameClock& clock, uint64_t n) {
+  return static_cast<uint32_t>(FrameOffsetMs(clock, n) - FrameOffsetMs(clock, n - 1));
+}
+
+int RenderHeadless(const LaunchOptions& options, const FrameClock& clock, uint32_t frames,
+                   FrameSink* sink) {
+  // No sound at all: no audio device is even looked for.
   setenv("SDL_AUDIODRIVER", "dummy", 1);
 
   BuildSqrtTable();
@@ -50,32 +80,48 @@ int RenderFrames(const LaunchOptions& options, const char* folder) {
     ReleaseRenderer();
     return 0;
   }
-  StartFrameTiming(options.startMs);
+  StartFrameTiming(clock.startMs);
 
-  // Frame n is encoded and written on the writer's thread while frame n + 1 renders.
-  PngFolderOutput files(folder);
+  ProgressLine progress;
+  StartProgress(&progress, frames, ProgressClockUs());
   int exitCode = 0;
   {
-    OverlappedFrameWriter writer(&files);
-    writer.Pixels()->reserve(static_cast<size_t>(width) * height * 4);
-    for (uint32_t frame = 0; frame < options.frames; ++frame) {
+    // The sink takes frame n on the writer's thread while frame n + 1 renders.
+    OverlappedFrameWriter writer(sink);
+    for (uint32_t frame = 0; frame < frames; ++frame) {
+      // The step measured after this frame is the one the next frame animates by.
+      SetFixedFrameStep(true, FrameStepMs(clock, static_cast<uint64_t>(frame) + 1));
       RunFrame();
       uint32_t readWidth = 0;
       uint32_t readHeight = 0;
       if (!ReadFrame(GetDevice(), writer.Pixels(), &readWidth, &readHeight)) {
-        std::fprintf(stderr, "yulo: can't read frame %u back\n", frame);
+        std::fprintf(stderr, "yulo: can't read frame %u back from the renderer\n", frame);
         exitCode = 1;
         break;
       }
-      if (!writer.Submit(readWidth, readHeight, frame)) {
+      if (!writer.Submit(frame, readWidth, readHeight)) {
         exitCode = 1;
         break;
       }
+      ReportProgress(&progress, frame + 1, ProgressClockUs());
     }
     if (!writer.Finish()) exitCode = 1;
   }
+  EndProgress(&progress);
   ReleaseRenderer();
   currentScene->Shutdown();
+  return exitCode;
+}
+
+int RenderFrames(const LaunchOptions& options, const char* folder) {
+  // The output folder first: a wrong name is better told before the assets load.
+  if (!MakeFolders(folder)) {
+    std::fprintf(stderr, "yulo: can't make the folder %s\n", folder);
+    return 1;
+  }
+  PngFolderSink sink(folder);
+  const FrameClock clock = {options.startMs, options.fixedStepMs, 1};
+  const int exitCode = RenderHeadless(options, clock, options.frames, &sink);
   if (exitCode == 0) {
     std::printf("yulo: %u frame%s written to %s\n", options.frames, options.frames == 1 ? "" : "s",
                 folder);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/printf_format.h"
 #include "shell/command_line.h"
 
 #ifndef YULO_VERSION
@@ -156,7 +157,7 @@ class Parser {
   Parser(LaunchOptions* options, char* message, size_t capacity)
       : options_(options), message_(message), capacity_(capacity) {}
 
-  __attribute__((format(printf, 2, 3))) OptionsResult Fail(const char* format, ...) {
+  YULO_PRINTF_FORMAT(2, 3) OptionsResult Fail(const char* format, ...) {
     va_list args;
     va_start(args, format);
     std::vsnprintf(message_, capacity_, format, args);

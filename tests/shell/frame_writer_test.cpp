@@ -7,23 +7,21 @@
 namespace yulo {
 namespace {
 
-// Keeps the first byte and the index of every frame; fails from frame failAt on.
-class Recorder final : public FrameOutput {
+// Keeps the first byte and the index of every frame; refuses frames from failAt on.
+class Recorder final : public FrameSink {
  public:
   explicit Recorder(uint32_t failAt) : failAt_(failAt) {}
-  bool Consume(const uint8_t* rgba, uint32_t, uint32_t, uint32_t index) override {
+  bool TakeFrame(uint32_t index, const uint8_t* rgba, uint32_t, uint32_t) override {
     seen.push_back({rgba[0], index});
     return index < failAt_;
   }
-  void ReportFailure(uint32_t index) const override { reported.push_back(index); }
   std::vector<std::pair<uint8_t, uint32_t>> seen;
-  mutable std::vector<uint32_t> reported;
 
  private:
   uint32_t failAt_;
 };
 
-// Every frame reaches the output once, in order, with the pixels it was submitted with,
+// Every frame reaches the sink once, in order, with the pixels it was submitted with,
 // although the caller refills the other buffer meanwhile.
 TEST(OverlappedFrameWriter, EveryFrameArrivesInOrderWithItsPixels) {
   Recorder recorder(100);
@@ -31,7 +29,7 @@ TEST(OverlappedFrameWriter, EveryFrameArrivesInOrderWithItsPixels) {
     OverlappedFrameWriter writer(&recorder);
     for (uint32_t i = 0; i < 20; ++i) {
       writer.Pixels()->assign(2 * 2 * 4, uint8_t(i * 3));
-      ASSERT_TRUE(writer.Submit(2, 2, i));
+      ASSERT_TRUE(writer.Submit(i, 2, 2));
     }
     EXPECT_TRUE(writer.Finish());
   }
@@ -39,22 +37,27 @@ TEST(OverlappedFrameWriter, EveryFrameArrivesInOrderWithItsPixels) {
   for (uint32_t i = 0; i < 20; ++i) {
     EXPECT_EQ(recorder.seen[i], std::make_pair(uint8_t(i * 3), i));
   }
-  EXPECT_TRUE(recorder.reported.empty());
 }
 
-// A failed frame is reported once and stops the run at the next hand-over.
-TEST(OverlappedFrameWriter, AFailureEndsTheRun) {
+// A refused frame stops the run at the next hand-over; a buffer smaller than the size
+// claimed is never handed over.
+TEST(OverlappedFrameWriter, ARefusedFrameEndsTheRun) {
   Recorder recorder(2);
   OverlappedFrameWriter writer(&recorder);
   bool stopped = false;
   for (uint32_t i = 0; i < 10 && !stopped; ++i) {
     writer.Pixels()->assign(4, 0);
-    stopped = !writer.Submit(1, 1, i);
+    stopped = !writer.Submit(i, 1, 1);
   }
   EXPECT_TRUE(stopped);
   EXPECT_FALSE(writer.Finish());
-  EXPECT_EQ(recorder.reported, std::vector<uint32_t>{2});
   EXPECT_EQ(recorder.seen.size(), 3u);
+
+  Recorder other(100);
+  OverlappedFrameWriter small(&other);
+  small.Pixels()->assign(4, 0);
+  EXPECT_FALSE(small.Submit(0, 2, 2));
+  EXPECT_TRUE(other.seen.empty());
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "shell/settings.h"
+#include "shell/value_store_posix.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,10 +1,9 @@
 // The configuration dialog: the music volume and the two banner links (GTK 3).
 #pragma once
 
-namespace yulo {
+#include "shell/window_title.h"
 
-// Caption of the dialog (and title of the screensaver's window).
-inline constexpr char kWindowTitle[] = "Yulo Screensaver";
+namespace yulo {
 
 // Runs the modal dialog over the settings already loaded (LoadSettings): OK stores the
 // slider's volume step and saves the settings, Cancel or closing the window saves nothing.

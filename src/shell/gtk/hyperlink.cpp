@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "shell/link_target.h"
+
 namespace yulo {
 
 namespace {
@@ -83,6 +85,9 @@ gboolean OnCrossing(GtkWidget* widget, GdkEventCrossing* event, gpointer) {
 gboolean OnButtonPress(GtkWidget* widget, GdkEventButton* event, gpointer) {
   HyperlinkData* link = FindHyperlink(widget);
   if (link == nullptr || event->type != GDK_BUTTON_PRESS || event->button != 1) return FALSE;
+  // A target of another kind (a file, a script URL) is only ever shown, never opened, and
+  // its click does nothing at all.
+  if (!IsOpenableLinkTarget(link->target)) return TRUE;
   // A failure to open is not shown: the banner simply does nothing.
   (opener != nullptr ? opener : OpenHyperlinkTarget)(link->target);
   if (link->exitOnClick != 0) std::exit(1);
@@ -169,21 +174,10 @@ bool HyperlinkSetBitmap(GtkWidget* banner, GdkPixbuf* bitmap) {
 }
 
 bool OpenHyperlinkTarget(const char* target) {
-  if (target == nullptr || target[0] == '\0') return false;
-  gchar* uri = nullptr;
-  gchar* scheme = g_uri_parse_scheme(target);
-  if (scheme != nullptr) {
-    uri = g_strdup(target);
-  } else {
-    GFile* file = g_file_new_for_commandline_arg(target);
-    uri = g_file_get_uri(file);
-    g_object_unref(file);
-  }
-  g_free(scheme);
+  if (!IsOpenableLinkTarget(target)) return false;
   GError* error = nullptr;
-  const gboolean opened = g_app_info_launch_default_for_uri(uri, nullptr, &error);
+  const gboolean opened = g_app_info_launch_default_for_uri(target, nullptr, &error);
   if (error != nullptr) g_error_free(error);
-  g_free(uri);
   return opened != FALSE;
 }
 

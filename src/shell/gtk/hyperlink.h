@@ -1,6 +1,7 @@
 // The banner link widget: a bitmap at its natural size (cut at the widget's edges) or, when
 // there is none, a line of text centred in it, blue and red while the pointer is over it;
-// the hand cursor; a left click opens the target with the desktop's default handler.
+// the hand cursor; a left click opens the target with the desktop's default handler when
+// it is a web or mail link (IsOpenableLinkTarget); other targets are shown, never opened.
 #pragma once
 
 #include <cstdint>
@@ -42,8 +43,8 @@ bool HyperlinkSetBitmap(GtkWidget* banner, GdkPixbuf* bitmap);
 HyperlinkData* FindHyperlink(const GtkWidget* banner);
 int HyperlinkCount();
 
-// Opens a URL, or a file name (relative to the current folder), with the desktop's
-// default handler; false when there is nothing to open or no handler took it.
+// Opens an http, https or mailto URL with the desktop's default handler; false for any
+// other target (IsOpenableLinkTarget) or when no handler took it.
 bool OpenHyperlinkTarget(const char* target);
 
 // Test seam: replaces what a click calls to open its target (nullptr: OpenHyperlinkTarget).

@@ -54,11 +54,13 @@ class Banner : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(server_->Running()) << "Xvfb did not start"; }
 
   // A window holding one text banner, 320 x 60, at the top left of the screen.
-  void ShowBanner(const char* text, int32_t exitOnClick) {
+  void ShowBanner(const char* text, int32_t exitOnClick,
+                  const char* target = "https://example.org/winter") {
     const std::string dump = tmp_.Path() + "/widgets.txt";
     const std::string opened = tmp_.Path() + "/opened.txt";
     const std::string label = text;
-    child_ = std::make_unique<Child>([dump, opened, label, exitOnClick] {
+    const std::string link = target;
+    child_ = std::make_unique<Child>([dump, opened, label, link, exitOnClick] {
       if (!gtk_init_check(nullptr, nullptr)) return 90;
       openedFile = opened;
       SetHyperlinkOpener(RecordOpen);
@@ -68,7 +70,7 @@ class Banner : public ::testing::Test {
       GtkWidget* banner = CreateHyperlink();
       gtk_widget_set_size_request(banner, 320, 60);
       HyperlinkSetText(banner, label.c_str());
-      HyperlinkSetTarget(banner, "https://example.org/winter");
+      HyperlinkSetTarget(banner, link.c_str());
       HyperlinkSetExitOnClick(banner, exitOnClick);
       gtk_container_add(GTK_CONTAINER(window), banner);
       g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), nullptr);
@@ -154,6 +156,20 @@ TEST_F(Banner, ClickOpensTheTargetAndEndsTheProcessOnlyWhenAsked) {
   test::Click(test::CentreX(banner_), test::CentreY(banner_));
   EXPECT_EQ(child_->Wait(), 1);
   EXPECT_EQ(Opened(), "https://example.org/winter\n");
+}
+
+TEST_F(Banner, ClickOnAFileOrScriptTargetOpensNothingAndStays) {
+  for (const char* target : {"file:///etc/passwd", "javascript:alert(1)"}) {
+    std::remove((tmp_.Path() + "/widgets.txt").c_str());
+    ShowBanner(target, 1, target);
+    ASSERT_TRUE(test::WaitUntil([&] { return test::CountNear(Pixels(), kBlue, 60) > 0; }))
+        << "the target is still shown as text";
+    test::Click(test::CentreX(banner_), test::CentreY(banner_));
+    test::Settle();
+    EXPECT_TRUE(child_->Alive()) << target;
+    EXPECT_EQ(Opened(), "") << target;
+    child_.reset();
+  }
 }
 
 // Runs checks inside a child that has GTK; its exit code counts the failures.

@@ -1,0 +1,25 @@
+// The PNG and JPEG readers behind DecodeImage. Linux builds them on libpng and libjpeg,
+// Windows on stb_image; both refuse the same sizes and cut-off files.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "resources/image_decoder.h"
+
+namespace yulo {
+
+// Whether a picture of width x height is within kMaxImageSide and kMaxImageTexels.
+inline bool ImageSizeAllowed(uint64_t width, uint64_t height) {
+  return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide &&
+         width * height <= kMaxImageTexels;
+}
+
+// Each decodes a whole file of its format into out; false when the bytes are not a complete
+// picture (out may then hold anything: DecodeImage empties it).
+bool DecodePng(const uint8_t* data, size_t size, DecodedImage* out);
+bool DecodeJpeg(const uint8_t* data, size_t size, DecodedImage* out);
+// BMP and TGA everywhere, and PNG and JPEG where stb_image reads them too.
+bool DecodeWithStb(const uint8_t* data, size_t size, DecodedImage* out);
+
+}  // namespace yulo

@@ -1,16 +1,12 @@
-// The GL device's buffers, merging of user-memory draws, reset, adapter and frame files.
+// The GL device's buffers, merging of user-memory draws, reset and adapter.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "render/gl/gl_device.h"
-#include "render/gl/png_writer.h"
 #include "render/renderer.h"
-#include "resources/image_decoder.h"
-#include "support/temp_dir.h"
 
 namespace yulo {
 namespace {
@@ -250,14 +246,13 @@ TEST_F(GlDeviceTest, TexturesKeepThePictureSizeAndAFullMipChain) {
 }
 
 TEST(GlAdapter, CreateRendererMakesAHeadlessDeviceWithDefaultStates) {
-  glAdapterOptions = GlAdapterOptions{};
-  glAdapterOptions.headless = true;
-  glAdapterOptions.headlessWidth = 40;
-  glAdapterOptions.headlessHeight = 30;
+  GlAdapterOptions adapter;
+  adapter.headless = true;
+  adapter.headlessWidth = 40;
+  adapter.headlessHeight = 30;
   rendererOptions = RendererOptions{};
   rendererOptions.fullScreen = true;
-  SetAdapterFactory(CreateGlAdapter);
-  ASSERT_TRUE(CreateRenderer(nullptr));
+  ASSERT_TRUE(CreateRenderer(CreateGlAdapter(adapter), nullptr));
   EXPECT_EQ(currentMode.width, 800u);
   EXPECT_EQ(currentMode.bitsPerPixel, 32u);
   EXPECT_EQ(currentMode.depthFormat, D3DFMT_D32);
@@ -270,25 +265,6 @@ TEST(GlAdapter, CreateRendererMakesAHeadlessDeviceWithDefaultStates) {
   EXPECT_EQ(rgba[0], 0x33);
   EXPECT_EQ(rgba[2], 0x99);
   ReleaseRenderer();
-  SetAdapterFactory(nullptr);
-}
-
-TEST(PngWriter, WrittenFramesDecodeToTheSamePixels) {
-  test::ScopedTempDir dir;
-  std::vector<uint8_t> rgba(5 * 3 * 4);
-  for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<uint8_t>(i * 7);
-  ASSERT_TRUE(WritePng("frame.png", rgba.data(), 5, 3));
-  std::FILE* file = std::fopen("frame.png", "rb");
-  ASSERT_NE(file, nullptr);
-  std::vector<uint8_t> bytes(4096);
-  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
-  std::fclose(file);
-  DecodedImage image;
-  ASSERT_TRUE(DecodeImage(bytes.data(), bytes.size(), &image));
-  EXPECT_EQ(image.width, 5u);
-  EXPECT_EQ(image.height, 3u);
-  EXPECT_EQ(image.rgba, rgba);
-  EXPECT_FALSE(WritePng("no/such/folder/frame.png", rgba.data(), 5, 3));
 }
 
 }  // namespace

@@ -208,7 +208,8 @@ FrameBlend OutputFrameSource(const RecordPlan& plan, uint32_t j) {
   return FrameBlend{first, i, weight};
 }
 
-int RecordVideo(const LaunchOptions& options, const char* path) {
+int RecordVideo(const LaunchOptions& options, const char* path,
+                HeadlessAdapterFactory makeAdapter) {
   // The encoders' own statistics and notes would bury the progress line; what goes
   // wrong is told by us, in one line.
   av_log_set_level(AV_LOG_ERROR);
@@ -270,7 +271,7 @@ int RecordVideo(const LaunchOptions& options, const char* path) {
     exitCode = 1;
   } else {
     const FrameClock clock = {options.startMs, 1000, options.fps};
-    exitCode = RenderHeadless(options, clock, plan.renderedFrames, &sink);
+    exitCode = RenderHeadless(options, clock, plan.renderedFrames, &sink, makeAdapter);
     if (exitCode == 0 && !writer.Finish()) {
       std::fprintf(stderr, "yulo: can't finish %s: %s\n", path, writer.Error());
       exitCode = 1;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "shell/headless.h"
 #include "shell/options.h"
 
 namespace yulo {
@@ -34,6 +35,8 @@ FrameBlend OutputFrameSource(const RecordPlan& plan, uint32_t j);
 // --volume was given) and ApplyRunOptions done; the current folder is the install
 // folder. Returns the exit code: 0 with the file complete under its name, 1 otherwise
 // (said on stderr) with nothing left under that name, nor any temporary file.
-int RecordVideo(const LaunchOptions& options, const char* path);
+// makeAdapter draws the frames offscreen.
+int RecordVideo(const LaunchOptions& options, const char* path,
+                HeadlessAdapterFactory makeAdapter);
 
 }  // namespace yulo

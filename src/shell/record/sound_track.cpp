@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "base/read_file.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -64,6 +66,16 @@ uint64_t MusicFramesNeeded(const SoundPlan& plan) {
 bool DecodeMusic(const char* path, uint64_t maxFrames, std::vector<float>* samples,
                  char* error, size_t errorCapacity) {
   samples->clear();
+  // The same limits as the screensaver's own player: a regular file of a sane size, so
+  // that a named pipe or a device never stalls the export.
+  const ReadFileResult checked = CheckRegularFile(path, kMusicFileSizeLimit, nullptr);
+  if (checked != ReadFileResult::Ok) {
+    char reason[128];
+    DescribeReadFailure(checked, kMusicFileSizeLimit, reason, sizeof reason);
+    std::snprintf(error, errorCapacity, "can't open %s%s%s", path, reason[0] != '\0' ? ": " : "",
+                  reason);
+    return false;
+  }
   Decoding d;
   if (avformat_open_input(&d.input, path, nullptr, nullptr) < 0) {
     std::snprintf(error, errorCapacity, "can't open %s", path);

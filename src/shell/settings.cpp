@@ -16,6 +16,8 @@ char link2[kLinkCapacity] = {};
 
 namespace {
 
+bool recordUnreadable = false;  // the store holds a record LoadSettings could not read
+
 // The install-folder value is read into a buffer of this size, terminator included.
 constexpr uint32_t kInstallDirValueCapacity = 255;
 
@@ -97,6 +99,8 @@ void LoadSettings() {
     settings.musicVolume = kDefaultMusicVolume;
     std::memset(settings.reserved, 0, sizeof settings.reserved);
   }
+  recordUnreadable =
+      size != sizeof record && PlatformValueStore().ExistsUnreadable(kSettingsKey, kSettingsValue);
 
   char folder[kInstallDirValueCapacity];
   if (!ReadSettingsString(kSettingsKey, kInstallDirValue, folder, sizeof folder) ||
@@ -116,6 +120,10 @@ void LoadSettings() {
   FreeFile(data);
   ReadLink(link1, text.get(), "link1=");
   ReadLink(link2, text.get(), "link2=");
+}
+
+bool SettingsRecordUnreadable() {
+  return recordUnreadable;
 }
 
 bool SaveSettings() {

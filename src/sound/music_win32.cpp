@@ -14,8 +14,10 @@ bool StartMusic() {
   return false;
 }
 
-void MusicLockPath(char* out, unsigned long capacity) {
-  if (capacity > 0) std::snprintf(out, capacity, "%s", "Local\\yulo-music");
+bool MusicLockPath(char* out, unsigned long capacity) {
+  if (capacity == 0) return false;
+  const int length = std::snprintf(out, capacity, "%s", "Local\\yulo-music");
+  return length > 0 && static_cast<unsigned long>(length) < capacity;
 }
 
 }  // namespace yulo

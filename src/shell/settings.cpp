@@ -16,8 +16,6 @@ char link2[kLinkCapacity] = {};
 
 namespace {
 
-bool recordUnreadable = false;  // the store holds a record LoadSettings could not read
-
 // The install-folder value is read into a buffer of this size, terminator included.
 constexpr uint32_t kInstallDirValueCapacity = 255;
 
@@ -99,8 +97,6 @@ void LoadSettings() {
     settings.musicVolume = kDefaultMusicVolume;
     std::memset(settings.reserved, 0, sizeof settings.reserved);
   }
-  recordUnreadable =
-      size != sizeof record && PlatformValueStore().ExistsUnreadable(kSettingsKey, kSettingsValue);
 
   char folder[kInstallDirValueCapacity];
   if (!ReadSettingsString(kSettingsKey, kInstallDirValue, folder, sizeof folder) ||
@@ -123,7 +119,7 @@ void LoadSettings() {
 }
 
 bool SettingsRecordUnreadable() {
-  return recordUnreadable;
+  return PlatformValueStore().ExistsUnreadable(kSettingsKey, kSettingsValue);
 }
 
 bool SaveSettings() {

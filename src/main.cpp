@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "base/shell_state.h"
+#include "render/gl/gl_device.h"
 #include "scene/scene.h"
 #include "shell/gtk/config_dialog.h"
 #include "shell/headless.h"
@@ -11,6 +12,19 @@
 #include "shell/sdl/sdl_shell.h"
 #include "shell/settings.h"
 #include "shell/startup.h"
+
+namespace {
+
+// Headless frames come from an offscreen OpenGL context (EGL), on the CPU without a GPU.
+yulo::Adapter* MakeOffscreenGlAdapter(uint32_t width, uint32_t height) {
+  yulo::GlAdapterOptions options;
+  options.headless = true;
+  options.headlessWidth = width;
+  options.headlessHeight = height;
+  return yulo::CreateGlAdapter(options);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace yulo;
@@ -47,6 +61,10 @@ int main(int argc, char** argv) {
   if (options.launch == Launch::Configure) return RunConfigureDialog(options.ownerWindow);
 
   ApplyRunOptions(options);
-  if (options.launch == Launch::Render) return RenderFrames(options, renderDir);
+  if (options.launch == Launch::Render) {
+    // No sound at all: no audio device is even looked for.
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    return RenderFrames(options, renderDir, MakeOffscreenGlAdapter);
+  }
   return RunScreensaver(options);
 }

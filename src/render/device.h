@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "math/matrix.h"
 #include "math/vector.h"
@@ -482,6 +483,14 @@ class Device {
   virtual HResult TestCooperativeLevel() = 0;
   // Restores a lost device with these parameters; device states return to the defaults.
   virtual HResult Reset(const PresentParameters& params) = 0;
+
+  // The finished frame (call between EndScene and Present) as RGBA8 texels, row 0 at the
+  // top, in *rgba (resized; its capacity is reused from frame to frame). False when the
+  // backend cannot read its frames back.
+  virtual bool ReadFrame(std::vector<uint8_t>* /*rgba*/, uint32_t* /*width*/,
+                         uint32_t* /*height*/) {
+    return false;
+  }
 
  protected:
   // Calls Orphan() on every live resource; backends call it before their own teardown.

@@ -17,7 +17,6 @@ QuadVertex quadVertices[6];
 namespace {
 
 struct RendererState {
-  AdapterFactory adapterFactory = nullptr;
   WindowPlacementHook windowPlacementHook = nullptr;
   Adapter* adapter = nullptr;
   Device* device = nullptr;
@@ -39,10 +38,6 @@ void DropDevice() {
 }  // namespace
 
 // >>section device ownership and creation
-void SetAdapterFactory(AdapterFactory factory) {
-  renderer.adapterFactory = factory;
-}
-
 void SetWindowPlacementHook(WindowPlacementHook hook) {
   renderer.windowPlacementHook = hook;
 }
@@ -132,14 +127,11 @@ void SelectDisplayMode() {
   }
 }
 
-bool CreateRenderer(void* window) {
+bool CreateRenderer(Adapter* adapter, void* window) {
   ReleaseRenderer();
-  if (renderer.adapterFactory == nullptr) return false;
-  renderer.adapter = renderer.adapterFactory();
+  renderer.adapter = adapter;
   if (renderer.adapter == nullptr) return false;
-  Adapter& adapter = *renderer.adapter;
-
-  EnumerateDisplayModes(adapter);
+  EnumerateDisplayModes(*adapter);
   SelectDisplayMode();
 
   std::memset(&presentParams, 0, sizeof presentParams);
@@ -152,7 +144,7 @@ bool CreateRenderer(void* window) {
         rendererOptions.waitForVSync ? D3DPRESENT_INTERVAL_ONE : D3DPRESENT_INTERVAL_IMMEDIATE;
   } else {
     AdapterMode desktop{};
-    adapter.GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop);
+    adapter->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop);
     currentMode.format = desktop.format;
     presentParams.backBufferFormat = desktop.format;
   }
@@ -168,7 +160,7 @@ bool CreateRenderer(void* window) {
 
   HResult result = D3D_OK;
   Device* device =
-      adapter.CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+      adapter->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
                            D3DCREATE_SOFTWARE_VERTEXPROCESSING, presentParams, &result);
   if (device == nullptr) {
     ShowMessage("Initialization failed", "Can't init Direct3D");

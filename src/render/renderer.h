@@ -43,19 +43,16 @@ extern int displayModeCount;
 extern DisplayMode currentMode;          // the mode the device was created for
 extern PresentParameters presentParams;  // kept for creation and every reset
 
-// Makes the adapter object (nullptr when no graphics system is available). CreateRenderer
-// calls it once and owns the result until ReleaseRenderer.
-using AdapterFactory = Adapter* (*)();
-void SetAdapterFactory(AdapterFactory factory);
-
 // Puts a window back in place (topmost, at 0,0, width x height, shown) before a reset.
 using WindowPlacementHook = void (*)(void* window, int32_t width, int32_t height);
 void SetWindowPlacementHook(WindowPlacementHook hook);
 
-// Creates the adapter and the device for window, then installs the default states. No
-// adapter: false, silently. Device creation failing: "Can't init Direct3D" under
-// "Initialization failed" through ShowMessage, then false (the shell exits with code 0).
-bool CreateRenderer(void* window);
+// Takes adapter (the platform's graphics system, built by the shell; nullptr when there is
+// none) and creates its device for window, then installs the default states. The renderer
+// owns the adapter from here until ReleaseRenderer, whatever the result. No adapter:
+// false, silently. Device creation failing: "Can't init Direct3D" under "Initialization
+// failed" through ShowMessage, then false (the shell exits with code 0).
+bool CreateRenderer(Adapter* adapter, void* window);
 // Installs the engine's default render and stage-0 states, in a fixed order.
 void ApplyDefaultStates();
 // Presents the frame; when the device reports it can be reset, puts the window back and

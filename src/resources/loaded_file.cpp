@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
 #include "base/fatal.h"
+#include "base/read_file.h"
 
 namespace yulo {
 
@@ -41,29 +43,37 @@ void RemoveAt(int index) {
   loadedFiles[loadedFileCount] = nullptr;
 }
 
-[[noreturn]] void CannotLoad(const char* name) {
-  FatalErrorF("Loading Error", 1, "Can't load %s...\nProgram will now stop.", name);
+ReadFileResult lastFailure = ReadFileResult::Ok;
+uint32_t lastFailureLimit = 0;
+
+bool EndsWithNoCase(const char* text, const char* suffix) {
+  const size_t length = std::strlen(text);
+  const size_t suffixLength = std::strlen(suffix);
+  if (length < suffixLength) return false;
+  for (size_t i = 0; i < suffixLength; ++i) {
+    char c = text[length - suffixLength + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != suffix[i]) return false;
+  }
+  return true;
 }
 
-// Reads the whole file; nullptr when it can't be opened or read completely.
-uint8_t* ReadWholeFile(const char* name, int32_t* size) {
-  std::FILE* file = std::fopen(name, "rb");
-  if (file == nullptr) return nullptr;
-  uint8_t* data = nullptr;
-  long length = -1;
-  if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
-  if (length >= 0 && length <= 0x7FFFFFFF && std::fseek(file, 0, SEEK_SET) == 0) {
-    // One spare byte so that an empty file still has a distinct, non-null buffer.
-    data = new (std::nothrow) uint8_t[static_cast<size_t>(length) + 1];
-    if (data != nullptr &&
-        std::fread(data, 1, static_cast<size_t>(length), file) != static_cast<size_t>(length)) {
-      delete[] data;
-      data = nullptr;
-    }
-  }
-  std::fclose(file);
-  if (data != nullptr) *size = static_cast<int32_t>(length);
-  return data;
+// The size limit of a file by its kind, told by its name's ending; pictures, which any
+// decoder format may name, are the default.
+uint32_t SizeLimitFor(const char* name) {
+  for (const char* text : {".cgo", ".chr", ".txt"})
+    if (EndsWithNoCase(name, text)) return kTextFileSizeLimit;
+  for (const char* model : {".msh_s", ".skn", ".anm"})
+    if (EndsWithNoCase(name, model)) return kModelFileSizeLimit;
+  return kImageFileSizeLimit;
+}
+
+[[noreturn]] void CannotLoad(const char* name) {
+  char reason[128];
+  DescribeReadFailure(lastFailure, lastFailureLimit, reason, sizeof reason);
+  if (reason[0] == '\0')
+    FatalErrorF("Loading Error", 1, "Can't load %s...\nProgram will now stop.", name);
+  FatalErrorF("Loading Error", 1, "Can't load %s...\n%s\nProgram will now stop.", name, reason);
 }
 
 }  // namespace
@@ -98,14 +108,18 @@ uint8_t* LoadFile(const char* name, int32_t* size, bool fatal) {
     if (size != nullptr) *size = cached->size;
     return cached->data;
   }
-  int32_t length = 0;
-  uint8_t* data = NameFits(name) ? ReadWholeFile(name, &length) : nullptr;
-  if (data == nullptr) {
+  uint32_t length = 0;
+  uint8_t* data = nullptr;
+  const uint32_t limit = SizeLimitFor(name);
+  lastFailure = NameFits(name) ? ReadRegularFile(name, limit, &data, &length)
+                               : ReadFileResult::CannotOpen;
+  lastFailureLimit = limit;
+  if (lastFailure != ReadFileResult::Ok) {
     if (fatal) CannotLoad(name);
     return nullptr;
   }
-  if (size != nullptr) *size = length;
-  AddLoadedFile(name, length, data);
+  if (size != nullptr) *size = static_cast<int32_t>(length);
+  AddLoadedFile(name, static_cast<int32_t>(length), data);
   return data;
 }
 
@@ -124,6 +138,10 @@ bool FreeFileByName(const char* name) {
   if (index < 0) return false;
   RemoveAt(index);
   return true;
+}
+
+void DescribeLastLoadFailure(char* out, size_t capacity) {
+  DescribeReadFailure(lastFailure, lastFailureLimit, out, capacity);
 }
 
 int LoadedFileCount() {

@@ -2,6 +2,7 @@
 // their names without regard to letter case.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace yulo {
@@ -18,7 +19,9 @@ struct LoadedFile {
 // Returns the file's bytes, from the table when the name was loaded before. When the file
 // can't be read (or its name is longer than 127 characters): with fatal set, "Can't load
 // <name>...\nProgram will now stop." under "Loading Error" and exit code 1; otherwise nullptr and
-// *size untouched. size may be null.
+// *size untouched. size may be null. Only regular files are read, each kind up to its size
+// limit (base/read_file.h: text, model or image, told by the name's ending); a file refused
+// for either reason says so in a line of its own before "Program will now stop.".
 uint8_t* LoadFile(const char* name, int32_t* size, bool fatal);
 
 // Releases the record whose data is this pointer; false when there is none.
@@ -32,6 +35,10 @@ LoadedFile* FindLoadedFile(const char* name);
 LoadedFile* AddLoadedFile(const char* name, int32_t size, uint8_t* data);
 // Upper-cases a-z and 0xE0..0xFF in place, up to the terminating zero.
 void MakeUpperCase(char* text);
+
+// Why the last LoadFile that failed did so, as one sentence ("It is not a regular file."),
+// or the empty text when the file was simply missing or unreadable.
+void DescribeLastLoadFailure(char* out, size_t capacity);
 
 // Number of records in the table (for tests and diagnostics).
 int LoadedFileCount();

@@ -6,7 +6,6 @@
 
 #include "base/fatal.h"
 #include "math/scalar.h"
-#include "render/gl/gl_device.h"
 #include "render/gl/png_writer.h"
 #include "render/renderer.h"
 #include "scene/scene.h"
@@ -47,10 +46,7 @@ uint32_t FrameStepMs(const FrameClock& clock, uint64_t n) {
 }
 
 int RenderHeadless(const LaunchOptions& options, const FrameClock& clock, uint32_t frames,
-                   FrameSink* sink) {
-  // No sound at all: no audio device is even looked for.
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
-
+                   FrameSink* sink, HeadlessAdapterFactory makeAdapter) {
   BuildSqrtTable();
   if (!EnterDataFolder()) {
     FatalError("Initialization failed", "The install folder's path is too long.");
@@ -63,12 +59,8 @@ int RenderHeadless(const LaunchOptions& options, const FrameClock& clock, uint32
   rendererOptions.waitForVSync = false;
   rendererOptions.windowWidth = options.width;
   rendererOptions.windowHeight = options.height;
-  glAdapterOptions.headless = true;
-  glAdapterOptions.headlessWidth = width;
-  glAdapterOptions.headlessHeight = height;
-  SetAdapterFactory(CreateGlAdapter);
-  if (!CreateRenderer(nullptr)) {
-    std::fprintf(stderr, "yulo: no offscreen OpenGL 3.3 context (EGL) could be made\n");
+  if (!CreateRenderer(makeAdapter(width, height), nullptr)) {
+    std::fprintf(stderr, "yulo: no offscreen device could be made\n");
     return 1;
   }
 
@@ -91,7 +83,7 @@ int RenderHeadless(const LaunchOptions& options, const FrameClock& clock, uint32
     RunFrame();
     uint32_t readWidth = 0;
     uint32_t readHeight = 0;
-    if (!ReadFrame(GetDevice(), &pixels, &readWidth, &readHeight)) {
+    if (!GetDevice()->ReadFrame(&pixels, &readWidth, &readHeight)) {
       std::fprintf(stderr, "yulo: can't read frame %u back from the renderer\n", frame);
       exitCode = 1;
       break;
@@ -108,7 +100,8 @@ int RenderHeadless(const LaunchOptions& options, const FrameClock& clock, uint32
   return exitCode;
 }
 
-int RenderFrames(const LaunchOptions& options, const char* folder) {
+int RenderFrames(const LaunchOptions& options, const char* folder,
+                 HeadlessAdapterFactory makeAdapter) {
   // The output folder first: a wrong name is better told before the assets load.
   if (!MakeFolders(folder)) {
     std::fprintf(stderr, "yulo: can't make the folder %s\n", folder);
@@ -116,7 +109,7 @@ int RenderFrames(const LaunchOptions& options, const char* folder) {
   }
   PngFolderSink sink(folder);
   const FrameClock clock = {options.startMs, options.fixedStepMs, 1};
-  const int exitCode = RenderHeadless(options, clock, options.frames, &sink);
+  const int exitCode = RenderHeadless(options, clock, options.frames, &sink, makeAdapter);
   if (exitCode == 0) {
     std::printf("yulo: %u frame%s written to %s\n", options.frames, options.frames == 1 ? "" : "s",
                 folder);

@@ -15,12 +15,16 @@ bool InitAudio();
 // step clamped to 0..20), with the music and sample volumes at 50. Plays nothing, and
 // opens no audio device, in Preview mode, at volume 0, when InitAudio failed or was not
 // called, or when another Yulo process of this user is already playing music (one sound
-// for all monitors). A missing or broken file plays nothing and shows nothing. Returns
+// for all monitors). A missing or broken file, or one that is no regular file or is over
+// kMusicFileSizeLimit, plays nothing and shows nothing. Returns
 // true when the stream is playing. Nothing stops it: it plays until the process ends.
 bool StartMusic();
 
 // Name of the lock file that elects the one playing process, written into out (always
-// terminated): "$XDG_RUNTIME_DIR/yulo-music.lock", else "/tmp/yulo-music-<uid>.lock".
-void MusicLockPath(char* out, unsigned long capacity);
+// terminated): "$XDG_RUNTIME_DIR/yulo-music.lock", else "<temp>/yulo-<uid>/music.lock"
+// (temp: $TMPDIR when absolute, else /tmp) in a folder made 0700 when missing. False when
+// that folder is not a private folder of this user, or the name does not fit: the music
+// then plays without electing anyone, as a lock file of another user's is ignored too.
+bool MusicLockPath(char* out, unsigned long capacity);
 
 }  // namespace yulo

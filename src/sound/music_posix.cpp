@@ -2,14 +2,20 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <new>
 
+#include "base/read_file.h"
 #include "base/shell_state.h"
+#include "sound/ogg_pages.h"
 
 namespace yulo {
 
@@ -26,9 +32,10 @@ struct MusicState {
   bool deviceOpen;
   int lockFd;  // held for the whole run by the one playing process; -1 when none
   Mix_Music* stream;
+  uint8_t* bytes;  // the file's playable bytes, which the stream reads for the whole run
 };
 
-MusicState music = {false, false, -1, nullptr};
+MusicState music = {false, false, -1, nullptr, nullptr};
 
 int PercentToMixer(int percent) {
   return percent * MIX_MAX_VOLUME / 100;
@@ -41,9 +48,16 @@ enum class LockResult { Taken, HeldElsewhere, Unavailable };
 
 LockResult TakeMusicLock() {
   char path[512];
-  MusicLockPath(path, sizeof path);
-  int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (!MusicLockPath(path, sizeof path)) return LockResult::Unavailable;
+  int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
   if (fd < 0) return LockResult::Unavailable;
+  // A lock file another user made (or that is no file at all) can't silence us: whoever
+  // owns it could hold it for ever.
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != getuid()) {
+    close(fd);
+    return LockResult::Unavailable;
+  }
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     close(fd);
     return LockResult::HeldElsewhere;
@@ -62,18 +76,60 @@ void ReleaseMusicLock() {
 bool GiveUp() {
   if (music.deviceOpen) Mix_CloseAudio();
   music.deviceOpen = false;
+  delete[] music.bytes;
+  music.bytes = nullptr;
   ReleaseMusicLock();
   return false;
 }
 
+// Reads the music file whole (a regular file within the size limit) and keeps only its
+// playable part, so that a padded file starts as fast as the music in it; nullptr when
+// there is nothing to play.
+uint8_t* ReadPlayableMusic(uint32_t* length) {
+  uint8_t* bytes = nullptr;
+  uint32_t size = 0;
+  if (ReadRegularFile(kMusicFileName, kMusicFileSizeLimit, &bytes, &size) != ReadFileResult::Ok)
+    return nullptr;
+  const size_t playable = OggPlayableLength(bytes, size);
+  *length = static_cast<uint32_t>(playable);
+  if (playable + playable / 4 >= size) return bytes;
+  // Most of the file was padding: don't keep it for the whole run.
+  uint8_t* kept = new (std::nothrow) uint8_t[playable + 1];
+  if (kept != nullptr) std::memcpy(kept, bytes, playable);
+  delete[] bytes;
+  return kept;
+}
+
+// A folder of this user's only (made when missing): no other user can plant or hold a
+// file in it.
+bool IsPrivateFolder(const char* folder) {
+  if (mkdir(folder, 0700) != 0 && errno != EEXIST) return false;
+  struct stat info {};
+  return lstat(folder, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
+         (info.st_mode & 077) == 0;
+}
+
 }  // namespace
 
-void MusicLockPath(char* out, unsigned long capacity) {
+bool MusicLockPath(char* out, unsigned long capacity) {
+  if (capacity == 0) return false;
+  out[0] = '\0';
   const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
-  if (runtimeDir != nullptr && runtimeDir[0] == '/')
-    std::snprintf(out, capacity, "%s/yulo-music.lock", runtimeDir);
-  else
-    std::snprintf(out, capacity, "/tmp/yulo-music-%lu.lock", static_cast<unsigned long>(getuid()));
+  if (runtimeDir != nullptr && runtimeDir[0] == '/') {
+    const int length = std::snprintf(out, capacity, "%s/yulo-music.lock", runtimeDir);
+    return length > 0 && static_cast<unsigned long>(length) < capacity;
+  }
+  // The shared temporary folder is everyone's: the lock goes into a folder of our own.
+  const char* temp = std::getenv("TMPDIR");
+  if (temp == nullptr || temp[0] != '/') temp = "/tmp";
+  char folder[400];
+  const int folderLength = std::snprintf(folder, sizeof folder, "%s/yulo-%lu", temp,
+                                         static_cast<unsigned long>(getuid()));
+  if (folderLength <= 0 || static_cast<size_t>(folderLength) >= sizeof folder ||
+      !IsPrivateFolder(folder))
+    return false;
+  const int length = std::snprintf(out, capacity, "%s/music.lock", folder);
+  return length > 0 && static_cast<unsigned long>(length) < capacity;
 }
 
 bool InitAudio() {
@@ -92,8 +148,10 @@ bool StartMusic() {
   if (step > kMaxVolumeStep) step = kMaxVolumeStep;
   // At volume 0 nothing would be heard, and an open output keeps some systems awake.
   if (step <= 0) return false;
-  // No file, nothing to play: don't open the output just to close it again.
-  if (access(kMusicFileName, R_OK) != 0) return false;
+  // No file, nothing to play: don't open the output just to close it again. A named pipe
+  // or a device there is no music either, and must not block the start.
+  if (CheckRegularFile(kMusicFileName, kMusicFileSizeLimit, nullptr) != ReadFileResult::Ok)
+    return false;
   if (TakeMusicLock() == LockResult::HeldElsewhere) return false;
 
   Mix_Init(MIX_INIT_OGG);  // a failure shows as a stream that does not load
@@ -103,7 +161,10 @@ bool StartMusic() {
   // Sample channels at 50 %; the stream's own volume comes from the setting.
   Mix_Volume(-1, PercentToMixer(kSampleVolumePercent));
 
-  Mix_Music* stream = Mix_LoadMUS(kMusicFileName);
+  uint32_t length = 0;
+  music.bytes = ReadPlayableMusic(&length);
+  if (music.bytes == nullptr) return GiveUp();
+  Mix_Music* stream = Mix_LoadMUS_RW(SDL_RWFromConstMem(music.bytes, static_cast<int>(length)), 1);
   if (stream == nullptr) return GiveUp();
   Mix_VolumeMusic(PercentToMixer(5 * step));
   if (Mix_PlayMusic(stream, -1) != 0) {

@@ -153,13 +153,11 @@ class FrameCycleTest : public ::testing::Test {
     adapter = new TraceAdapter;
     adapter->modes = {Mode(640, 480, 60), Mode(800, 600, 60), Mode(800, 600, 60, D3DFMT_R5G6B5)};
     nextAdapter = adapter;
-    SetAdapterFactory(MakeNextAdapter);
   }
   void TearDown() override {
     ReleaseRenderer();
     delete nextAdapter;  // not handed out
     nextAdapter = nullptr;
-    SetAdapterFactory(nullptr);
     SetWindowPlacementHook(nullptr);
     SetMessageBoxHook(nullptr);
   }
@@ -170,7 +168,7 @@ class FrameCycleTest : public ::testing::Test {
 
 TEST_F(FrameCycleTest, FullScreenDeviceUsesTheChosenModeAndVSync) {
   rendererOptions.fullScreen = true;
-  ASSERT_TRUE(CreateRenderer(&window));
+  ASSERT_TRUE(CreateRenderer(MakeNextAdapter(), &window));
   const PresentParameters& p = adapter->createdWith;
   EXPECT_EQ(p.backBufferWidth, 800u);
   EXPECT_EQ(p.backBufferHeight, 600u);
@@ -194,7 +192,7 @@ TEST_F(FrameCycleTest, FullScreenDeviceUsesTheChosenModeAndVSync) {
   adapter = new TraceAdapter;
   adapter->modes = {Mode(800, 600, 60)};
   nextAdapter = adapter;
-  ASSERT_TRUE(CreateRenderer(&window));
+  ASSERT_TRUE(CreateRenderer(MakeNextAdapter(), &window));
   EXPECT_EQ(adapter->createdWith.fullScreenPresentationInterval, D3DPRESENT_INTERVAL_IMMEDIATE);
 }
 
@@ -205,7 +203,7 @@ TEST_F(FrameCycleTest, WindowedDeviceTakesTheDesktopFormatAndClientSize) {
   adapter->desktop = Mode(1920, 1080, 60, D3DFMT_R5G6B5);
   adapter->depthFormats = {D3DFMT_D16};
   adapter->matchingDepthFormats = {D3DFMT_D16};
-  ASSERT_TRUE(CreateRenderer(&window));
+  ASSERT_TRUE(CreateRenderer(MakeNextAdapter(), &window));
   const PresentParameters& p = adapter->createdWith;
   EXPECT_EQ(p.windowed, 1);
   EXPECT_EQ(p.backBufferWidth, 0u);
@@ -220,7 +218,7 @@ TEST_F(FrameCycleTest, WindowedDeviceTakesTheDesktopFormatAndClientSize) {
 
 TEST_F(FrameCycleTest, FailedCreationShowsTheInitialisationMessage) {
   adapter->failCreateDevice = true;
-  EXPECT_FALSE(CreateRenderer(&window));
+  EXPECT_FALSE(CreateRenderer(MakeNextAdapter(), &window));
   ASSERT_EQ(shownMessages.size(), 1u);
   EXPECT_EQ(shownMessages[0], "Initialization failed|Can't init Direct3D");
   EXPECT_EQ(GetDevice(), nullptr);
@@ -228,7 +226,7 @@ TEST_F(FrameCycleTest, FailedCreationShowsTheInitialisationMessage) {
 
 TEST_F(FrameCycleTest, NoUsableModeMeansNoDepthFormatAndAFailedCreation) {
   adapter->modes = {Mode(1920, 1080, 60)};
-  EXPECT_FALSE(CreateRenderer(&window));
+  EXPECT_FALSE(CreateRenderer(MakeNextAdapter(), &window));
   EXPECT_EQ(adapter->createdWith.autoDepthStencilFormat, D3DFMT_UNKNOWN);
   EXPECT_EQ(shownMessages.size(), 1u);
 }
@@ -236,7 +234,7 @@ TEST_F(FrameCycleTest, NoUsableModeMeansNoDepthFormatAndAFailedCreation) {
 TEST_F(FrameCycleTest, NoGraphicsSystemFailsSilently) {
   delete adapter;
   nextAdapter = nullptr;
-  EXPECT_FALSE(CreateRenderer(&window));
+  EXPECT_FALSE(CreateRenderer(MakeNextAdapter(), &window));
   EXPECT_TRUE(shownMessages.empty());
 }
 
@@ -255,7 +253,7 @@ TEST_F(FrameCycleTest, LostDeviceIsResetOnlyOnceItCanBe) {
   rendererOptions.fullScreen = true;
   placement = Placement{};
   SetWindowPlacementHook(RecordPlacement);
-  ASSERT_TRUE(CreateRenderer(&window));
+  ASSERT_TRUE(CreateRenderer(MakeNextAdapter(), &window));
   TraceDevice& device = Device();
   Light light{};
   light.type = D3DLIGHT_DIRECTIONAL;
@@ -290,7 +288,7 @@ TEST_F(FrameCycleTest, LostDeviceIsResetOnlyOnceItCanBe) {
 }
 
 TEST_F(FrameCycleTest, ReleasingTheRendererLeavesResourcesSafeToRelease) {
-  ASSERT_TRUE(CreateRenderer(&window));
+  ASSERT_TRUE(CreateRenderer(MakeNextAdapter(), &window));
   const uint8_t texel[4] = {};
   DeviceTexture* texture = GetDevice()->CreateTexture(1, 1, texel);
   VertexBuffer* buffer =

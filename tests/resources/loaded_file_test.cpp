@@ -1,11 +1,14 @@
 #include "resources/loaded_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "base/read_file.h"
 #include "support/temp_dir.h"
 
 namespace yulo {
@@ -125,6 +128,61 @@ TEST_F(LoadedFileDeathTest, TableOverflowTakesTheFatalPath) {
         }
       },
       ::testing::ExitedWithCode(1), "Loading Error: Can't load f1024\\.\\.\\.\nToo many files");
+}
+
+// A named pipe, a folder or a file over its kind's limit: refused at once (a pipe would
+// block a plain open for ever), fatally with the file's name and the reason, otherwise
+// with nullptr. Oversized files are sparse, so the test writes nothing of their size.
+TEST_F(LoadedFileDeathTest, SpecialAndOversizedFilesAreRefusedByName) {
+  struct Case {
+    const char* name;
+    int kind;  // 0 named pipe, -1 folder, else a file of this size in MiB plus one byte
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"deer.chr", 0, "It is not a regular file\\."},
+      {"music.ogg", 0, "It is not a regular file\\."},
+      {"sani.cgo", -1, "It is not a regular file\\."},
+      {"links.txt", 1, "It is larger than 1 MiB"},
+      {"sani.cgo", 1, "It is larger than 1 MiB"},
+      {"earth.msh_s", 32, "It is larger than 32 MiB"},
+      {"deer.skn", 32, "It is larger than 32 MiB"},
+      {"deer.anm", 32, "It is larger than 32 MiB"},
+      {"sky.tga", 80, "It is larger than 80 MiB"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::remove(c.name);
+    rmdir(c.name);
+    if (c.kind == 0) {
+      ASSERT_EQ(mkfifo(c.name, 0600), 0);
+    } else if (c.kind < 0) {
+      ASSERT_EQ(mkdir(c.name, 0700), 0);
+    } else {
+      dir.Write(c.name, "");
+      ASSERT_EQ(truncate(c.name, static_cast<off_t>(c.kind) * kMiB + 1), 0);
+    }
+    const std::string message =
+        std::string("Can't load ") + c.name + "\\.\\.\\.\n" + c.reason + ".*\nProgram will now stop";
+    EXPECT_EXIT(
+        {
+          alarm(10);  // a hang fails the case instead of the whole suite
+          LoadFile(c.name, nullptr, true);
+        },
+        ::testing::ExitedWithCode(1), message);
+    int32_t size = -5;
+    EXPECT_EQ(LoadFile(c.name, &size, false), nullptr);
+    EXPECT_EQ(size, -5);
+    char reason[128];
+    DescribeLastLoadFailure(reason, sizeof reason);
+    EXPECT_STRNE(reason, "");
+  }
+  // The limit itself is allowed.
+  dir.Write("edge.cgo", "");
+  ASSERT_EQ(truncate("edge.cgo", kTextFileSizeLimit), 0);
+  int32_t size = 0;
+  EXPECT_NE(LoadFile("edge.cgo", &size, false), nullptr);
+  EXPECT_EQ(size, static_cast<int32_t>(kTextFileSizeLimit));
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "sound/music.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,7 +18,9 @@
 #include <vector>
 
 #include "base/shell_state.h"
+#include "base/read_file.h"
 #include "ogg_tone.h"
+#include "sound/ogg_pages.h"
 #include "support/temp_dir.h"
 
 namespace yulo {
@@ -25,7 +30,8 @@ namespace fs = std::filesystem;
 
 // One screensaver process as far as its music goes: from `folder` (its data folder) it
 // plays through SDL's disk driver into a capture file, reports whether StartMusic succeeded, and
-// runs until Stop().
+// runs until Stop(). An empty runtimeDir leaves XDG_RUNTIME_DIR unset, with TMPDIR at
+// <folder>/tmp.
 class Player {
  public:
   Player(const std::string& folder, const std::string& name, int32_t volume, RunMode mode,
@@ -40,7 +46,13 @@ class Player {
       close(hold[1]);
       setenv("SDL_AUDIODRIVER", "disk", 1);
       setenv("SDL_DISKAUDIOFILE", capture_.c_str(), 1);
-      setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
+      if (runtimeDir.empty()) {
+        unsetenv("XDG_RUNTIME_DIR");
+        setenv("TMPDIR", (folder + "/tmp").c_str(), 1);
+      } else {
+        setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
+      }
+      alarm(30);  // a start that hangs fails the test instead of stalling the suite
       if (std::freopen(errors_.c_str(), "w", stderr) == nullptr) _exit(5);
       if (std::freopen(errors_.c_str(), "a", stdout) == nullptr) _exit(5);
       if (chdir(folder.c_str()) != 0) _exit(5);
@@ -198,6 +210,107 @@ TEST_F(Music, MissingOrBrokenFilePlaysNothingAndSaysNothing) {
   // Neither held on to the lock.
   Player good(tmp_.Path(), "good", 20, RunMode::FullScreen, Runtime("run1"));
   EXPECT_TRUE(good.Playing()) << good.Errors();
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST(OggPages, PlayableLengthEndsAtTheLastWholePage) {
+  test::ScopedTempDir dir;
+  ASSERT_TRUE(test::WriteOggTone(dir.Path() + "/t.ogg", 440.0, 0.5, 0.5));
+  const std::string tone = ReadBytes(dir.Path() + "/t.ogg");
+  const size_t lastPage = tone.rfind("OggS");
+  ASSERT_NE(lastPage, std::string::npos);
+  auto playable = [](const std::string& bytes) {
+    return OggPlayableLength(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  };
+  std::string fakePage = "OggS" + std::string(60, '\0');  // right shape, wrong checksum
+  fakePage[26] = 1;
+  fakePage[27] = 20;
+  struct Case {
+    const char* what;
+    std::string bytes;
+    size_t expected;
+  };
+  const Case cases[] = {
+      {"whole file", tone, tone.size()},
+      {"zero padding", tone + std::string(1 << 20, '\0'), tone.size()},
+      {"junk with a false page", tone + fakePage + std::string(999, '\x17'), tone.size()},
+      {"last page cut", tone.substr(0, tone.size() - 1), lastPage},
+      {"no page at all", std::string(5000, '\0'), 5000},
+      {"shorter than a capture pattern", "Og", 2},
+  };
+  for (const Case& c : cases) EXPECT_EQ(playable(c.bytes), c.expected) << c.what;
+}
+
+// Padding after the music still plays; a named pipe, a folder or an oversized file plays
+// nothing, says nothing and does not hang the start.
+TEST_F(Music, PaddedPlaysAndSpecialOrOversizedFilesPlayNothing) {
+  test::ScopedTempDir padded;
+  padded.Write("music.ogg", ReadBytes(tmp_.Path() + "/music.ogg") + std::string(8 << 20, '\0'));
+  Player player(padded.Path(), "padded", 20, RunMode::FullScreen, Runtime("run1"));
+  EXPECT_TRUE(player.Playing()) << player.Errors();
+  Listen();
+  ASSERT_TRUE(player.Stop());
+  EXPECT_GT(player.Loudness(), 1000.0);
+
+  for (int kind = 0; kind < 3; ++kind) {
+    test::ScopedTempDir odd;
+    if (kind == 0) {
+      ASSERT_EQ(mkfifo("music.ogg", 0600), 0);
+    } else if (kind == 1) {
+      ASSERT_EQ(mkdir("music.ogg", 0700), 0);
+    } else {
+      odd.Write("music.ogg", ReadBytes(tmp_.Path() + "/music.ogg"));
+      ASSERT_EQ(truncate("music.ogg", kMusicFileSizeLimit + 1), 0);
+    }
+    Player silent(odd.Path(), "odd", 20, RunMode::FullScreen, Runtime("run2"));
+    EXPECT_FALSE(silent.Playing()) << kind;
+    EXPECT_TRUE(silent.Stop()) << kind;
+    EXPECT_EQ(silent.Errors(), "") << kind;
+  }
+}
+
+// Without XDG_RUNTIME_DIR the lock lives in a 0700 folder of the user's own under the
+// temporary folder. A folder or lock file of another user's can't silence the music.
+TEST_F(Music, FallbackLockIsPrivateAndForeignLocksAreIgnored) {
+  const std::string lockFolder = tmp_.Path() + "/tmp/yulo-" + std::to_string(getuid());
+  fs::create_directories(tmp_.Path() + "/tmp");
+  {
+    Player first(tmp_.Path(), "first", 20, RunMode::FullScreen, "");
+    Player second(tmp_.Path(), "second", 20, RunMode::FullScreen, "");
+    EXPECT_TRUE(first.Playing()) << first.Errors();
+    EXPECT_FALSE(second.Playing()) << "the fallback lock still elects one player";
+    struct stat info {};
+    ASSERT_EQ(lstat(lockFolder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_EQ(info.st_uid, getuid());
+  }
+  if (getuid() != 0) GTEST_SKIP() << "handing files to another user needs root";
+  const uid_t other = 65534;  // nobody
+  // Another user's lock file, held, in our folder.
+  const std::string lockFile = lockFolder + "/music.lock";
+  const int held = open(lockFile.c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(fchown(held, other, other), 0);
+  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+  {
+    Player player(tmp_.Path(), "foreign-file", 20, RunMode::FullScreen, "");
+    EXPECT_TRUE(player.Playing()) << player.Errors();
+  }
+  close(held);
+  // A folder of that name owned by another user, holding a held lock.
+  ASSERT_EQ(chown(lockFolder.c_str(), other, other), 0);
+  const int heldAgain = open(lockFile.c_str(), O_RDWR);
+  ASSERT_GE(heldAgain, 0);
+  ASSERT_EQ(flock(heldAgain, LOCK_EX | LOCK_NB), 0);
+  {
+    Player player(tmp_.Path(), "foreign-folder", 20, RunMode::FullScreen, "");
+    EXPECT_TRUE(player.Playing()) << player.Errors();
+  }
+  close(heldAgain);
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 
 namespace yulo {
 
-GlAdapterOptions glAdapterOptions;
-
 namespace {
 
 // The sizes offered as display modes. The desktop keeps its own resolution; the scene is
@@ -116,8 +114,8 @@ class GlAdapter final : public Adapter {
 
 }  // namespace
 
-Adapter* CreateGlAdapter() {
-  return new GlAdapter(glAdapterOptions);
+Adapter* CreateGlAdapter(const GlAdapterOptions& options) {
+  return new GlAdapter(options);
 }
 
 }  // namespace yulo

@@ -521,7 +521,7 @@ class GlDevice final : public Device {
   HResult TestCooperativeLevel() override { return D3D_OK; }
   HResult Reset(const PresentParameters& params) override;
 
-  bool ReadFrame(std::vector<uint8_t>* rgba, uint32_t* width, uint32_t* height);
+  bool ReadFrame(std::vector<uint8_t>* rgba, uint32_t* width, uint32_t* height) override;
   bool ReadDepth(std::vector<float>* depth);
   uint64_t TakeDrawCalls() {
     Flush();

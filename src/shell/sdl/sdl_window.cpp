@@ -185,11 +185,11 @@ bool ForeignWindowLost() {
 }
 
 bool CreateWindowRenderer(SDL_Window* window) {
-  glAdapterOptions.headless = false;
-  glAdapterOptions.keep4by3 = true;  // the projection's aspect is fixed: pillarbox
-  SetAdapterFactory(CreateGlAdapter);
+  GlAdapterOptions adapter;
+  adapter.headless = false;
+  adapter.keep4by3 = true;  // the projection's aspect is fixed: pillarbox
   SetWindowPlacementHook(PlaceWindowForReset);
-  return CreateRenderer(window);
+  return CreateRenderer(CreateGlAdapter(adapter), window);
 }
 
 void NoteWindowResized(SDL_Window* window) {

@@ -250,14 +250,13 @@ TEST_F(GlDeviceTest, TexturesKeepThePictureSizeAndAFullMipChain) {
 }
 
 TEST(GlAdapter, CreateRendererMakesAHeadlessDeviceWithDefaultStates) {
-  glAdapterOptions = GlAdapterOptions{};
-  glAdapterOptions.headless = true;
-  glAdapterOptions.headlessWidth = 40;
-  glAdapterOptions.headlessHeight = 30;
+  GlAdapterOptions adapter;
+  adapter.headless = true;
+  adapter.headlessWidth = 40;
+  adapter.headlessHeight = 30;
   rendererOptions = RendererOptions{};
   rendererOptions.fullScreen = true;
-  SetAdapterFactory(CreateGlAdapter);
-  ASSERT_TRUE(CreateRenderer(nullptr));
+  ASSERT_TRUE(CreateRenderer(CreateGlAdapter(adapter), nullptr));
   EXPECT_EQ(currentMode.width, 800u);
   EXPECT_EQ(currentMode.bitsPerPixel, 32u);
   EXPECT_EQ(currentMode.depthFormat, D3DFMT_D32);
@@ -270,7 +269,6 @@ TEST(GlAdapter, CreateRendererMakesAHeadlessDeviceWithDefaultStates) {
   EXPECT_EQ(rgba[0], 0x33);
   EXPECT_EQ(rgba[2], 0x99);
   ReleaseRenderer();
-  SetAdapterFactory(nullptr);
 }
 
 TEST(PngWriter, WrittenFramesDecodeToTheSamePixels) {

@@ -39,7 +39,7 @@ enum class LockResult { Taken, HeldElsewhere, Unavailable };
 
 LockResult TakeMusicLock() {
   char name[128];
-  MusicLockPath(name, sizeof name);
+  if (!MusicLockPath(name, sizeof name)) return LockResult::Unavailable;
   HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
   if (mutex == nullptr) return LockResult::Unavailable;
   const DWORD wait = WaitForSingleObject(mutex, 0);
@@ -87,9 +87,10 @@ bool GiveUp() {
 
 }  // namespace
 
-void MusicLockPath(char* out, unsigned long capacity) {
+bool MusicLockPath(char* out, unsigned long capacity) {
   // One per user session, like the lock file of other systems.
-  if (capacity > 0) std::snprintf(out, capacity, "%s", "Local\\yulo-music");
+  return capacity > 0 && std::snprintf(out, capacity, "%s", "Local\\yulo-music") <
+                             static_cast<int>(capacity);
 }
 
 bool InitAudio() {

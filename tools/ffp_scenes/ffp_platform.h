@@ -1,6 +1,5 @@
 // What the micro-scenes program needs from a platform: the adapter of its headless device
-// (drawing width x height frames offscreen, read back through Device::ReadFrame) and a PNG
-// writer.
+// (drawing width x height frames offscreen, read back through Device::ReadFrame).
 #pragma once
 
 #include <cstdint>
@@ -11,8 +10,5 @@ namespace yulo {
 
 // The adapter for CreateRenderer; nullptr when the graphics system is missing.
 Adapter* CreateFfpAdapter(uint32_t width, uint32_t height);
-
-// Writes an RGBA8 picture (row 0 at the top) as a PNG file.
-bool WriteFfpPng(const char* path, const uint8_t* rgba, uint32_t width, uint32_t height);
 
 }  // namespace yulo

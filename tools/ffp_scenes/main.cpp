@@ -11,6 +11,7 @@
 #include "ffp_scenes/ffp_platform.h"
 #include "ffp_scenes/ffp_scenes.h"
 #include "render/renderer.h"
+#include "resources/png_writer.h"
 
 using namespace yulo;
 
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
     uint32_t width = 0, height = 0;
     const std::string path = std::string(folder) + "/" + scene->name + ".png";
     if (!device->ReadFrame(&rgba, &width, &height) ||
-        !WriteFfpPng(path.c_str(), rgba.data(), width, height)) {
+        !WritePng(path.c_str(), rgba.data(), width, height)) {
       std::fprintf(stderr, "yulo-ffp-scenes: can't write %s\n", path.c_str());
       exitCode = 1;
       break;

@@ -1,7 +1,6 @@
 // The micro-scenes on the OpenGL backend: an EGL offscreen device.
 #include "ffp_scenes/ffp_platform.h"
 #include "render/gl/gl_device.h"
-#include "render/gl/png_writer.h"
 
 namespace yulo {
 
@@ -11,10 +10,6 @@ Adapter* CreateFfpAdapter(uint32_t width, uint32_t height) {
   options.headlessWidth = width;
   options.headlessHeight = height;
   return CreateGlAdapter(options);
-}
-
-bool WriteFfpPng(const char* path, const uint8_t* rgba, uint32_t width, uint32_t height) {
-  return WritePng(path, rgba, width, height);
 }
 
 }  // namespace yulo

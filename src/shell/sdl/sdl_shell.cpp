@@ -17,6 +17,7 @@
 #include "render/gl/gl_window_target.h"
 #include "shell/sdl/fps_overlay.h"
 #include "shell/sdl/input_policy.h"
+#include "shell/sdl/quit_signals.h"
 #include "shell/sdl/sdl_window.h"
 #include "shell/startup.h"
 
@@ -275,6 +276,7 @@ int RunScreensaver(const LaunchOptions& options) {
     SDL_Quit();
     return 1;
   }
+  EndAtOnceOnQuitSignals();
   const bool foreign = options.foreignWindow != 0;
   // A message box would hide under a host's window (a locked screen): stderr only there.
   if (!foreign) SetMessageBoxHook(ShowSdlMessageBox);
@@ -317,6 +319,7 @@ int RunScreensaver(const LaunchOptions& options) {
     }
     ShowMainWindow(shell.window);
     StartFrameTiming(options.startMs);
+    PassQuitSignalsToLoop();
     MainLoop(options);
   }
   Teardown();

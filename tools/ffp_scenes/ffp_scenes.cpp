@@ -86,6 +86,11 @@ Rect Cell(int column, int row, int columns, int rows, float margin = 4.0f) {
               static_cast<float>(column + 1) * w - margin, static_cast<float>(row + 1) * h - margin};
 }
 
+// The rectangle moved a quarter pixel right and down, off the pixel grid.
+Rect OffGrid(const Rect& r) {
+  return Rect{r.x0 + kOffGrid, r.y0 + kOffGrid, r.x1 + kOffGrid, r.y1 + kOffGrid};
+}
+
 // A texture made from a texel function; released by the scene runner.
 constexpr int kMaxSceneTextures = 8;
 Texture sceneTextures[kMaxSceneTextures];
@@ -245,7 +250,7 @@ void SceneVertexColour() {
   }
   DrawFlatRect(Cell(3, 0, 4, 3), 0.5f, 0xFF404040u);
   // No colour in the format: opaque white, whatever colour was drawn last.
-  const Rect r = Cell(3, 0, 4, 3, 16.0f);
+  const Rect r = OffGrid(Cell(3, 0, 4, 3, 16.0f));
   const PositionVertex plain[3] = {
       {ClipX(r.x0), ClipY(r.y1), 0.4f}, {ClipX(r.x0), ClipY(r.y0), 0.4f}, {ClipX(r.x1), ClipY(r.y1), 0.4f}};
   DrawUserPrimitives(plain, 1, D3DFVF_XYZ, D3DPT_TRIANGLELIST);
@@ -260,7 +265,7 @@ void SceneVertexColour() {
   SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
   SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
   for (int column = 0; column < 4; ++column) {
-    DrawRect(Cell(column, 1, 4, 3, kOffGrid), 0.5f, corners[column]);
+    DrawRect(OffGrid(Cell(column, 1, 4, 3)), 0.5f, corners[column]);
   }
   SetTexture(nullptr);
   SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
@@ -309,7 +314,7 @@ void SceneTextureTransform() {
   for (int i = 0; i < 8; ++i) {
     SetStage(D3DTSS_TEXTURETRANSFORMFLAGS, i == 7 ? D3DTTFF_DISABLE : D3DTTFF_COUNT2);
     SetTextureMatrix(&matrices[i]);
-    DrawRect(Cell(i % 4, i / 4, 4, 2, 6.0f + kOffGrid), 0.5f, white);
+    DrawRect(OffGrid(Cell(i % 4, i / 4, 4, 2, 6.0f)), 0.5f, white);
   }
 }
 
@@ -413,8 +418,16 @@ void ScenePointSprites() {
   SetTexture(quadrants);
   DrawUserPrimitives(big, 3, kPoint, D3DPT_POINTLIST);
 
-  // No size in the format: POINTSIZE, scaled (24 at distance 100: about 26 pixels), then
-  // unscaled (24 pixels).
+}
+
+// Points whose format has no size take D3DRS_POINTSIZE: scaled with distance (24 at
+// distance 100: about 26 pixels), then unscaled (24 pixels). The scene never draws these;
+// kept apart because Wine's Direct3D 8 differs here (docs/fidelity.md).
+void ScenePointSizeState() {
+  Matrix4 projection;
+  BuildPerspective(projection, 0.7853982f, 1.3333334f, 35.0f, 2500.0f);
+  SetProjectionMatrix(projection);
+  SetTexture(QuadrantTexture(16));
   SetRenderStateFloat(D3DRS_POINTSIZE, 24.0f);
   const float z = 100.0f;
   const ColourPointVertex scaled = {0.35f * z / projection.m[0][0], -0.75f * z / projection.m[1][1],
@@ -438,7 +451,7 @@ void SceneCulling() {
       if (row == 1) world.SetScale(-1.0f, 1.0f, 1.0f);
       SetWorldMatrix(&world);
       for (int k = 0; k < 2; ++k) {
-        const Rect r = Cell(column * 2 + k, row, 6, 2, 8.0f);
+        const Rect r = OffGrid(Cell(column * 2 + k, row, 6, 2, 8.0f));
         const float mirror = row == 1 ? -1.0f : 1.0f;
         const float l = ClipX(r.x0) * mirror, t = ClipY(r.y0), rr = ClipX(r.x1) * mirror, b = ClipY(r.y1);
         const uint32_t colour = k == 0 ? 0xFFE04040u : 0xFF40A0E0u;
@@ -502,7 +515,7 @@ void SceneAddress() {
     for (int column = 0; column < 3; ++column) {
       SetStage(D3DTSS_ADDRESSU, modes[column]);
       SetStage(D3DTSS_ADDRESSV, modes[column]);
-      DrawRect(Cell(column, row, 4, 2, 6.0f + kOffGrid), 0.5f, white, -1.0f, -1.0f, 2.0f, 2.0f);
+      DrawRect(OffGrid(Cell(column, row, 4, 2, 6.0f)), 0.5f, white, -1.0f, -1.0f, 2.0f, 2.0f);
     }
   }
   SetStage(D3DTSS_ADDRESSU, D3DTADDRESS_WRAP);
@@ -513,7 +526,7 @@ void SceneAddress() {
     } else {
       SetFilters(D3DTEXF_LINEAR, D3DTEXF_LINEAR, D3DTEXF_LINEAR);
     }
-    const Rect r = Cell(3, row, 4, 2, 6.0f + kOffGrid);
+    const Rect r = OffGrid(Cell(3, row, 4, 2, 6.0f));
     const float l = ClipX(r.x0), t = ClipY(r.y0), rr = ClipX(r.x1), b = ClipY(r.y1);
     const ColorARGB w(255, 255, 255, 255);
     DrawColoredQuad({l, b, 0.5f}, {l, t, 0.5f}, {rr, t, 0.5f}, {rr, b, 0.5f}, w, w, w, w);
@@ -604,6 +617,7 @@ const FfpScene kScenes[] = {
     {"alpha-test", "alpha test at the 127/128 edge and against 1", SceneAlphaTest},
     {"blend", "the blend pairs of the scene and the sprites", SceneBlend},
     {"point-sprites", "point sprites scaled with distance, near and far", ScenePointSprites},
+    {"point-size-state", "points without a size take the POINTSIZE state", ScenePointSizeState},
     {"culling", "culling by on-screen winding", SceneCulling},
     {"depth", "depth 0..1 with LESSEQUAL and LESS", SceneDepth},
     {"address", "texture address modes and the mirrored quad coordinates", SceneAddress},
@@ -638,7 +652,7 @@ void RenderFfpScene(const FfpScene& scene) {
   ReleaseFfpSceneResources();
   ApplyDefaultStates();
   BaseStates();
-  ClearTarget(0xFF181828u);
+  ClearTarget(kFfpSceneBackground);
   ClearDepth(1.0f);
   BeginScene();
   scene.draw();

@@ -39,10 +39,11 @@ constexpr uint32_t kPoint = D3DFVF_XYZ | D3DFVF_PSIZE | D3DFVF_DIFFUSE;
 constexpr uint32_t kColourPoint = D3DFVF_XYZ | D3DFVF_DIFFUSE;
 
 constexpr float kW = static_cast<float>(kFfpSceneWidth);
-// Textured shapes sit a quarter pixel off the pixel grid: a pixel centre exactly on an edge
-// or a texel boundary samples a coordinate whose last bit decides the texel, which tells
-// nothing about the rules.
-constexpr float kOffGrid = 0.25f;
+// Textured and slanted shapes sit off the pixel grid (a quarter pixel right, three eighths
+// down): a pixel centre exactly on an edge or a texel boundary is a tie that the last bit
+// of an interpolation, or the rasteriser's tie rule, decides (docs/fidelity.md).
+constexpr float kOffGridX = 0.25f;
+constexpr float kOffGridY = 0.375f;
 constexpr float kH = static_cast<float>(kFfpSceneHeight);
 
 // >>section helpers
@@ -86,9 +87,9 @@ Rect Cell(int column, int row, int columns, int rows, float margin = 4.0f) {
               static_cast<float>(column + 1) * w - margin, static_cast<float>(row + 1) * h - margin};
 }
 
-// The rectangle moved a quarter pixel right and down, off the pixel grid.
+// The rectangle moved off the pixel grid.
 Rect OffGrid(const Rect& r) {
-  return Rect{r.x0 + kOffGrid, r.y0 + kOffGrid, r.x1 + kOffGrid, r.y1 + kOffGrid};
+  return Rect{r.x0 + kOffGridX, r.y0 + kOffGridY, r.x1 + kOffGridX, r.y1 + kOffGridY};
 }
 
 // A texture made from a texel function; released by the scene runner.
@@ -336,7 +337,7 @@ void SceneAlphaTest() {
     // One column per texel, 20 pixels wide: texel centres fall in the column centres.
     SetTexture(texture);
     const uint32_t white[4] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
-    DrawRect(Rect{kOffGrid, top + 8 + kOffGrid, kW + kOffGrid, top + 56 + kOffGrid}, 0.5f, white);
+    DrawRect(OffGrid(Rect{0, top + 8, kW, top + 56}), 0.5f, white);
     SetTexture(nullptr);
     for (int i = 0; i < 16; ++i) {
       const uint32_t colour = (static_cast<uint32_t>(alphas[i]) << 24) | 0x80FFA0u;
@@ -549,7 +550,7 @@ void SceneFilters() {
     } else {
       SetFilters(D3DTEXF_POINT, D3DTEXF_POINT, D3DTEXF_NONE);
     }
-    const float y0 = static_cast<float>(row) * 120.0f + (row == 1 ? kOffGrid : 0.0f);
+    const float y0 = static_cast<float>(row) * 120.0f + (row == 1 ? kOffGridY : 0.0f);
     // Minified by 4 and by 3; for LINEAR the pixel centres fall on the centres of texels of
     // the smaller mip levels, for POINT off the texel boundaries.
     DrawRect(Rect{4 - 0.5f, y0 + 4 - 0.5f, 20 - 0.5f, y0 + 20 - 0.5f}, 0.5f, white);
@@ -566,7 +567,7 @@ void SceneFilters() {
   SetFilters(D3DTEXF_LINEAR, D3DTEXF_LINEAR, D3DTEXF_LINEAR);
   {
     // Below the eye, from 60 to 600 units away: screen x about 136..310, y 130..216.
-    const float x0 = -5.0f, x1 = 31.0f;
+    const float x0 = -5.1f, x1 = 31.0f;
     const uint32_t c = 0xFFFFFFFFu;
     const QuadVertex v[6] = {{{x0, -20, 60}, c, 0, 8}, {{x0, -20, 600}, c, 0, 0},
                              {{x1, -20, 600}, c, 4, 0}, {{x0, -20, 60}, c, 0, 8},

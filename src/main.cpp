@@ -2,16 +2,32 @@
 // the screensaver on a window and headless rendering.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "base/shell_state.h"
+#include "render/gl/gl_device.h"
 #include "scene/scene.h"
 #include "scene/winter_scene.h"
 #include "shell/gtk/config_dialog.h"
 #include "shell/headless.h"
 #include "shell/options.h"
+#include "shell/record/recorder.h"
 #include "shell/sdl/sdl_shell.h"
 #include "shell/settings.h"
 #include "shell/startup.h"
+
+namespace {
+
+// Headless frames come from an offscreen OpenGL context (EGL), on the CPU without a GPU.
+yulo::Adapter* MakeOffscreenGlAdapter(uint32_t width, uint32_t height) {
+  yulo::GlAdapterOptions options;
+  options.headless = true;
+  options.headlessWidth = width;
+  options.headlessHeight = height;
+  return yulo::CreateGlAdapter(options);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace yulo;
@@ -43,11 +59,26 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "yulo: the folder name '%s' is too long\n", options.renderDir);
     return 2;
   }
+  char recordPath[4096] = "-";
+  if (options.launch == Launch::Record && std::strcmp(options.recordPath, "-") != 0 &&
+      !AbsolutePath(options.recordPath, recordPath, sizeof recordPath)) {
+    std::fprintf(stderr, "yulo: the file name '%s' is too long\n", options.recordPath);
+    return 2;
+  }
 
   LoadSettings();
   if (options.launch == Launch::Configure) return RunConfigureDialog(options.ownerWindow);
 
   ApplyRunOptions(options);
-  if (options.launch == Launch::Render) return RenderFrames(options, renderDir);
+  if (options.launch == Launch::Render || options.launch == Launch::Record) {
+    // No sound at all: no audio device is even looked for.
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+  }
+  if (options.launch == Launch::Render) {
+    return RenderFrames(options, renderDir, MakeOffscreenGlAdapter);
+  }
+  if (options.launch == Launch::Record) {
+    return RecordVideo(options, recordPath, MakeOffscreenGlAdapter);
+  }
   return RunScreensaver(options);
 }

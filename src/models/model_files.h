@@ -66,7 +66,7 @@ inline Vector3 ReadVector3(const uint8_t* p) {
   return v;
 }
 
-// >>mesh: 3 bytes unused, smooth flag, translation, angles (radians), 1 byte unused,
+// >>section mesh: 3 bytes unused, smooth flag, translation, angles (radians), 1 byte unused,
 // P, F, P positions, F index triples, 3F (u, v) with v pointing up.
 inline constexpr size_t kMeshHeaderSize = 37;
 
@@ -90,7 +90,7 @@ struct MeshFileView {
 
 bool ReadMeshFile(const uint8_t* data, size_t size, MeshFileView* out, FileError* error);
 
-// >>character: skin file name in a 32-byte field, then the texture name to its NUL.
+// >>section character: skin file name in a 32-byte field, then the texture name to its NUL.
 struct CharacterFileView {
   char skinName[kFileNameCapacity] = {};
   char textureName[128] = {};
@@ -98,7 +98,7 @@ struct CharacterFileView {
 
 bool ReadCharacterFile(const uint8_t* data, size_t size, CharacterFileView* out, FileError* error);
 
-// >>skin: V, B, B bone offsets, V skin vertices, B bone records, F, F index triples,
+// >>section skin: V, B, B bone offsets, V skin vertices, B bone records, F, F index triples,
 // 3F (u, v) with v pointing up.
 struct SkinFileView {
   int32_t vertexCount = 0;               // V
@@ -134,7 +134,7 @@ struct SkinFileView {
 // are bones 1..B-1 and no bone has two parents, so posing from the root terminates.
 bool ReadSkinFile(const uint8_t* data, size_t size, SkinFileView* out, FileError* error);
 
-// >>clip: bone count, frame duration (ms), N, N root positions, then bone-major angle
+// >>section clip: bone count, frame duration (ms), N, N root positions, then bone-major angle
 // triples (radians): all N frames of bone 0, then bone 1, ...
 struct ClipFileView {
   int32_t boneCount = 0;                   // 1..kMaxBones

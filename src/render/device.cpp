@@ -4,7 +4,7 @@
 
 namespace yulo {
 
-// >>resources
+// >>section resources
 DeviceResource::DeviceResource(Device* owner) : owner_(owner) {
   if (owner_ == nullptr) return;
   next_ = owner_->resources_;
@@ -80,7 +80,7 @@ uint32_t VertexCountOf(PrimitiveType type, uint32_t primitiveCount) {
   return 0;
 }
 
-// >>state table
+// >>section state table
 void DeviceStateTable::SetDefaults(float maxPointSize) {
   std::memset(render, 0, sizeof render);
   render[D3DRS_ZENABLE] = D3DZB_TRUE;
@@ -129,7 +129,7 @@ void DeviceStateTable::SetDefaults(float maxPointSize) {
   }
 }
 
-// >>device
+// >>section device
 Device::~Device() {
   OrphanResources();
 }

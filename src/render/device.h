@@ -10,13 +10,14 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "math/matrix.h"
 #include "math/vector.h"
 
 namespace yulo {
 
-// >>results
+// >>section results
 using HResult = int32_t;
 inline constexpr HResult D3D_OK = 0;
 inline constexpr HResult D3DERR_DEVICELOST = static_cast<HResult>(0x88760868u);
@@ -28,7 +29,7 @@ inline constexpr HResult D3DERR_OUTOFVIDEOMEMORY = static_cast<HResult>(0x887601
 inline constexpr uint32_t D3D_SDK_VERSION = 220;
 inline constexpr uint32_t D3DADAPTER_DEFAULT = 0;
 
-// >>render states
+// >>section render states
 enum RenderStateType : uint32_t {
   D3DRS_ZENABLE = 7,
   D3DRS_FILLMODE = 8,
@@ -114,7 +115,7 @@ enum BlendOp : uint32_t {
 };
 enum MaterialColorSource : uint32_t { D3DMCS_MATERIAL = 0, D3DMCS_COLOR1 = 1, D3DMCS_COLOR2 = 2 };
 
-// >>texture-stage states
+// >>section texture-stage states
 enum TextureStageStateType : uint32_t {
   D3DTSS_COLOROP = 1,
   D3DTSS_COLORARG1 = 2,
@@ -176,7 +177,7 @@ enum TextureTransformFlags : uint32_t {
   D3DTTFF_PROJECTED = 256,
 };
 
-// >>transforms, primitives, vertex formats
+// >>section transforms, primitives, vertex formats
 enum TransformStateType : uint32_t {
   D3DTS_VIEW = 2,
   D3DTS_PROJECTION = 3,
@@ -209,7 +210,7 @@ inline constexpr uint32_t D3DCLEAR_TARGET = 0x1;
 inline constexpr uint32_t D3DCLEAR_ZBUFFER = 0x2;
 inline constexpr uint32_t D3DCLEAR_STENCIL = 0x4;
 
-// >>resources
+// >>section resources
 enum Format : uint32_t {
   D3DFMT_UNKNOWN = 0,
   D3DFMT_R8G8B8 = 20,
@@ -252,7 +253,7 @@ struct DeviceStateTable {
   void SetDefaults(float maxPointSize);
 };
 
-// >>lights and materials
+// >>section lights and materials
 struct ColorValue {
   float r;
   float g;
@@ -295,7 +296,7 @@ struct Material {
 };
 static_assert(sizeof(Material) == 68);
 
-// >>presentation
+// >>section presentation
 inline constexpr uint32_t D3DMULTISAMPLE_NONE = 0;
 inline constexpr uint32_t D3DSWAPEFFECT_DISCARD = 1;
 inline constexpr uint32_t D3DPRESENTFLAG_LOCKABLE_BACKBUFFER = 0x1;
@@ -328,7 +329,7 @@ struct AdapterMode {
   Format format;
 };
 
-// >>resources
+// >>section resources
 class Device;
 
 // Something a device created. Release() destroys it; when the device is destroyed first,
@@ -427,7 +428,7 @@ uint32_t FvfStride(uint32_t fvf);
 // Vertices used by count primitives of the given type.
 uint32_t VertexCountOf(PrimitiveType type, uint32_t primitiveCount);
 
-// >>device
+// >>section device
 class Device {
  public:
   Device() = default;
@@ -486,6 +487,14 @@ class Device {
   // Restores a lost device with these parameters; device states return to the defaults.
   virtual HResult Reset(const PresentParameters& params) = 0;
 
+  // The finished frame (call between EndScene and Present) as RGBA8 texels, row 0 at the
+  // top, in *rgba (resized; its capacity is reused from frame to frame). False when the
+  // backend cannot read its frames back.
+  virtual bool ReadFrame(std::vector<uint8_t>* /*rgba*/, uint32_t* /*width*/,
+                         uint32_t* /*height*/) {
+    return false;
+  }
+
  protected:
   // Calls Orphan() on every live resource; backends call it before their own teardown.
   void OrphanResources();
@@ -495,7 +504,7 @@ class Device {
   DeviceResource* resources_ = nullptr;
 };
 
-// >>adapter
+// >>section adapter
 // The display adapter: modes, format support and device creation.
 class Adapter {
  public:
@@ -514,6 +523,8 @@ class Adapter {
   virtual Device* CreateDevice(uint32_t adapter, DeviceType type, void* window,
                                uint32_t behaviorFlags, const PresentParameters& params,
                                HResult* result) = 0;
+  // The message CreateRenderer shows when CreateDevice failed, in the platform's words.
+  virtual const char* DeviceFailureText() const { return "Can't init Direct3D"; }
 };
 
 // The 32-bit pattern of a float, as float-valued states take it.

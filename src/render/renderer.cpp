@@ -10,7 +10,6 @@ namespace yulo {
 namespace {
 
 struct RendererState {
-  AdapterFactory adapterFactory = nullptr;
   WindowPlacementHook windowPlacementHook = nullptr;
   Adapter* adapter = nullptr;
   Device* device = nullptr;
@@ -37,11 +36,7 @@ void DropDevice() {
 
 }  // namespace
 
-// >>device ownership and creation
-void SetAdapterFactory(AdapterFactory factory) {
-  renderer.adapterFactory = factory;
-}
-
+// >>section device ownership and creation
 void SetWindowPlacementHook(WindowPlacementHook hook) {
   renderer.windowPlacementHook = hook;
 }
@@ -155,14 +150,11 @@ void SelectDisplayMode() {
   }
 }
 
-bool CreateRenderer(void* window) {
+bool CreateRenderer(Adapter* adapter, void* window) {
   ReleaseRenderer();
-  if (renderer.adapterFactory == nullptr) return false;
-  renderer.adapter = renderer.adapterFactory();
+  renderer.adapter = adapter;
   if (renderer.adapter == nullptr) return false;
-  Adapter& adapter = *renderer.adapter;
-
-  EnumerateDisplayModes(adapter);
+  EnumerateDisplayModes(*adapter);
   SelectDisplayMode();
 
   std::memset(&renderer.presentParams, 0, sizeof renderer.presentParams);
@@ -176,7 +168,7 @@ bool CreateRenderer(void* window) {
                                                                 : D3DPRESENT_INTERVAL_IMMEDIATE;
   } else {
     AdapterMode desktop{};
-    adapter.GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop);
+    adapter->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop);
     renderer.currentMode.format = desktop.format;
     renderer.presentParams.backBufferFormat = desktop.format;
   }
@@ -192,10 +184,10 @@ bool CreateRenderer(void* window) {
 
   HResult result = D3D_OK;
   Device* device =
-      adapter.CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                           D3DCREATE_SOFTWARE_VERTEXPROCESSING, renderer.presentParams, &result);
+      adapter->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                            D3DCREATE_SOFTWARE_VERTEXPROCESSING, renderer.presentParams, &result);
   if (device == nullptr) {
-    ShowMessage("Initialization failed", "Can't init Direct3D");
+    ShowMessage("Initialization failed", adapter->DeviceFailureText());
     return false;
   }
   SetDevice(device, true);
@@ -257,7 +249,7 @@ void ReleaseRenderer() {
   renderer.adapter = nullptr;
 }
 
-// >>states, transforms, drawing
+// >>section states, transforms, drawing
 // Each function is a device call or two. With no device installed they do nothing, so a
 // scene can be driven (and measured) before or without a device.
 

@@ -21,7 +21,7 @@
 
 namespace yulo {
 
-// >>device ownership and creation
+// >>section device ownership and creation
 
 // One usable display mode.
 struct DisplayMode {
@@ -54,19 +54,16 @@ int DisplayModeCount();
 const DisplayMode& DisplayModeAt(int i);  // 0 <= i < DisplayModeCount()
 const DisplayMode& CurrentDisplayMode();
 
-// Makes the adapter object (nullptr when no graphics system is available). CreateRenderer
-// calls it once and owns the result until ReleaseRenderer.
-using AdapterFactory = Adapter* (*)();
-void SetAdapterFactory(AdapterFactory factory);
-
 // Puts a window back in place (topmost, at 0,0, width x height, shown) before a reset.
 using WindowPlacementHook = void (*)(void* window, int32_t width, int32_t height);
 void SetWindowPlacementHook(WindowPlacementHook hook);
 
-// Creates the adapter and the device for window, then installs the default states. No
-// adapter: false, silently. Device creation failing: "Can't init Direct3D" under
-// "Initialization failed" through ShowMessage, then false (the shell exits with code 0).
-bool CreateRenderer(void* window);
+// Takes adapter (the platform's graphics system, built by the shell; nullptr when there is
+// none) and creates its device for window, then installs the default states. The renderer
+// owns the adapter from here until ReleaseRenderer, whatever the result. No adapter:
+// false, silently. Device creation failing: the adapter's DeviceFailureText ("Can't init
+// Direct3D" on Direct3D) under "Initialization failed" through ShowMessage, then false.
+bool CreateRenderer(Adapter* adapter, void* window);
 // Installs the engine's default render and stage-0 states, in a fixed order.
 void ApplyDefaultStates();
 // Presents the frame; when the device reports it can be reset, puts the window back and
@@ -94,7 +91,7 @@ void SetDevice(Device* device, bool takeOwnership = false);
 // The current device, or nullptr.
 Device* GetDevice();
 
-// >>states, transforms, drawing
+// >>section states, transforms, drawing
 
 // A vertex of the quad functions: D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1.
 struct QuadVertex {

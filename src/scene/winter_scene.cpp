@@ -25,7 +25,7 @@ void WinterScene::Render() {
   ComposeFrame();
 }
 
-// >>assets
+// >>section assets
 
 void WinterScene::LoadAssets() {
   ResetWinterClock();
@@ -74,7 +74,7 @@ void ResetWinterClock() {
   winterScene.cameraFraction = 0.0f;
 }
 
-// >>camera path
+// >>section camera path
 
 void UpdateCameraPath() {
   winterScene.cameraTime += frameTiming.elapsedTime;
@@ -133,7 +133,7 @@ void UpdateCameraPath() {
   }
 }
 
-// >>frame
+// >>section frame
 
 namespace {
 

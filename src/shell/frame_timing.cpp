@@ -5,7 +5,7 @@
 
 namespace yulo {
 
-// >>the time step
+// >>section the time step
 
 namespace {
 
@@ -61,7 +61,7 @@ void MeasureFrameStep() {
   SetStep(step.fixedStepMs);
 }
 
-// >>pacing of frame starts
+// >>section pacing of frame starts
 
 void SetFrameRateCap(FramePacer* pacer, uint32_t maxFps) {
   pacer->intervalUs = maxFps == 0 ? 0 : (1000000u + maxFps / 2) / maxFps;

@@ -7,7 +7,7 @@
 
 namespace yulo {
 
-// >>the time step
+// >>section the time step
 
 // With enabled, every frame's step is stepMs instead of the measured time (--fixed-step).
 void SetFixedFrameStep(bool enabled, uint32_t stepMs);
@@ -29,7 +29,7 @@ void UpdateFrameTiming();
 // is set (the clock is still followed), else UpdateFrameTiming.
 void MeasureFrameStep();
 
-// >>pacing of frame starts. Microseconds of a monotonic 64-bit clock (no wrap in
+// >>section pacing of frame starts. Microseconds of a monotonic 64-bit clock (no wrap in
 // practice).
 
 // Caps the frame rate below what the display's vertical retrace allows, for less heat and

@@ -6,11 +6,11 @@
 
 #include "base/fatal.h"
 #include "math/scalar.h"
-#include "render/gl/gl_device.h"
-#include "render/gl/png_writer.h"
 #include "render/renderer.h"
 #include "scene/scene.h"
+#include "resources/png_writer.h"
 #include "shell/frame_timing.h"
+#include "shell/frame_writer.h"
 #include "shell/progress.h"
 #include "shell/run_frame.h"
 #include "shell/startup.h"
@@ -32,13 +32,14 @@ class PngFolderSink final : public FrameSink {
                  uint32_t height) override {
     char path[4200];
     std::snprintf(path, sizeof path, "%s/frame-%05u.png", folder_, index);
-    if (WritePng(path, rgba, width, height)) return true;
+    if (encoder_.Write(path, rgba, width, height)) return true;
     std::fprintf(stderr, "yulo: can't write %s\n", path);
     return false;
   }
 
  private:
   const char* folder_;
+  PngEncoder encoder_;  // used on the writer's thread only
 };
 
 }  // namespace
@@ -48,10 +49,7 @@ uint32_t FrameStepMs(const FrameClock& clock, uint64_t n) {
 }
 
 int RenderHeadless(const LaunchOptions& options, const FrameClock& clock, uint32_t frames,
-                   FrameSink* sink) {
-  // No sound at all: no audio device is even looked for.
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
-
+                   FrameSink* sink, HeadlessAdapterFactory makeAdapter) {
   BuildSqrtTable();
   if (!EnterDataFolder()) {
     FatalError("Initialization failed", "The install folder's path is too long.");
@@ -59,19 +57,15 @@ int RenderHeadless(const LaunchOptions& options, const FrameClock& clock, uint32
 
   const uint32_t width = static_cast<uint32_t>(options.width);
   const uint32_t height = static_cast<uint32_t>(options.height);
-  RendererOptions renderer;
+  RendererOptions renderer = GetRendererOptions();
   renderer.fullScreen = false;
   renderer.preferTrueColor = true;
   renderer.waitForVSync = false;
   renderer.windowWidth = options.width;
   renderer.windowHeight = options.height;
   SetRendererOptions(renderer);
-  glAdapterOptions.headless = true;
-  glAdapterOptions.headlessWidth = width;
-  glAdapterOptions.headlessHeight = height;
-  SetAdapterFactory(CreateGlAdapter);
-  if (!CreateRenderer(nullptr)) {
-    std::fprintf(stderr, "yulo: no offscreen OpenGL 3.3 context (EGL) could be made\n");
+  if (!CreateRenderer(makeAdapter(width, height), nullptr)) {
+    std::fprintf(stderr, "yulo: no offscreen device could be made\n");
     return 1;
   }
 
@@ -83,27 +77,30 @@ int RenderHeadless(const LaunchOptions& options, const FrameClock& clock, uint32
   }
   StartFrameTiming(clock.startMs);
 
-  std::vector<uint8_t> pixels;
-  pixels.reserve(static_cast<size_t>(width) * height * 4);
   ProgressLine progress;
   StartProgress(&progress, frames, ProgressClockUs());
   int exitCode = 0;
-  for (uint32_t frame = 0; frame < frames; ++frame) {
-    // The step measured after this frame is the one the next frame animates by.
-    SetFixedFrameStep(true, FrameStepMs(clock, static_cast<uint64_t>(frame) + 1));
-    RunFrame();
-    uint32_t readWidth = 0;
-    uint32_t readHeight = 0;
-    if (!ReadFrame(GetDevice(), &pixels, &readWidth, &readHeight)) {
-      std::fprintf(stderr, "yulo: can't read frame %u back from the renderer\n", frame);
-      exitCode = 1;
-      break;
+  {
+    // The sink takes frame n on the writer's thread while frame n + 1 renders.
+    OverlappedFrameWriter writer(sink);
+    for (uint32_t frame = 0; frame < frames; ++frame) {
+      // The step measured after this frame is the one the next frame animates by.
+      SetFixedFrameStep(true, FrameStepMs(clock, static_cast<uint64_t>(frame) + 1));
+      RunFrame();
+      uint32_t readWidth = 0;
+      uint32_t readHeight = 0;
+      if (!GetDevice()->ReadFrame(writer.Pixels(), &readWidth, &readHeight)) {
+        std::fprintf(stderr, "yulo: can't read frame %u back from the renderer\n", frame);
+        exitCode = 1;
+        break;
+      }
+      if (!writer.Submit(frame, readWidth, readHeight)) {
+        exitCode = 1;
+        break;
+      }
+      ReportProgress(&progress, frame + 1, ProgressClockUs());
     }
-    if (!sink->TakeFrame(frame, pixels.data(), readWidth, readHeight)) {
-      exitCode = 1;
-      break;
-    }
-    ReportProgress(&progress, frame + 1, ProgressClockUs());
+    if (!writer.Finish()) exitCode = 1;
   }
   EndProgress(&progress);
   ReleaseRenderer();
@@ -111,7 +108,8 @@ int RenderHeadless(const LaunchOptions& options, const FrameClock& clock, uint32
   return exitCode;
 }
 
-int RenderFrames(const LaunchOptions& options, const char* folder) {
+int RenderFrames(const LaunchOptions& options, const char* folder,
+                 HeadlessAdapterFactory makeAdapter) {
   // The output folder first: a wrong name is better told before the assets load.
   if (!MakeFolders(folder)) {
     std::fprintf(stderr, "yulo: can't make the folder %s\n", folder);
@@ -119,7 +117,7 @@ int RenderFrames(const LaunchOptions& options, const char* folder) {
   }
   PngFolderSink sink(folder);
   const FrameClock clock = {options.startMs, options.fixedStepMs, 1};
-  const int exitCode = RenderHeadless(options, clock, options.frames, &sink);
+  const int exitCode = RenderHeadless(options, clock, options.frames, &sink, makeAdapter);
   if (exitCode == 0) {
     std::printf("yulo: %u frame%s written to %s\n", options.frames, options.frames == 1 ? "" : "s",
                 folder);

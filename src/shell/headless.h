@@ -4,9 +4,15 @@
 
 #include <cstdint>
 
+#include "render/device.h"
 #include "shell/options.h"
 
 namespace yulo {
+
+// The platform's graphics system for a headless run: an adapter whose device, created for
+// no window, draws width x height frames offscreen and reads them back (Device::ReadFrame).
+// nullptr when none can be made.
+using HeadlessAdapterFactory = Adapter* (*)(uint32_t width, uint32_t height);
 
 // Receives the frames of a headless run, in order. TakeFrame may be called on a thread
 // other than the renderer's, but never on two at once.
@@ -36,11 +42,12 @@ uint32_t FrameStepMs(const FrameClock& clock, uint64_t n);
 // data folder is entered here. Returns the exit code: 0 when the sink took every frame,
 // 1 otherwise (said on stderr).
 int RenderHeadless(const LaunchOptions& options, const FrameClock& clock, uint32_t frames,
-                   FrameSink* sink);
+                   FrameSink* sink, HeadlessAdapterFactory makeAdapter);
 
 // --render: options.frames frames into folder (absolute; made when missing) as
 // folder/frame-00000.png onwards, each frame advancing by the fixed step (the first by
 // options.startMs). Returns the exit code: 0 when every file was written, 1 otherwise.
-int RenderFrames(const LaunchOptions& options, const char* folder);
+int RenderFrames(const LaunchOptions& options, const char* folder,
+                 HeadlessAdapterFactory makeAdapter);
 
 }  // namespace yulo

@@ -60,7 +60,7 @@ class CharacterPlayback : public test::ModelFilesTest {
   }
 };
 
-// >>loading
+// >>section loading
 TEST_F(CharacterPlayback, CharactersOfOneFileShareTheSkin) {
   Character a;
   Character b;
@@ -114,7 +114,7 @@ TEST_F(CharacterPlayback, ClipLengthAndBoneMajorAngles) {
   EXPECT_EQ(models.animationLibrary.GetOrLoad("long.anm")->duration, 1980);
 }
 
-// >>clocks
+// >>section clocks
 TEST_F(CharacterPlayback, ClipClockWrapsInsideTheClip) {
   Character c;
   c.Load("deer.chr");
@@ -166,7 +166,7 @@ TEST_F(CharacterPlayback, ZeroStepKeepsThePoseAndUploadsAgain) {
   EXPECT_EQ(Records(TraceKind::Lock).size(), locks + 1);
 }
 
-// >>posing and skinning
+// >>section posing and skinning
 TEST_F(CharacterPlayback, SkinFollowsTheBones) {
   Character c;
   c.Load("deer.chr");
@@ -230,7 +230,7 @@ TEST_F(CharacterPlayback, TwoCharactersHalfACycleApart) {
   }
 }
 
-// >>cross-fade
+// >>section cross-fade
 TEST_F(CharacterPlayback, CrossFadeRunsTwoHundredMillisecondsPlusOneFrame) {
   Character c;
   c.Load("deer.chr");
@@ -279,7 +279,7 @@ TEST_F(CharacterPlayback, CrossFadeBlendsPoseAndRootHalfway) {
   EXPECT_EQ(c.fadeTime, 0.0f);
 }
 
-// >>drawing
+// >>section drawing
 TEST_F(CharacterPlayback, RenderDrawsThePoseAtItsPlacementOnTheSleigh) {
   Character c;
   c.Load("deer.chr");
@@ -317,7 +317,7 @@ TEST_F(CharacterPlayback, RenderDrawsThePoseAtItsPlacementOnTheSleigh) {
   EXPECT_EQ(Records(TraceKind::Lock).size(), 0u);  // drawing twice skins once
 }
 
-// >>bad files
+// >>section bad files
 using CharacterValidity = CharacterPlayback;  // bad input: the fatal path
 
 TEST_F(CharacterValidity, BadFilesAndMismatchedClipsTakeTheFatalPath) {

@@ -42,7 +42,7 @@ void PutInt32(std::vector<uint8_t>& bytes, size_t offset, int32_t v) {
   std::memcpy(bytes.data() + offset, &v, 4);
 }
 
-// >>mesh
+// >>section mesh
 TEST(MeshFileValidity, WrittenMeshReadsBack) {
   MeshFileData data = QuadMesh(true);
   data.translation = {1, 2, 3};
@@ -93,7 +93,7 @@ TEST(MeshFileValidity, BadCountsAndIndicesAreRejected) {
   EXPECT_NE(Rejection<MeshFileView>(ReadMeshFile, bytes).find("position -3"), std::string::npos);
 }
 
-// >>character
+// >>section character
 TEST(CharacterFileValidity, NamesReadBack) {
   const std::vector<uint8_t> bytes = EncodeCharacterFile("deer.skn", "deer.tga");
   ASSERT_EQ(bytes.size(), 32u + 9u);
@@ -127,7 +127,7 @@ TEST(CharacterFileValidity, MalformedNamesAreRejected) {
             std::string::npos);
 }
 
-// >>skin
+// >>section skin
 constexpr size_t kChainVertexBlock = 8 + 12 * 3;                // start of the vertices
 constexpr size_t kChainBoneBlock = kChainVertexBlock + 60 * 4;  // start of the bones
 constexpr size_t kChainCornerBlock = kChainBoneBlock + 56 * 3 + 4;
@@ -191,7 +191,7 @@ TEST(SkinFileValidity, BadBonesAndIndicesAreRejected) {
   EXPECT_NE(rejected(bytes).find("file ends inside the triangles"), std::string::npos);
 }
 
-// >>clip
+// >>section clip
 TEST(ClipFileValidity, WrittenClipReadsBackBoneMajor) {
   const std::vector<uint8_t> bytes = EncodeClipFile(ChainClip(4, 33));
   ASSERT_EQ(bytes.size(), 12u + 12 * 4 + 12 * 3 * 4);

@@ -18,7 +18,7 @@ void SetRendererOption(T RendererOptions::*field, V value) {
   SetRendererOptions(options);
 }
 
-// >>mode choice over made-up adapters
+// >>section mode choice over made-up adapters
 
 AdapterMode Mode(uint32_t w, uint32_t h, uint32_t hz, Format f = D3DFMT_X8R8G8B8) {
   return AdapterMode{w, h, hz, f};
@@ -141,7 +141,7 @@ TEST_F(ModeChoiceTest, MoreThanTheTableHoldsIsDroppedNotOverrun) {
   EXPECT_EQ(DisplayModeAt(kDisplayModeCapacity - 1).width, 640u + 4 * 255);
 }
 
-// >>device creation, presentation and reset
+// >>section device creation, presentation and reset
 
 std::vector<std::string> shownMessages;
 void CaptureMessage(const char* caption, const char* text) {
@@ -164,13 +164,11 @@ class FrameCycleTest : public ::testing::Test {
     adapter = new TraceAdapter;
     adapter->modes = {Mode(640, 480, 60), Mode(800, 600, 60), Mode(800, 600, 60, D3DFMT_R5G6B5)};
     nextAdapter = adapter;
-    SetAdapterFactory(MakeNextAdapter);
   }
   void TearDown() override {
     ReleaseRenderer();
     delete nextAdapter;  // not handed out
     nextAdapter = nullptr;
-    SetAdapterFactory(nullptr);
     SetWindowPlacementHook(nullptr);
     SetMessageBoxHook(nullptr);
   }
@@ -181,7 +179,7 @@ class FrameCycleTest : public ::testing::Test {
 
 TEST_F(FrameCycleTest, FullScreenDeviceUsesTheChosenModeAndVSync) {
   SetRendererOption(&RendererOptions::fullScreen, true);
-  ASSERT_TRUE(CreateRenderer(&window));
+  ASSERT_TRUE(CreateRenderer(MakeNextAdapter(), &window));
   const PresentParameters& p = adapter->createdWith;
   EXPECT_EQ(p.backBufferWidth, 800u);
   EXPECT_EQ(p.backBufferHeight, 600u);
@@ -205,7 +203,7 @@ TEST_F(FrameCycleTest, FullScreenDeviceUsesTheChosenModeAndVSync) {
   adapter = new TraceAdapter;
   adapter->modes = {Mode(800, 600, 60)};
   nextAdapter = adapter;
-  ASSERT_TRUE(CreateRenderer(&window));
+  ASSERT_TRUE(CreateRenderer(MakeNextAdapter(), &window));
   EXPECT_EQ(adapter->createdWith.fullScreenPresentationInterval, D3DPRESENT_INTERVAL_IMMEDIATE);
 }
 
@@ -216,7 +214,7 @@ TEST_F(FrameCycleTest, WindowedDeviceTakesTheDesktopFormatAndClientSize) {
   adapter->desktop = Mode(1920, 1080, 60, D3DFMT_R5G6B5);
   adapter->depthFormats = {D3DFMT_D16};
   adapter->matchingDepthFormats = {D3DFMT_D16};
-  ASSERT_TRUE(CreateRenderer(&window));
+  ASSERT_TRUE(CreateRenderer(MakeNextAdapter(), &window));
   const PresentParameters& p = adapter->createdWith;
   EXPECT_EQ(p.windowed, 1);
   EXPECT_EQ(p.backBufferWidth, 0u);
@@ -231,7 +229,7 @@ TEST_F(FrameCycleTest, WindowedDeviceTakesTheDesktopFormatAndClientSize) {
 
 TEST_F(FrameCycleTest, FailedCreationShowsTheInitialisationMessage) {
   adapter->failCreateDevice = true;
-  EXPECT_FALSE(CreateRenderer(&window));
+  EXPECT_FALSE(CreateRenderer(MakeNextAdapter(), &window));
   ASSERT_EQ(shownMessages.size(), 1u);
   EXPECT_EQ(shownMessages[0], "Initialization failed|Can't init Direct3D");
   EXPECT_EQ(GetDevice(), nullptr);
@@ -239,7 +237,7 @@ TEST_F(FrameCycleTest, FailedCreationShowsTheInitialisationMessage) {
 
 TEST_F(FrameCycleTest, NoUsableModeMeansNoDepthFormatAndAFailedCreation) {
   adapter->modes = {Mode(1920, 1080, 60)};
-  EXPECT_FALSE(CreateRenderer(&window));
+  EXPECT_FALSE(CreateRenderer(MakeNextAdapter(), &window));
   EXPECT_EQ(adapter->createdWith.autoDepthStencilFormat, D3DFMT_UNKNOWN);
   EXPECT_EQ(shownMessages.size(), 1u);
 }
@@ -247,7 +245,7 @@ TEST_F(FrameCycleTest, NoUsableModeMeansNoDepthFormatAndAFailedCreation) {
 TEST_F(FrameCycleTest, NoGraphicsSystemFailsSilently) {
   delete adapter;
   nextAdapter = nullptr;
-  EXPECT_FALSE(CreateRenderer(&window));
+  EXPECT_FALSE(CreateRenderer(MakeNextAdapter(), &window));
   EXPECT_TRUE(shownMessages.empty());
 }
 
@@ -266,7 +264,7 @@ TEST_F(FrameCycleTest, LostDeviceIsResetOnlyOnceItCanBe) {
   SetRendererOption(&RendererOptions::fullScreen, true);
   placement = Placement{};
   SetWindowPlacementHook(RecordPlacement);
-  ASSERT_TRUE(CreateRenderer(&window));
+  ASSERT_TRUE(CreateRenderer(MakeNextAdapter(), &window));
   TraceDevice& device = Device();
   Light light{};
   light.type = D3DLIGHT_DIRECTIONAL;
@@ -301,7 +299,7 @@ TEST_F(FrameCycleTest, LostDeviceIsResetOnlyOnceItCanBe) {
 }
 
 TEST_F(FrameCycleTest, ReleasingTheRendererLeavesResourcesSafeToRelease) {
-  ASSERT_TRUE(CreateRenderer(&window));
+  ASSERT_TRUE(CreateRenderer(MakeNextAdapter(), &window));
   const uint8_t texel[4] = {};
   DeviceTexture* texture = GetDevice()->CreateTexture(1, 1, texel);
   VertexBuffer* buffer =

@@ -12,7 +12,7 @@ namespace {
 
 constexpr float kPi = 3.14159265358979f;
 
-// >>proportions (sleigh space, facing -y; the figure's left is +x)
+// >>section proportions (sleigh space, facing -y; the figure's left is +x)
 
 constexpr float kHipZ = kSeatTopZ + 1.5f;
 constexpr float kBackY = kSeatY + 0.5f;  // the spine leans on the seat's back
@@ -33,7 +33,7 @@ constexpr float kWaveSwing = 0.38f;                       // radians of each swi
 constexpr float kWaveTilt = 0.1f;                         // the forearm's mean lean outwards
 const Vector3 kWaveElbow = UnitOf({0.8f, -0.3f, 0.45f});  // upper arm, raised to the left
 
-// >>atlas (picture coordinates, 256 x 256)
+// >>section atlas (picture coordinates, 256 x 256)
 
 constexpr AtlasRect kCoatRect{0.0f, 0.0f, 0.5f, 0.5f};
 constexpr AtlasRect kFurRect{0.5f, 0.0f, 0.75f, 0.25f};
@@ -72,7 +72,7 @@ const char* Sided(bool left, const char* l, const char* r) {
 
 }  // namespace
 
-// >>skeleton
+// >>section skeleton
 
 Skeleton BuildDriverSkeleton() {
   Skeleton s;
@@ -111,7 +111,7 @@ Skeleton BuildDriverSkeleton() {
   return s;
 }
 
-// >>skin
+// >>section skin
 
 SkinFileData BuildDriverSkin(const Skeleton& s) {
   const int pelvis = s.Find("Bip01 Pelvis"), spine = s.Find("Bip01 Spine");
@@ -213,7 +213,7 @@ SkinFileData BuildDriverSkin(const Skeleton& s) {
   return b.ToSkinFile();
 }
 
-// >>texture
+// >>section texture
 
 Image BuildDriverTexture() {
   return Supersample(kTextureSize, kTextureSize, 2, [](float u, float v) {
@@ -287,7 +287,7 @@ Image BuildDriverTexture() {
   });
 }
 
-// >>clips
+// >>section clips
 
 namespace {
 

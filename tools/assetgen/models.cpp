@@ -24,7 +24,7 @@ bool WriteDescription(OutputFolder& out, const std::string& name, const ModelDes
   return out.Write("Data/" + name, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
-// >>sky and globe
+// >>section sky and globe
 
 MeshFileData BuildSkyMesh() {
   constexpr int kSlices = 48, kStacks = 36;
@@ -95,7 +95,7 @@ MeshFileData BuildGlobeMesh() {
   return b.ToMeshFile(true);
 }
 
-// >>sleigh materials
+// >>section sleigh materials
 
 Image BuildLacquer() {
   // Red lacquered wood with a gold pin stripe near both long edges and a faint grain.
@@ -161,7 +161,7 @@ Image BuildLeather() {
   });
 }
 
-// >>sleigh
+// >>section sleigh
 
 // The sleigh in its own space: z up, front towards -y (the scene turns it by 180 degrees
 // so that it runs after the team). The runners' rear ends sit at (+-8.5, 61, 0), where

@@ -17,7 +17,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kLoop = kMusicFrames;
 
-// >>score
+// >>section score
 
 enum Quality { kMajor, kMinor, kSus4 };
 struct Chord {
@@ -78,7 +78,7 @@ double Frequency(double midi) {
   return 440.0 * std::pow(2.0, (midi - 69.0) / 12.0);
 }
 
-// >>voices
+// >>section voices
 
 struct Partial {
   double ratio;      // of the fundamental
@@ -254,7 +254,7 @@ void PlayScore(Mixer& mix) {
   }
 }
 
-// >>reverb
+// >>section reverb
 
 class Comb {
  public:

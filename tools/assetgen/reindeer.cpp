@@ -11,7 +11,7 @@ namespace {
 
 constexpr float kPi = 3.14159265358979f;
 
-// >>proportions (deer-local: centred over the ground point below the body, facing -y)
+// >>section proportions (deer-local: centred over the ground point below the body, facing -y)
 
 constexpr float kBodyZ = 15.6f;  // centre height of the barrel
 constexpr float kBodyHalfLength = 10.5f;
@@ -39,7 +39,7 @@ Vector3 Local(Vector3 p) {
   return Local(p.x, p.y, p.z);
 }
 
-// >>atlas (picture coordinates, 256 x 256)
+// >>section atlas (picture coordinates, 256 x 256)
 
 constexpr AtlasRect kBodyRect{0.0f, 0.0f, 0.5f, 0.5f};
 constexpr AtlasRect kNeckRect{0.5f, 0.0f, 0.75f, 0.5f};
@@ -68,7 +68,7 @@ int BoneOf(const Skeleton& s, const char* name) {
 
 }  // namespace
 
-// >>skeleton
+// >>section skeleton
 
 Skeleton BuildReindeerSkeleton() {
   Skeleton s;
@@ -112,7 +112,7 @@ Skeleton BuildReindeerSkeleton() {
   return s;
 }
 
-// >>skin
+// >>section skin
 
 SkinFileData BuildReindeerSkin(const Skeleton& s) {
   const int pelvis = BoneOf(s, "Bip01 Pelvis"), spine = BoneOf(s, "Bip01 Spine");
@@ -248,7 +248,7 @@ SkinFileData BuildReindeerSkin(const Skeleton& s) {
   return b.ToSkinFile();
 }
 
-// >>texture
+// >>section texture
 
 Image BuildReindeerTexture() {
   return Supersample(kTextureSize, kTextureSize, 2, [](float u, float v) {
@@ -321,7 +321,7 @@ Image BuildReindeerTexture() {
   });
 }
 
-// >>gallop
+// >>section gallop
 
 namespace {
 

@@ -43,7 +43,7 @@ Vector3 Mid(Vector3 a, Vector3 b, float t) {
   return a + Scaled(b - a, t);
 }
 
-// >>skeleton
+// >>section skeleton
 
 int Skeleton::AddBone(const char* name, int parent, Vector3 head) {
   Bone bone;
@@ -89,7 +89,7 @@ void Skeleton::Fill(SkinFileData* skin) const {
   }
 }
 
-// >>skin
+// >>section skin
 
 int SkinBuilder::AddVertex(Vector3 p) {
   // The nearest segments among the allowed bones, weighted by inverse distance.
@@ -275,7 +275,7 @@ SkinFileData SkinBuilder::ToSkinFile() const {
   return skin;
 }
 
-// >>clips
+// >>section clips
 
 std::vector<Vector3> PoseBones(const Skeleton& skeleton, const ClipPose& pose,
                                std::vector<Matrix4>* rotations) {

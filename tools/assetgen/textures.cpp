@@ -15,7 +15,7 @@ float Clamp01(float v) {
   return std::clamp(v, 0.0f, 1.0f);
 }
 
-// >>fir trees
+// >>section fir trees
 
 // The billboard is 0.8 times as wide as it is high, so shapes are laid out in units of the
 // tree's height and squeezed into the square picture by this factor.
@@ -121,7 +121,7 @@ Image BuildFirTexture(int variant) {
   return image;
 }
 
-// >>snow and particles
+// >>section snow and particles
 
 Image BuildSnowflakeTexture() {
   constexpr int kSize = 64;
@@ -195,7 +195,7 @@ Image BuildParticleTexture() {
   });
 }
 
-// >>sky
+// >>section sky
 
 namespace {
 
@@ -362,7 +362,7 @@ Image BuildSkyTexture() {
   return sky;
 }
 
-// >>ground
+// >>section ground
 
 Image BuildGroundTexture() {
   constexpr int kSize = 256;
@@ -406,7 +406,7 @@ Image BuildGroundTexture() {
   return ground;
 }
 
-// >>banners and icon
+// >>section banners and icon
 
 namespace {
 

@@ -28,20 +28,18 @@ void PrepareGlWindowAttributes();
 // bars around it are black. nullptr when no context can be made.
 Device* CreateGlDeviceForWindow(SDL_Window* window, bool vsync, bool keep4by3);
 
-// What CreateGlAdapter builds. The shell fills it before CreateRenderer.
+// What CreateGlAdapter builds.
 struct GlAdapterOptions {
   bool headless = false;  // offscreen device of headlessWidth x headlessHeight
   uint32_t headlessWidth = 800;
   uint32_t headlessHeight = 600;
   bool keep4by3 = true;  // window devices: pillarbox the scene at 4:3
 };
-extern GlAdapterOptions glAdapterOptions;
-
-// An adapter for CreateRenderer (pass it to SetAdapterFactory). Its modes are the 4:3
-// sizes up to the desktop's in both display formats (the scene is drawn at the desktop's
-// own resolution; no mode switch happens); its device is headless or for the window
-// handed to CreateRenderer (an SDL_Window*), as glAdapterOptions say.
-Adapter* CreateGlAdapter();
+// An adapter for CreateRenderer. Its modes are the 4:3 sizes up to the desktop's in both
+// display formats (the scene is drawn at the desktop's own resolution; no mode switch
+// happens); its device is headless or for the window handed to CreateRenderer (an
+// SDL_Window*), as options say.
+Adapter* CreateGlAdapter(const GlAdapterOptions& options);
 
 // >>section read-back
 

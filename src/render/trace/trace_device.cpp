@@ -60,7 +60,7 @@ const char* TraceKindName(TraceKind kind) {
   return "?";
 }
 
-// >>resources
+// >>section resources
 // A second lock or a bad range fails.
 HResult TraceBufferStore::Lock(TraceDevice* trace, const void* object, uint32_t offset,
                                uint32_t size, uint8_t** data, uint32_t flags) {
@@ -179,7 +179,7 @@ void TraceTexture::Orphan() {
   trace_ = nullptr;
 }
 
-// >>device
+// >>section device
 TraceDevice::TraceDevice() {
   ApplyDeviceDefaults();
 }
@@ -483,7 +483,7 @@ HResult TraceDevice::Reset(const PresentParameters& /*params*/) {
   return result;
 }
 
-// >>adapter
+// >>section adapter
 uint32_t TraceAdapter::GetAdapterModeCount(uint32_t /*adapter*/) {
   return static_cast<uint32_t>(modes.size());
 }

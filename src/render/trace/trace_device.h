@@ -138,7 +138,7 @@ class TraceDevice final : public Device {
   TraceDevice();
   ~TraceDevice() override;
 
-  // >>recording control
+  // >>section recording control
   void SetRecording(bool on) { recording_ = on; }
   bool Recording() const { return recording_; }
   const std::vector<TraceRecord>& Records() const { return records_; }
@@ -158,7 +158,7 @@ class TraceDevice final : public Device {
   // Makes the next CreateTexture / buffer creations fail (out of memory).
   void SetFailCreation(bool fail) { failCreation_ = fail; }
 
-  // >>current state
+  // >>section current state
   uint32_t RenderState(RenderStateType state) const;
   uint32_t TextureStageState(uint32_t stage, TextureStageStateType type) const;
   const Matrix4& Transform(TransformStateType state) const;
@@ -174,7 +174,7 @@ class TraceDevice final : public Device {
   uint32_t Fvf() const { return fvf_; }
   bool InScene() const { return inScene_; }
 
-  // >>device
+  // >>section device
   void SetRenderState(RenderStateType state, uint32_t value) override;
   void SetTextureStageState(uint32_t stage, TextureStageStateType type, uint32_t value) override;
   void SetTransform(TransformStateType state, const Matrix4& matrix) override;

@@ -80,7 +80,7 @@ void ExpectNear(const Rgba& got, int r, int g, int b, int tolerance = 1) {
   EXPECT_NEAR(got.b, b, tolerance);
 }
 
-// >>lighting
+// >>section lighting
 
 Light DirectionalLight(float x, float y, float z) {
   Light light{};
@@ -140,7 +140,7 @@ TEST_F(GlPixelTest, WorldScaleDimsTheUnrenormalisedNormal) {
   ExpectNear(Pixel(20, 20), 128, 128, 128);
 }
 
-// >>texture stage
+// >>section texture stage
 
 TEST_F(GlPixelTest, ModulateWithoutTextureGivesTheVertexColour) {
   SetTexture(nullptr);
@@ -221,7 +221,7 @@ TEST_F(GlPixelTest, AlphaTestCompares8BitValues127Fails128Passes) {
   at->Release();
 }
 
-// >>blending
+// >>section blending
 
 struct BlendCase {
   uint32_t src, dst;
@@ -258,7 +258,7 @@ TEST_F(GlPixelTest, EachSpriteBlendPairFollowsItsFormula) {
   }
 }
 
-// >>rasterisation
+// >>section rasterisation
 
 TEST_F(GlPixelTest, CounterClockwiseCullingKeepsClockwiseTriangles) {
   SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);

@@ -8,7 +8,8 @@
 //    resources/texture_manager) create and fill their own buffers and textures, and the
 //    mesh and character draws bind them and draw from them: nothing here wraps buffers;
 //  - the scene framework (scene/scene) installs its one light and material, once;
-//  - the headless shell reads the finished frame back.
+//  - the shell reads the finished frame back (headless) and draws the frame-rate overlay
+//    (shell/sdl/fps_overlay), which owns its font texture and sets its own filtering.
 #pragma once
 
 #include <cstdint>

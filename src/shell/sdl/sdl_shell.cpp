@@ -197,7 +197,7 @@ int RunScreensaver(const LaunchOptions& options) {
     rendererOptions.waitForVSync = true;
     rendererOptions.windowWidth = placement.width;
     rendererOptions.windowHeight = placement.height;
-    if (!CreateWindowRenderer(shell.window)) {
+    if (!CreateWindowRenderer(shell.window, options.fullResolution)) {
       Teardown();
       return 1;
     }

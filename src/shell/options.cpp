@@ -29,7 +29,13 @@ enum class Option {
   Volume,
   Render,
   Frames,
+  Record,
+  RecordFps,
+  Duration,
+  Quality,
+  Seamless,
   Fps,
+  FpsStdout,
   Window,
 };
 
@@ -55,6 +61,16 @@ constexpr OptionEntry kOptions[] = {
     {"--volume", Option::Volume, true, true},
     {"--render", Option::Render, true, true},
     {"--frames", Option::Frames, true, true},
+    {"--fps-stdout", Option::FpsStdout, false, false},
+    {"-h", Option::Help, false, false},
+    {"-help", Option::Help, false, false},
+    {"-v", Option::Version, false, false},
+    {"-version", Option::Version, false, false},
+    {"--record", Option::Record, true, true},
+    {"--fps", Option::RecordFps, true, true},
+    {"--duration", Option::Duration, true, true},
+    {"--quality", Option::Quality, true, true},
+    {"--seamless", Option::Seamless, false, false},
     {"-root", Option::Root, false, false},
     {"-window", Option::Window, false, false},
     {"-window-id", Option::WindowId, true, false},
@@ -76,24 +92,36 @@ constexpr char kHelpText[] =
     "  -window          run in a normal window (as --windowed)\n"
     "  -window-id ID, --window-id ID\n"
     "                   draw into the X11 window ID (hex 0x... or decimal), without music\n"
-    "  -fps             print the frame rate once a second\n"
+    "  -fps             show the frame rate and the CPU load in a corner\n"
     "  Without a switch, $XSCREENSAVER_WINDOW is drawn into as with -window-id.\n"
     "\n"
     "Options:\n"
     "  --windowed       run in a normal window instead of full screen\n"
-    "  --size WxH       size of that window, or of the rendered images (default 800x600)\n"
-    "  --max-fps N      draw at most N frames a second (default: the display's rate;\n"
-    "                   0: as fast as the display's vertical retrace allows)\n"
-    "  --volume N       music volume 0..20 for this run (the saved setting is kept)\n"
-    "  --seed N         start the random generators from N instead of the clock\n"
+    "  --size WxH       size of that window, or of the rendered images (default 800x600),\n"
+    "                   or of the video (default 1280x960, even sides)\n"
+    "  --max-fps N      draw at most N frames a second (default: the display's rate, or\n"
+    "                   30 in a host's window; 0: as fast as the vertical retrace allows)\n"
+    "  --volume N       music volume 0..20 for this run (the saved setting is kept;\n"
+    "                   0 records a video without sound)\n"
+    "  --seed N         start the random generators from N instead of the clock (a video\n"
+    "                   starts from 1 unless told)\n"
     "  --fixed-step MS  advance every frame by MS milliseconds instead of the measured time\n"
     "  --start MS       advance the first frame by MS milliseconds (0..35000 is one loop of\n"
     "                   the camera)\n"
     "  --render DIR     draw headless, no window and no sound, into DIR/frame-00000.png...\n"
     "  --frames N       number of frames --render writes (default 1; frames advance by\n"
     "                   --fixed-step, default 40 ms)\n"
-    "  --help           show this text and exit\n"
-    "  --version        show the version and exit\n"
+    "  --record FILE    draw headless into a video with the music: .mp4 (H.264, AAC),\n"
+    "                   .webm (VP9, Opus), .mkv (H.264, Opus), .gif, .y4m (raw);\n"
+    "                   - writes y4m to standard output\n"
+    "  --fps N          video frames a second (default 30)\n"
+    "  --duration S     video length in seconds (default 35, one loop of the camera)\n"
+    "  --quality N      0 (smallest file) .. 100 (best picture), default 65\n"
+    "  --seamless       make the video loop without a jump: one more second is drawn\n"
+    "                   and cross-faded into the start, pictures and sound\n"
+    "  --fps-stdout     print the frame rate and the CPU load once a second\n"
+    "  -h, --help       show this text and exit\n"
+    "  -v, --version    show the version and exit\n"
     "\n"
     "A key press, a mouse click or losing the focus ends a full-screen run.\n";
 
@@ -119,6 +147,32 @@ int HexDigit(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
+}
+
+// Seconds with at most three decimals ("2", "2.5", "0.04") as milliseconds in 0..maxMs.
+bool ParseMilliseconds(const char* text, uint32_t maxMs, uint32_t* ms) {
+  const char* dot = std::strchr(text, '.');
+  char whole[16];
+  const size_t length = dot != nullptr ? static_cast<size_t>(dot - text) : std::strlen(text);
+  if (length == 0 || length >= sizeof whole) return false;
+  std::memcpy(whole, text, length);
+  whole[length] = '\0';
+  uint64_t seconds = 0;
+  if (!ParseUnsigned(whole, maxMs / 1000, &seconds)) return false;
+  uint64_t fraction = 0;
+  if (dot != nullptr) {
+    int digits = 0;
+    for (const char* p = dot + 1; *p != '\0'; ++p, ++digits) {
+      if (!IsDigit(*p) || digits == 3) return false;
+      fraction = fraction * 10 + static_cast<uint64_t>(*p - '0');
+    }
+    if (digits == 0) return false;
+    for (; digits < 3; ++digits) fraction *= 10;
+  }
+  const uint64_t total = seconds * 1000 + fraction;
+  if (total > maxMs) return false;
+  *ms = static_cast<uint32_t>(total);
+  return true;
 }
 
 // "WxH" (or "WXH") with both sides in 1..kMaxSizeSide.
@@ -185,6 +239,9 @@ class Parser {
       case Option::Fps:
         options_->showFps = true;
         return true;
+      case Option::FpsStdout:
+        options_->fpsStdout = true;
+        return true;
       case Option::WindowId:
         if (!ParseWindowId(value, &windowId_)) return Bad(entry, value, "a window id");
         return true;
@@ -230,6 +287,33 @@ class Parser {
         hasFrames_ = true;
         options_->frames = static_cast<uint32_t>(number);
         return true;
+      case Option::Record:
+        if (*value == '\0') return Bad(entry, value, "a file name, or - for standard output");
+        options_->recordPath = value;
+        return true;
+      case Option::RecordFps:
+        if (!ParseUnsigned(value, kMaxRecordFps, &number) || number == 0) {
+          return Bad(entry, value, "1..240");
+        }
+        recordOnly_ = entry.name;
+        options_->fps = static_cast<uint32_t>(number);
+        return true;
+      case Option::Duration:
+        if (!ParseMilliseconds(value, kMaxRecordMs, &options_->durationMs) ||
+            options_->durationMs == 0) {
+          return Bad(entry, value, "seconds, more than 0 and at most 3600");
+        }
+        recordOnly_ = entry.name;
+        return true;
+      case Option::Quality:
+        if (!ParseUnsigned(value, 100, &number)) return Bad(entry, value, "0..100");
+        recordOnly_ = entry.name;
+        options_->quality = static_cast<uint32_t>(number);
+        return true;
+      case Option::Seamless:
+        recordOnly_ = entry.name;
+        options_->seamless = true;
+        return true;
     }
     return true;
   }
@@ -247,6 +331,7 @@ class Parser {
   bool windowed_ = false;
   bool root_ = false;
   bool hasFrames_ = false;
+  const char* recordOnly_ = nullptr;  // the last option given that only --record takes
   unsigned long windowId_ = 0;
 };
 
@@ -258,6 +343,18 @@ const OptionEntry* FindOption(const char* arg, size_t nameLength) {
     }
   }
   return nullptr;
+}
+
+// A dash followed by two or more letters reads as a misspelt option. The screensaver
+// switches are one letter, perhaps with a number (-s, -P1234, -c:5678, a lone -), and keep
+// their meaning.
+bool LooksLikeUnknownWord(const char* arg) {
+  if (arg[0] != '-') return false;
+  int letters = 0;
+  for (const char* p = arg + 1; (*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z'); ++p) {
+    ++letters;
+  }
+  return letters >= 2;
 }
 
 }  // namespace
@@ -290,6 +387,9 @@ OptionsResult ParseOptions(int argc, const char* const* argv, const char* xscree
   options->width = kDefaultWindowWidth;
   options->height = kDefaultWindowHeight;
   options->frames = 1;
+  options->fps = kDefaultRecordFps;
+  options->durationMs = kDefaultRecordMs;
+  options->quality = kDefaultRecordQuality;
   if (messageCapacity > 0) message[0] = '\0';
 
   Parser parser(options, message, messageCapacity);
@@ -306,7 +406,9 @@ OptionsResult ParseOptions(int argc, const char* const* argv, const char* xscree
         equals != nullptr ? static_cast<size_t>(equals - arg) : std::strlen(arg);
     const OptionEntry* entry = FindOption(arg, nameLength);
     if (entry == nullptr) {
-      if (looksLong) return parser.Fail("unrecognized option '%s'", arg);
+      if (looksLong || LooksLikeUnknownWord(arg)) {
+        return parser.Fail("unrecognized option '%s'", arg);
+      }
       if (!AppendSwitchText(switchText, sizeof switchText, arg)) {
         return parser.Fail("the command line is too long");
       }
@@ -330,6 +432,28 @@ OptionsResult ParseOptions(int argc, const char* const* argv, const char* xscree
   if (parser.version_) return OptionsResult::Version;
   if (parser.hasFrames_ && options->renderDir == nullptr) {
     return parser.Fail("--frames needs --render DIR");
+  }
+  if (options->recordPath != nullptr) {
+    // A video's frames lie on its own clock: a fixed step or a count would contradict it.
+    if (options->renderDir != nullptr) return parser.Fail("--record and --render exclude each other");
+    if (options->hasFixedStep) return parser.Fail("--record takes --fps, not --fixed-step");
+    if (options->hasSize && (options->width % 2 != 0 || options->height % 2 != 0)) {
+      return parser.Fail("--record needs a --size with even sides");
+    }
+    if (!options->hasSize) {
+      options->width = kDefaultRecordWidth;
+      options->height = kDefaultRecordHeight;
+    }
+    if (!options->hasSeed) {
+      options->hasSeed = true;
+      options->seed = kDefaultRecordSeed;
+    }
+    options->launch = Launch::Record;
+    options->mode = RunMode::FullScreen;
+    return OptionsResult::Run;
+  }
+  if (parser.recordOnly_ != nullptr) {
+    return parser.Fail("%s needs --record FILE", parser.recordOnly_);
   }
 
   // The most explicit request wins: headless rendering, then a window id, then -root,

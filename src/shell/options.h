@@ -15,14 +15,24 @@ inline constexpr int kMaxSizeSide = 16384;            // largest --size side
 inline constexpr uint32_t kDefaultRenderStepMs = 40;  // --render without --fixed-step
 inline constexpr int32_t kMaxVolumeStep = 20;         // --volume 0..20
 inline constexpr uint32_t kMaxFramesPerSecond = 1000;
+inline constexpr int32_t kHostWindowFrameRate = 30;  // cap in a host's window, as XScreenSaver paces
 inline constexpr uint32_t kMaxRenderFrames = 1000000;
 inline constexpr int kCommandLineCapacity = 1024;  // switches handed on to ParseCommandLine
+inline constexpr int kDefaultRecordWidth = 1280;   // --record without --size
+inline constexpr int kDefaultRecordHeight = 960;
+inline constexpr uint32_t kDefaultRecordFps = 30;
+inline constexpr uint32_t kMaxRecordFps = 240;
+inline constexpr uint32_t kDefaultRecordMs = 35000;  // one loop of the camera
+inline constexpr uint32_t kMaxRecordMs = 3600000;
+inline constexpr uint32_t kDefaultRecordQuality = 65;  // --quality 0..100
+inline constexpr uint32_t kDefaultRecordSeed = 1;      // a video is the same every time
 
 // How the program runs, as decided from the whole command line and the environment.
 enum class Launch {
   Configure,    // the settings dialog
   Screensaver,  // the scene in a window: our own, or a foreign one (foreignWindow != 0)
   Render,       // headless frames into renderDir, no window, no audio
+  Record,       // headless frames and the music into the video file recordPath
 };
 
 struct LaunchOptions {
@@ -31,7 +41,8 @@ struct LaunchOptions {
   unsigned long ownerWindow;    // Configure: owner of the dialog, 0 for none
   unsigned long foreignWindow;  // Screensaver: X11 window to draw into, 0 = our own window
   bool windowed;                // our own window is a normal window, not the full screen
-  bool showFps;                 // -fps: report the frame rate once a second on stdout
+  bool showFps;                 // -fps: the frame rate and CPU load drawn in a corner
+  bool fpsStdout;               // --fps-stdout: the same, printed once a second on stdout
   bool hasSeed;
   uint32_t seed;  // --seed: both random generators start from this
   bool hasFixedStep;
@@ -46,6 +57,11 @@ struct LaunchOptions {
   int32_t volume;         // --volume: music volume step for this run only
   const char* renderDir;  // --render: output folder (points into argv)
   uint32_t frames;        // --frames: number of images to render
+  const char* recordPath;  // --record: video file, "-" for y4m on stdout (points into argv)
+  uint32_t fps;            // --fps: video frames a second
+  uint32_t durationMs;     // --duration: video length
+  uint32_t quality;        // --quality: 0 (smallest) .. 100 (best), mapped per codec
+  bool seamless;           // --seamless: the video loops without a visible jump
 };
 
 enum class OptionsResult {

@@ -82,6 +82,9 @@ INSTANTIATE_TEST_SUITE_P(
         ModeCase{"/s", nullptr, kSaver, RunMode::FullScreen, 0, 0, false},
         ModeCase{"-S", nullptr, kSaver, RunMode::FullScreen, 0, 0, false},
         ModeCase{"-", nullptr, kSaver, RunMode::FullScreen, 0, 0, false},
+        ModeCase{"-x", nullptr, kSaver, RunMode::FullScreen, 0, 0, false},
+        ModeCase{"/a", nullptr, kSaver, RunMode::FullScreen, 0, 0, false},
+        ModeCase{"-c:5678", nullptr, kDialog, RunMode::Configure, 0, 5678, false},
         ModeCase{"/p 1234", nullptr, kSaver, RunMode::Preview, 1234, 0, false},
         ModeCase{"/p:99", nullptr, kSaver, RunMode::Preview, 99, 0, false},
         ModeCase{"-P1234", nullptr, kSaver, RunMode::Preview, 1234, 0, false},
@@ -165,10 +168,43 @@ TEST(LaunchOptionsValues, RenderHasAFixedStepAndOneFrameByDefault) {
   EXPECT_STREQ(p.options.renderDir, "dir");
 }
 
+TEST(LaunchOptionsValues, RecordHasVideoDefaultsAndAFixedSeed) {
+  Parsed p = Parse("--record show.mp4");
+  ASSERT_EQ(p.result, OptionsResult::Run) << p.message;
+  EXPECT_EQ(p.options.launch, Launch::Record);
+  EXPECT_STREQ(p.options.recordPath, "show.mp4");
+  EXPECT_EQ(p.options.width, 1280);
+  EXPECT_EQ(p.options.height, 960);
+  EXPECT_EQ(p.options.fps, 30u);
+  EXPECT_EQ(p.options.durationMs, 35000u);
+  EXPECT_EQ(p.options.quality, 65u);
+  EXPECT_FALSE(p.options.seamless);
+  EXPECT_TRUE(p.options.hasSeed);  // the same command makes the same video
+
+  p = Parse("--record=- --size 160x120 --fps 25 --duration 2.05 --quality 0 --seamless "
+            "--seed 9 --start 7000 --volume 0");
+  ASSERT_EQ(p.result, OptionsResult::Run) << p.message;
+  EXPECT_STREQ(p.options.recordPath, "-");
+  EXPECT_EQ(p.options.width, 160);
+  EXPECT_EQ(p.options.fps, 25u);
+  EXPECT_EQ(p.options.durationMs, 2050u);
+  EXPECT_EQ(p.options.quality, 0u);
+  EXPECT_TRUE(p.options.seamless);
+  EXPECT_EQ(p.options.seed, 9u);
+  EXPECT_EQ(p.options.startMs, 7000u);
+  EXPECT_EQ(Parse("--record a.gif --duration 3600").options.durationMs, 3600000u);
+}
+
 TEST(LaunchOptionsValues, HelpAndVersionWinOverEverythingElse) {
   EXPECT_EQ(Parse("--help").result, OptionsResult::Help);
   EXPECT_EQ(Parse("/p 12 --render x --help").result, OptionsResult::Help);
   EXPECT_EQ(Parse("--version /s").result, OptionsResult::Version);
+  for (const char* help : {"-h", "-help", "/s -h"}) {
+    EXPECT_EQ(Parse(help).result, OptionsResult::Help) << help;
+  }
+  for (const char* version : {"-v", "-version", "-root -v"}) {
+    EXPECT_EQ(Parse(version).result, OptionsResult::Version) << version;
+  }
   EXPECT_NE(std::strstr(HelpText(), "--render DIR"), nullptr);
   EXPECT_EQ(std::strncmp(VersionText(), "yulo ", 5), 0);
 }
@@ -195,7 +231,8 @@ TEST_P(BadCommandLines, AreRefusedWithAMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Table, BadCommandLines,
     ::testing::Values(
-        BadCase{"--bogus", nullptr, "--bogus"}, BadCase{"--seed", nullptr, "requires a value"},
+        BadCase{"--bogus", nullptr, "--bogus"}, BadCase{"-bogus", nullptr, "'-bogus'"},
+        BadCase{"/s -sx", nullptr, "'-sx'"}, BadCase{"-Window", nullptr, "'-Window'"}, BadCase{"--seed", nullptr, "requires a value"},
         BadCase{"--seed -1", nullptr, "'-1'"}, BadCase{"--seed 4294967296", nullptr, "--seed"},
         BadCase{"--seed 12abc", nullptr, "12abc"},
         BadCase{"--fixed-step= /s", nullptr, "--fixed-step"},
@@ -210,7 +247,19 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"-window-id 0x100000000", nullptr, "window id"},
         BadCase{"--window-id 12z", nullptr, "window id"},
         BadCase{"-root", "junk", "XSCREENSAVER_WINDOW"}, BadCase{"", "0xZZ", "XSCREENSAVER_WINDOW"},
-        BadCase{"/p", nullptr, "/p"}, BadCase{"/p 99999999999", nullptr, "/p"}),
+        BadCase{"/p", nullptr, "/p"}, BadCase{"/p 99999999999", nullptr, "/p"},
+        BadCase{"--record a.mp4 --size 161x120", nullptr, "even"},
+        BadCase{"--record a.mp4 --fixed-step 40", nullptr, "--fps"},
+        BadCase{"--record a.mp4 --render d", nullptr, "--render"},
+        BadCase{"--fps 30 /s", nullptr, "--record"}, BadCase{"--seamless", nullptr, "--record"},
+        BadCase{"--record a --fps 0", nullptr, "--fps"},
+        BadCase{"--record a --fps 241", nullptr, "--fps"},
+        BadCase{"--record a --duration 0", nullptr, "--duration"},
+        BadCase{"--record a --duration 3600.001", nullptr, "--duration"},
+        BadCase{"--record a --duration 1.2345", nullptr, "--duration"},
+        BadCase{"--record a --duration 2.", nullptr, "--duration"},
+        BadCase{"--record a --duration .5", nullptr, "--duration"},
+        BadCase{"--record a --quality 101", nullptr, "--quality"}),
     [](const ::testing::TestParamInfo<BadCase>& info) {
       return "Case" + std::to_string(info.index);
     });

@@ -82,6 +82,9 @@ INSTANTIATE_TEST_SUITE_P(
         ModeCase{"/s", nullptr, kSaver, RunMode::FullScreen, 0, 0, false},
         ModeCase{"-S", nullptr, kSaver, RunMode::FullScreen, 0, 0, false},
         ModeCase{"-", nullptr, kSaver, RunMode::FullScreen, 0, 0, false},
+        ModeCase{"-x", nullptr, kSaver, RunMode::FullScreen, 0, 0, false},
+        ModeCase{"/a", nullptr, kSaver, RunMode::FullScreen, 0, 0, false},
+        ModeCase{"-c:5678", nullptr, kDialog, RunMode::Configure, 0, 5678, false},
         ModeCase{"/p 1234", nullptr, kSaver, RunMode::Preview, 1234, 0, false},
         ModeCase{"/p:99", nullptr, kSaver, RunMode::Preview, 99, 0, false},
         ModeCase{"-P1234", nullptr, kSaver, RunMode::Preview, 1234, 0, false},
@@ -196,6 +199,12 @@ TEST(LaunchOptionsValues, HelpAndVersionWinOverEverythingElse) {
   EXPECT_EQ(Parse("--help").result, OptionsResult::Help);
   EXPECT_EQ(Parse("/p 12 --render x --help").result, OptionsResult::Help);
   EXPECT_EQ(Parse("--version /s").result, OptionsResult::Version);
+  for (const char* help : {"-h", "-help", "/s -h"}) {
+    EXPECT_EQ(Parse(help).result, OptionsResult::Help) << help;
+  }
+  for (const char* version : {"-v", "-version", "-root -v"}) {
+    EXPECT_EQ(Parse(version).result, OptionsResult::Version) << version;
+  }
   EXPECT_NE(std::strstr(HelpText(), "--render DIR"), nullptr);
   EXPECT_EQ(std::strncmp(VersionText(), "yulo ", 5), 0);
 }
@@ -222,7 +231,8 @@ TEST_P(BadCommandLines, AreRefusedWithAMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Table, BadCommandLines,
     ::testing::Values(
-        BadCase{"--bogus", nullptr, "--bogus"}, BadCase{"--seed", nullptr, "requires a value"},
+        BadCase{"--bogus", nullptr, "--bogus"}, BadCase{"-bogus", nullptr, "'-bogus'"},
+        BadCase{"/s -sx", nullptr, "'-sx'"}, BadCase{"-Window", nullptr, "'-Window'"}, BadCase{"--seed", nullptr, "requires a value"},
         BadCase{"--seed -1", nullptr, "'-1'"}, BadCase{"--seed 4294967296", nullptr, "--seed"},
         BadCase{"--seed 12abc", nullptr, "12abc"},
         BadCase{"--fixed-step= /s", nullptr, "--fixed-step"},

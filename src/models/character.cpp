@@ -55,8 +55,11 @@ bool Character::Load(const char* path) {
   Reset();
   CharacterFileView file;
   LoadValidFile(path, ReadCharacterFile, &file);
+  SetLoadReferrer(path, "skin");
   skin = models.skinLibrary.GetOrLoad(file.skinName);
+  SetLoadReferrer(path, "texture");
   texture = GetTexture(file.textureName);
+  SetLoadReferrer(nullptr, nullptr);
 
   renderVertexCount = skin->renderVertexCount;
   renderToSkin = skin->renderToSkin.data();

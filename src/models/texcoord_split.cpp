@@ -46,7 +46,7 @@ void SplitByTexCoord(const int32_t* cornerSource, const Vector2* cornerTexCoord,
   std::vector<int32_t> next(start.begin(), start.end() - 1);
   std::vector<int32_t> grouped(static_cast<size_t>(cornerCount));
   for (int32_t i = 0; i < cornerCount; ++i)
-    grouped[static_cast<size_t>(next[size_t(cornerSource[i])]++)] = i;
+    grouped[static_cast<size_t>(next[static_cast<size_t>(cornerSource[i])]++)] = i;
 
   // The source is part of the key, so the table never needs clearing between sources.
   size_t capacity = 16;

@@ -304,7 +304,7 @@ int RunScreensaver(const LaunchOptions& options) {
     renderer.windowWidth = placement.width;
     renderer.windowHeight = placement.height;
     SetRendererOptions(renderer);
-    if (!CreateWindowRenderer(shell.window)) {
+    if (!CreateWindowRenderer(shell.window, options.fullResolution)) {
       const int code = foreign ? WaitInBlackWindow() : 1;
       Teardown();
       return code;

@@ -135,15 +135,11 @@ void CreateMeshBuffers(Mesh* mesh) {
 }
 
 Mesh* MeshLibrary::GetOrLoad(const char* path) {
-  if (Mesh* known = Find(path)) return known;
-  CheckRoom(path, "meshes");
-  MeshFileView file;
-  const uint8_t* data = LoadValidFile(path, ReadMeshFile, &file);
-  Mesh* mesh = Add(new Mesh, path);
-  BuildMeshGeometry(file, mesh);
-  FreeFile(data);
-  CreateMeshBuffers(mesh);
-  return mesh;
+  return GetOrLoadFromFile(*this, path, "meshes", ReadMeshFile,
+                           [](const MeshFileView& file, Mesh* mesh) {
+                             BuildMeshGeometry(file, mesh);
+                             CreateMeshBuffers(mesh);
+                           });
 }
 
 }  // namespace yulo

@@ -88,26 +88,15 @@ void BuildClip(const ClipFileView& file, AnimationClip* clip) {
 }
 
 CharacterSkin* SkinLibrary::GetOrLoad(const char* name) {
-  if (CharacterSkin* known = Find(name)) return known;
-  CheckRoom(name, "skins");
-  SkinFileView file;
-  const uint8_t* data = LoadValidFile(name, ReadSkinFile, &file);
-  CharacterSkin* skin = Add(new CharacterSkin, name);
-  BuildSkin(file, skin);
-  FreeFile(data);
-  CreateSkinBuffers(skin);
-  return skin;
+  return GetOrLoadFromFile(*this, name, "skins", ReadSkinFile,
+                           [](const SkinFileView& file, CharacterSkin* skin) {
+                             BuildSkin(file, skin);
+                             CreateSkinBuffers(skin);
+                           });
 }
 
 AnimationClip* AnimationLibrary::GetOrLoad(const char* name) {
-  if (AnimationClip* known = Find(name)) return known;
-  CheckRoom(name, "animation clips");
-  ClipFileView file;
-  const uint8_t* data = LoadValidFile(name, ReadClipFile, &file);
-  AnimationClip* clip = Add(new AnimationClip, name);
-  BuildClip(file, clip);
-  FreeFile(data);
-  return clip;
+  return GetOrLoadFromFile(*this, name, "animation clips", ReadClipFile, BuildClip);
 }
 
 }  // namespace yulo

@@ -115,23 +115,8 @@ void CreateMeshBuffers(Mesh* mesh) {
     mesh->vertexBuffer->Unlock();
   }
   if (!mesh->smooth || mesh->faceCount == 0) return;
-  // Sixteen-bit indices reach 65,536 vertices; past that they would wrap.
-  const bool wide = mesh->vertexCount > 65536;
-  const uint32_t cornerCount = 3 * static_cast<uint32_t>(mesh->faceCount);
-  mesh->indexBuffer =
-      device->CreateIndexBuffer(cornerCount * (wide ? 4 : 2), D3DUSAGE_WRITEONLY,
-                                wide ? D3DFMT_INDEX32 : D3DFMT_INDEX16, D3DPOOL_MANAGED);
-  if (mesh->indexBuffer && mesh->indexBuffer->Lock(0, 0, &bytes, 0) == D3D_OK) {
-    if (wide) {
-      std::memcpy(bytes, mesh->indices.data(), cornerCount * 4);
-    } else {
-      for (uint32_t i = 0; i < cornerCount; ++i) {
-        const uint16_t index = static_cast<uint16_t>(mesh->indices[i]);
-        std::memcpy(bytes + 2 * i, &index, 2);
-      }
-    }
-    mesh->indexBuffer->Unlock();
-  }
+  mesh->indexBuffer = CreateFilledIndexBuffer(
+      device, mesh->indices.data(), 3 * static_cast<uint32_t>(mesh->faceCount), mesh->vertexCount);
 }
 
 Mesh* MeshLibrary::GetOrLoad(const char* path) {

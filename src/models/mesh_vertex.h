@@ -27,6 +27,15 @@ static_assert(offsetof(MeshVertex, normal) == 12);
 static_assert(offsetof(MeshVertex, u) == 24);
 static_assert(offsetof(MeshVertex, v) == 28);
 
+class Device;
+class IndexBuffer;
+
+// A static index buffer on device holding count indices into vertexCount vertices:
+// sixteen-bit up to 65,536 vertices, thirty-two-bit past that (sixteen bits would wrap).
+// nullptr when the device makes none; left unfilled when it can't be locked.
+IndexBuffer* CreateFilledIndexBuffer(Device* device, const int32_t* indices, uint32_t count,
+                                     int32_t vertexCount);
+
 // Rotation by ax about x, then ay about y, then az about z (radians): the product
 // qz * qy * qx of the three elementary quaternions.
 Quaternion QuaternionFromEuler(float ax, float ay, float az);

@@ -49,23 +49,9 @@ void BuildSkin(const SkinFileView& file, CharacterSkin* skin) {
 void CreateSkinBuffers(CharacterSkin* skin) {
   Device* device = GetDevice();
   if (!device || skin->faceCount == 0) return;
-  // Sixteen-bit indices reach 65,536 render vertices; past that they would wrap.
-  const bool wide = skin->renderVertexCount > 65536;
-  const uint32_t cornerCount = 3 * static_cast<uint32_t>(skin->faceCount);
   skin->indexBuffer =
-      device->CreateIndexBuffer(cornerCount * (wide ? 4 : 2), D3DUSAGE_WRITEONLY,
-                                wide ? D3DFMT_INDEX32 : D3DFMT_INDEX16, D3DPOOL_MANAGED);
-  uint8_t* bytes = nullptr;
-  if (!skin->indexBuffer || skin->indexBuffer->Lock(0, 0, &bytes, 0) != D3D_OK) return;
-  if (wide) {
-    std::memcpy(bytes, skin->renderIndices.data(), cornerCount * 4);
-  } else {
-    for (uint32_t i = 0; i < cornerCount; ++i) {
-      const uint16_t index = static_cast<uint16_t>(skin->renderIndices[i]);
-      std::memcpy(bytes + 2 * i, &index, 2);
-    }
-  }
-  skin->indexBuffer->Unlock();
+      CreateFilledIndexBuffer(device, skin->renderIndices.data(),
+                              3 * static_cast<uint32_t>(skin->faceCount), skin->renderVertexCount);
 }
 
 void BuildClip(const ClipFileView& file, AnimationClip* clip) {

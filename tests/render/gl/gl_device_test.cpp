@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "gl_fixture.h"
 #include "render/gl/gl_device.h"
 #include "render/renderer.h"
 
@@ -19,18 +20,9 @@ struct ColourVertex {
 };
 constexpr uint32_t kColourFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
 
-class GlDeviceTest : public ::testing::Test {
+class GlDeviceTest : public test::GlDeviceFixture {
  protected:
-  void SetUp() override {
-    device = CreateGlDeviceHeadless(kSize, kSize);
-    ASSERT_NE(device, nullptr) << "no EGL surfaceless context (Mesa) available";
-    SetDevice(device, true);
-    ApplyDefaultStates();
-    SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    ClearTarget(0xFF000000u);
-    ClearDepth(1.0f);
-  }
-  void TearDown() override { ReleaseRenderer(); }
+  GlDeviceTest() : GlDeviceFixture(kSize) {}
 
   std::vector<uint8_t> Frame() {
     std::vector<uint8_t> rgba;
@@ -42,8 +34,6 @@ class GlDeviceTest : public ::testing::Test {
     const uint8_t* p = f.data() + (y * kSize + x) * 4;
     return (uint32_t{p[3]} << 24) | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
   }
-
-  Device* device = nullptr;
 };
 
 // Vertices of a quad covering columns [x0, x1) of the target as two list triangles.

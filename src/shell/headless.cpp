@@ -6,9 +6,10 @@
 
 #include "base/fatal.h"
 #include "math/scalar.h"
-#include "render/gl/png_writer.h"
 #include "render/renderer.h"
 #include "scene/scene.h"
+#include "resources/png_writer.h"
+#include "shell/frame_writer.h"
 #include "shell/progress.h"
 #include "shell/run_frame.h"
 #include "shell/startup.h"
@@ -30,13 +31,14 @@ class PngFolderSink final : public FrameSink {
                  uint32_t height) override {
     char path[4200];
     std::snprintf(path, sizeof path, "%s/frame-%05u.png", folder_, index);
-    if (WritePng(path, rgba, width, height)) return true;
+    if (encoder_.Write(path, rgba, width, height)) return true;
     std::fprintf(stderr, "yulo: can't write %s\n", path);
     return false;
   }
 
  private:
   const char* folder_;
+  PngEncoder encoder_;  // used on the writer's thread only
 };
 
 }  // namespace
@@ -72,27 +74,30 @@ int RenderHeadless(const LaunchOptions& options, const FrameClock& clock, uint32
   }
   StartFrameTiming(clock.startMs);
 
-  std::vector<uint8_t> pixels;
-  pixels.reserve(static_cast<size_t>(width) * height * 4);
   ProgressLine progress;
   StartProgress(&progress, frames, ProgressClockUs());
   int exitCode = 0;
-  for (uint32_t frame = 0; frame < frames; ++frame) {
-    // The step measured after this frame is the one the next frame animates by.
-    SetFixedFrameStep(true, FrameStepMs(clock, static_cast<uint64_t>(frame) + 1));
-    RunFrame();
-    uint32_t readWidth = 0;
-    uint32_t readHeight = 0;
-    if (!GetDevice()->ReadFrame(&pixels, &readWidth, &readHeight)) {
-      std::fprintf(stderr, "yulo: can't read frame %u back from the renderer\n", frame);
-      exitCode = 1;
-      break;
+  {
+    // The sink takes frame n on the writer's thread while frame n + 1 renders.
+    OverlappedFrameWriter writer(sink);
+    for (uint32_t frame = 0; frame < frames; ++frame) {
+      // The step measured after this frame is the one the next frame animates by.
+      SetFixedFrameStep(true, FrameStepMs(clock, static_cast<uint64_t>(frame) + 1));
+      RunFrame();
+      uint32_t readWidth = 0;
+      uint32_t readHeight = 0;
+      if (!GetDevice()->ReadFrame(writer.Pixels(), &readWidth, &readHeight)) {
+        std::fprintf(stderr, "yulo: can't read frame %u back from the renderer\n", frame);
+        exitCode = 1;
+        break;
+      }
+      if (!writer.Submit(frame, readWidth, readHeight)) {
+        exitCode = 1;
+        break;
+      }
+      ReportProgress(&progress, frame + 1, ProgressClockUs());
     }
-    if (!sink->TakeFrame(frame, pixels.data(), readWidth, readHeight)) {
-      exitCode = 1;
-      break;
-    }
-    ReportProgress(&progress, frame + 1, ProgressClockUs());
+    if (!writer.Finish()) exitCode = 1;
   }
   EndProgress(&progress);
   ReleaseRenderer();

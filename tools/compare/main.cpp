@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "compare/compare.h"
-#include "render/gl/png_writer.h"
+#include "resources/png_writer.h"
 #include "resources/image_decoder.h"
 
 using namespace yulo;

@@ -11,6 +11,7 @@
 #include "ffp_scenes/ffp_platform.h"
 #include "ffp_scenes/ffp_scenes.h"
 #include "render/renderer.h"
+#include "resources/png_writer.h"
 
 using namespace yulo;
 
@@ -47,17 +48,23 @@ int main(int argc, char** argv) {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
 
-  Device* device = CreateFfpDevice(kFfpSceneWidth, kFfpSceneHeight);
-  if (device == nullptr) return 1;
-  SetDevice(device, true);
+  rendererOptions.fullScreen = false;
+  rendererOptions.waitForVSync = false;
+  rendererOptions.windowWidth = static_cast<int32_t>(kFfpSceneWidth);
+  rendererOptions.windowHeight = static_cast<int32_t>(kFfpSceneHeight);
+  if (!CreateRenderer(CreateFfpAdapter(kFfpSceneWidth, kFfpSceneHeight), nullptr)) {
+    std::fprintf(stderr, "yulo-ffp-scenes: no device could be made\n");
+    return 1;
+  }
+  Device* device = GetDevice();
   int exitCode = 0;
   std::vector<uint8_t> rgba;
   for (const FfpScene* scene : chosen) {
     RenderFfpScene(*scene);
     uint32_t width = 0, height = 0;
     const std::string path = std::string(folder) + "/" + scene->name + ".png";
-    if (!ReadFfpFrame(device, &rgba, &width, &height) ||
-        !WriteFfpPng(path.c_str(), rgba.data(), width, height)) {
+    if (!device->ReadFrame(&rgba, &width, &height) ||
+        !WritePng(path.c_str(), rgba.data(), width, height)) {
       std::fprintf(stderr, "yulo-ffp-scenes: can't write %s\n", path.c_str());
       exitCode = 1;
       break;
@@ -65,7 +72,7 @@ int main(int argc, char** argv) {
     device->Present();
   }
   ReleaseFfpSceneResources();
-  SetDevice(nullptr);
+  ReleaseRenderer();
   if (exitCode == 0) std::printf("yulo-ffp-scenes: %zu pictures in %s\n", chosen.size(), folder);
   return exitCode;
 }

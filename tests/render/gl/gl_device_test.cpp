@@ -1,16 +1,12 @@
-// The GL device's buffers, merging of user-memory draws, reset, adapter and frame files.
+// The GL device's buffers, merging of user-memory draws, reset and adapter.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "render/gl/gl_device.h"
-#include "render/gl/png_writer.h"
 #include "render/renderer.h"
-#include "resources/image_decoder.h"
-#include "support/temp_dir.h"
 
 namespace yulo {
 namespace {
@@ -269,24 +265,6 @@ TEST(GlAdapter, CreateRendererMakesAHeadlessDeviceWithDefaultStates) {
   EXPECT_EQ(rgba[0], 0x33);
   EXPECT_EQ(rgba[2], 0x99);
   ReleaseRenderer();
-}
-
-TEST(PngWriter, WrittenFramesDecodeToTheSamePixels) {
-  test::ScopedTempDir dir;
-  std::vector<uint8_t> rgba(5 * 3 * 4);
-  for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<uint8_t>(i * 7);
-  ASSERT_TRUE(WritePng("frame.png", rgba.data(), 5, 3));
-  std::FILE* file = std::fopen("frame.png", "rb");
-  ASSERT_NE(file, nullptr);
-  std::vector<uint8_t> bytes(4096);
-  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
-  std::fclose(file);
-  DecodedImage image;
-  ASSERT_TRUE(DecodeImage(bytes.data(), bytes.size(), &image));
-  EXPECT_EQ(image.width, 5u);
-  EXPECT_EQ(image.height, 3u);
-  EXPECT_EQ(image.rgba, rgba);
-  EXPECT_FALSE(WritePng("no/such/folder/frame.png", rgba.data(), 5, 3));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // the screensaver on a window and headless rendering.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "base/shell_state.h"
 #include "render/gl/gl_device.h"
@@ -9,6 +10,7 @@
 #include "shell/gtk/config_dialog.h"
 #include "shell/headless.h"
 #include "shell/options.h"
+#include "shell/record/recorder.h"
 #include "shell/sdl/sdl_shell.h"
 #include "shell/settings.h"
 #include "shell/startup.h"
@@ -56,15 +58,26 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "yulo: the folder name '%s' is too long\n", options.renderDir);
     return 2;
   }
+  char recordPath[4096] = "-";
+  if (options.launch == Launch::Record && std::strcmp(options.recordPath, "-") != 0 &&
+      !AbsolutePath(options.recordPath, recordPath, sizeof recordPath)) {
+    std::fprintf(stderr, "yulo: the file name '%s' is too long\n", options.recordPath);
+    return 2;
+  }
 
   LoadSettings();
   if (options.launch == Launch::Configure) return RunConfigureDialog(options.ownerWindow);
 
   ApplyRunOptions(options);
-  if (options.launch == Launch::Render) {
+  if (options.launch == Launch::Render || options.launch == Launch::Record) {
     // No sound at all: no audio device is even looked for.
     setenv("SDL_AUDIODRIVER", "dummy", 1);
+  }
+  if (options.launch == Launch::Render) {
     return RenderFrames(options, renderDir, MakeOffscreenGlAdapter);
+  }
+  if (options.launch == Launch::Record) {
+    return RecordVideo(options, recordPath, MakeOffscreenGlAdapter);
   }
   return RunScreensaver(options);
 }

@@ -19,7 +19,11 @@ inline bool ImageSizeAllowed(uint64_t width, uint64_t height) {
 // picture (out may then hold anything: DecodeImage empties it).
 bool DecodePng(const uint8_t* data, size_t size, DecodedImage* out);
 bool DecodeJpeg(const uint8_t* data, size_t size, DecodedImage* out);
-// BMP and TGA everywhere, and PNG and JPEG where stb_image reads them too.
+// BMP and TGA everywhere.
 bool DecodeWithStb(const uint8_t* data, size_t size, DecodedImage* out);
+// PNG and JPEG through stb_image, refusing what libpng and libjpeg refuse (stb_codecs.cpp):
+// DecodePng and DecodeJpeg of the Windows build.
+bool DecodePngWithStb(const uint8_t* data, size_t size, DecodedImage* out);
+bool DecodeJpegWithStb(const uint8_t* data, size_t size, DecodedImage* out);
 
 }  // namespace yulo

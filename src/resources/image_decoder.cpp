@@ -44,17 +44,21 @@ ImageFormat DetectImageFormat(const uint8_t* data, size_t size) {
   return ImageFormat::Unknown;
 }
 
-bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out) {
+namespace {
+
+using Codec = bool (*)(const uint8_t* data, size_t size, DecodedImage* out);
+
+bool DecodeWith(Codec png, Codec jpeg, const uint8_t* data, size_t size, DecodedImage* out) {
   out->width = 0;
   out->height = 0;
   out->rgba.clear();
   bool ok = false;
   switch (DetectImageFormat(data, size)) {
     case ImageFormat::Png:
-      ok = DecodePng(data, size, out);
+      ok = png(data, size, out);
       break;
     case ImageFormat::Jpeg:
-      ok = DecodeJpeg(data, size, out);
+      ok = jpeg(data, size, out);
       break;
     case ImageFormat::Bmp:
     case ImageFormat::Tga:
@@ -69,6 +73,16 @@ bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out) {
     out->rgba.clear();
   }
   return ok;
+}
+
+}  // namespace
+
+bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out) {
+  return DecodeWith(DecodePng, DecodeJpeg, data, size, out);
+}
+
+bool DecodeImageWithStb(const uint8_t* data, size_t size, DecodedImage* out) {
+  return DecodeWith(DecodePngWithStb, DecodeJpegWithStb, data, size, out);
 }
 
 }  // namespace yulo

@@ -30,4 +30,8 @@ ImageFormat DetectImageFormat(const uint8_t* data, size_t size);
 // picture in a supported format.
 bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out);
 
+// DecodeImage with stb_image for every format: the decoder of the Windows build. Elsewhere
+// a second decoder, which the tests hold to the first.
+bool DecodeImageWithStb(const uint8_t* data, size_t size, DecodedImage* out);
+
 }  // namespace yulo

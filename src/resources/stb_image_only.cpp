@@ -1,12 +1,11 @@
-// The implementation of stb_image, limited to BMP and TGA (and PNG and JPEG where the build
-// asks for them: Windows has no libpng or libjpeg) and to memory input.
+// The implementation of stb_image, limited to BMP, TGA, PNG and JPEG and to memory input.
+// PNG and JPEG are what Windows decodes with (it has no libpng or libjpeg); elsewhere the
+// tests hold them to the libpng and libjpeg readers.
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
-#if defined(YULO_STB_PNG_JPEG)
 #define STBI_ONLY_PNG
 #define STBI_ONLY_JPEG
-#endif
 #define STBI_NO_STDIO
 #define STBI_NO_LINEAR
 #define STBI_NO_HDR

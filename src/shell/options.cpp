@@ -29,6 +29,11 @@ enum class Option {
   Volume,
   Render,
   Frames,
+  Record,
+  RecordFps,
+  Duration,
+  Quality,
+  Seamless,
   Fps,
   Window,
 };
@@ -55,6 +60,11 @@ constexpr OptionEntry kOptions[] = {
     {"--volume", Option::Volume, true, true},
     {"--render", Option::Render, true, true},
     {"--frames", Option::Frames, true, true},
+    {"--record", Option::Record, true, true},
+    {"--fps", Option::RecordFps, true, true},
+    {"--duration", Option::Duration, true, true},
+    {"--quality", Option::Quality, true, true},
+    {"--seamless", Option::Seamless, false, false},
     {"-root", Option::Root, false, false},
     {"-window", Option::Window, false, false},
     {"-window-id", Option::WindowId, true, false},
@@ -81,17 +91,28 @@ constexpr char kHelpText[] =
     "\n"
     "Options:\n"
     "  --windowed       run in a normal window instead of full screen\n"
-    "  --size WxH       size of that window, or of the rendered images (default 800x600)\n"
+    "  --size WxH       size of that window, or of the rendered images (default 800x600),\n"
+    "                   or of the video (default 1280x960, even sides)\n"
     "  --max-fps N      draw at most N frames a second (default: the display's rate;\n"
     "                   0: as fast as the display's vertical retrace allows)\n"
-    "  --volume N       music volume 0..20 for this run (the saved setting is kept)\n"
-    "  --seed N         start the random generators from N instead of the clock\n"
+    "  --volume N       music volume 0..20 for this run (the saved setting is kept;\n"
+    "                   0 records a video without sound)\n"
+    "  --seed N         start the random generators from N instead of the clock (a video\n"
+    "                   starts from 1 unless told)\n"
     "  --fixed-step MS  advance every frame by MS milliseconds instead of the measured time\n"
     "  --start MS       advance the first frame by MS milliseconds (0..35000 is one loop of\n"
     "                   the camera)\n"
     "  --render DIR     draw headless, no window and no sound, into DIR/frame-00000.png...\n"
     "  --frames N       number of frames --render writes (default 1; frames advance by\n"
     "                   --fixed-step, default 40 ms)\n"
+    "  --record FILE    draw headless into a video with the music: .mp4 (H.264, AAC),\n"
+    "                   .webm (VP9, Opus), .mkv (H.264, Opus), .gif, .y4m (raw);\n"
+    "                   - writes y4m to standard output\n"
+    "  --fps N          video frames a second (default 30)\n"
+    "  --duration S     video length in seconds (default 35, one loop of the camera)\n"
+    "  --quality N      0 (smallest file) .. 100 (best picture), default 65\n"
+    "  --seamless       make the video loop without a jump: one more second is drawn\n"
+    "                   and cross-faded into the start, pictures and sound\n"
     "  --help           show this text and exit\n"
     "  --version        show the version and exit\n"
     "\n"
@@ -119,6 +140,32 @@ int HexDigit(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
+}
+
+// Seconds with at most three decimals ("2", "2.5", "0.04") as milliseconds in 0..maxMs.
+bool ParseMilliseconds(const char* text, uint32_t maxMs, uint32_t* ms) {
+  const char* dot = std::strchr(text, '.');
+  char whole[16];
+  const size_t length = dot != nullptr ? static_cast<size_t>(dot - text) : std::strlen(text);
+  if (length == 0 || length >= sizeof whole) return false;
+  std::memcpy(whole, text, length);
+  whole[length] = '\0';
+  uint64_t seconds = 0;
+  if (!ParseUnsigned(whole, maxMs / 1000, &seconds)) return false;
+  uint64_t fraction = 0;
+  if (dot != nullptr) {
+    int digits = 0;
+    for (const char* p = dot + 1; *p != '\0'; ++p, ++digits) {
+      if (!IsDigit(*p) || digits == 3) return false;
+      fraction = fraction * 10 + static_cast<uint64_t>(*p - '0');
+    }
+    if (digits == 0) return false;
+    for (; digits < 3; ++digits) fraction *= 10;
+  }
+  const uint64_t total = seconds * 1000 + fraction;
+  if (total > maxMs) return false;
+  *ms = static_cast<uint32_t>(total);
+  return true;
 }
 
 // "WxH" (or "WXH") with both sides in 1..kMaxSizeSide.
@@ -230,6 +277,33 @@ class Parser {
         hasFrames_ = true;
         options_->frames = static_cast<uint32_t>(number);
         return true;
+      case Option::Record:
+        if (*value == '\0') return Bad(entry, value, "a file name, or - for standard output");
+        options_->recordPath = value;
+        return true;
+      case Option::RecordFps:
+        if (!ParseUnsigned(value, kMaxRecordFps, &number) || number == 0) {
+          return Bad(entry, value, "1..240");
+        }
+        recordOnly_ = entry.name;
+        options_->fps = static_cast<uint32_t>(number);
+        return true;
+      case Option::Duration:
+        if (!ParseMilliseconds(value, kMaxRecordMs, &options_->durationMs) ||
+            options_->durationMs == 0) {
+          return Bad(entry, value, "seconds, more than 0 and at most 3600");
+        }
+        recordOnly_ = entry.name;
+        return true;
+      case Option::Quality:
+        if (!ParseUnsigned(value, 100, &number)) return Bad(entry, value, "0..100");
+        recordOnly_ = entry.name;
+        options_->quality = static_cast<uint32_t>(number);
+        return true;
+      case Option::Seamless:
+        recordOnly_ = entry.name;
+        options_->seamless = true;
+        return true;
     }
     return true;
   }
@@ -247,6 +321,7 @@ class Parser {
   bool windowed_ = false;
   bool root_ = false;
   bool hasFrames_ = false;
+  const char* recordOnly_ = nullptr;  // the last option given that only --record takes
   unsigned long windowId_ = 0;
 };
 
@@ -290,6 +365,9 @@ OptionsResult ParseOptions(int argc, const char* const* argv, const char* xscree
   options->width = kDefaultWindowWidth;
   options->height = kDefaultWindowHeight;
   options->frames = 1;
+  options->fps = kDefaultRecordFps;
+  options->durationMs = kDefaultRecordMs;
+  options->quality = kDefaultRecordQuality;
   if (messageCapacity > 0) message[0] = '\0';
 
   Parser parser(options, message, messageCapacity);
@@ -330,6 +408,28 @@ OptionsResult ParseOptions(int argc, const char* const* argv, const char* xscree
   if (parser.version_) return OptionsResult::Version;
   if (parser.hasFrames_ && options->renderDir == nullptr) {
     return parser.Fail("--frames needs --render DIR");
+  }
+  if (options->recordPath != nullptr) {
+    // A video's frames lie on its own clock: a fixed step or a count would contradict it.
+    if (options->renderDir != nullptr) return parser.Fail("--record and --render exclude each other");
+    if (options->hasFixedStep) return parser.Fail("--record takes --fps, not --fixed-step");
+    if (options->hasSize && (options->width % 2 != 0 || options->height % 2 != 0)) {
+      return parser.Fail("--record needs a --size with even sides");
+    }
+    if (!options->hasSize) {
+      options->width = kDefaultRecordWidth;
+      options->height = kDefaultRecordHeight;
+    }
+    if (!options->hasSeed) {
+      options->hasSeed = true;
+      options->seed = kDefaultRecordSeed;
+    }
+    options->launch = Launch::Record;
+    options->mode = RunMode::FullScreen;
+    return OptionsResult::Run;
+  }
+  if (parser.recordOnly_ != nullptr) {
+    return parser.Fail("%s needs --record FILE", parser.recordOnly_);
   }
 
   // The most explicit request wins: headless rendering, then a window id, then -root,

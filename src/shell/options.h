@@ -17,12 +17,21 @@ inline constexpr int32_t kMaxVolumeStep = 20;         // --volume 0..20
 inline constexpr uint32_t kMaxFramesPerSecond = 1000;
 inline constexpr uint32_t kMaxRenderFrames = 1000000;
 inline constexpr int kCommandLineCapacity = 1024;  // switches handed on to ParseCommandLine
+inline constexpr int kDefaultRecordWidth = 1280;   // --record without --size
+inline constexpr int kDefaultRecordHeight = 960;
+inline constexpr uint32_t kDefaultRecordFps = 30;
+inline constexpr uint32_t kMaxRecordFps = 240;
+inline constexpr uint32_t kDefaultRecordMs = 35000;  // one loop of the camera
+inline constexpr uint32_t kMaxRecordMs = 3600000;
+inline constexpr uint32_t kDefaultRecordQuality = 65;  // --quality 0..100
+inline constexpr uint32_t kDefaultRecordSeed = 1;      // a video is the same every time
 
 // How the program runs, as decided from the whole command line and the environment.
 enum class Launch {
   Configure,    // the settings dialog
   Screensaver,  // the scene in a window: our own, or a foreign one (foreignWindow != 0)
   Render,       // headless frames into renderDir, no window, no audio
+  Record,       // headless frames and the music into the video file recordPath
 };
 
 struct LaunchOptions {
@@ -46,6 +55,11 @@ struct LaunchOptions {
   int32_t volume;         // --volume: music volume step for this run only
   const char* renderDir;  // --render: output folder (points into argv)
   uint32_t frames;        // --frames: number of images to render
+  const char* recordPath;  // --record: video file, "-" for y4m on stdout (points into argv)
+  uint32_t fps;            // --fps: video frames a second
+  uint32_t durationMs;     // --duration: video length
+  uint32_t quality;        // --quality: 0 (smallest) .. 100 (best), mapped per codec
+  bool seamless;           // --seamless: the video loops without a visible jump
 };
 
 enum class OptionsResult {

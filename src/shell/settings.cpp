@@ -118,6 +118,10 @@ void LoadSettings() {
   ReadLink(link2, text.get(), "link2=");
 }
 
+bool SettingsRecordUnreadable() {
+  return PlatformValueStore().ExistsUnreadable(kSettingsKey, kSettingsValue);
+}
+
 bool SaveSettings() {
   uint8_t record[sizeof(Settings)];
   PutInt32(record, settings.musicVolume);

@@ -24,6 +24,11 @@ extern char link2[kLinkCapacity];  // target of the second banner
 // missing links.txt ends the program through the fatal loader.
 void LoadSettings();
 
+// True when the store holds a settings record that can't be read (no right to read it, or
+// not a plain value): LoadSettings then used the defaults in its place. A value of
+// another size is not such a record: it counts as absent.
+bool SettingsRecordUnreadable();
+
 // Writes the settings record (volume and the reserved bytes exactly as they were read).
 // False when it could not be written; the old value then stays as it was.
 bool SaveSettings();

@@ -74,6 +74,9 @@ bool SaveSettingsAtExit() {
   // Writing back what was loaded would undo a change made in the settings dialog while
   // the screensaver ran, and costs a synchronous disk write at every wake-up.
   if (haveSavedSettings && storedAtStart) return true;
+  // Defaults stood in for a record that is there but could not be read: writing them
+  // would silently throw the user's setting away.
+  if (SettingsRecordUnreadable()) return true;
   return SaveSettings();
 }
 

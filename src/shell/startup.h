@@ -23,7 +23,8 @@ void RestoreSavedSettings();
 
 // At the end of a run: puts the loaded settings back (RestoreSavedSettings) and saves them
 // unless the store already held them when the run began (it may not on a first run, or
-// with a damaged value). False when a needed write failed.
+// with a damaged value), and never over a record that is there but could not be read.
+// False when a needed write failed.
 bool SaveSettingsAtExit();
 
 // An absolute form of path against the folder current now, in out; false when it does not

@@ -22,6 +22,11 @@ class ValueStore {
   // Creates the key when needed and replaces the value whole. False on failure.
   virtual bool Write(const char* keyPath, const char* valueName, const void* bytes,
                      uint32_t size) = 0;
+  // True when the value is there but can't be read (no right to, not a plain value, an
+  // error): defaults used in its place must never be written over it.
+  virtual bool ExistsUnreadable(const char* /*keyPath*/, const char* /*valueName*/) {
+    return false;
+  }
 };
 
 // The store of this platform, alive for the whole process.

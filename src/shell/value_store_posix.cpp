@@ -26,6 +26,7 @@ class FileStore final : public ValueStore {
             uint32_t* size) override;
   bool Write(const char* keyPath, const char* valueName, const void* bytes,
              uint32_t size) override;
+  bool ExistsUnreadable(const char* keyPath, const char* valueName) override;
 };
 
 constexpr size_t kStorePathCapacity = 1024;
@@ -112,7 +113,10 @@ void RemoveStaleTempFiles(const char* folder, const char* valueName) {
       continue;
     char* end = nullptr;
     const long pid = std::strtol(name + 2 + nameLength, &end, 10);
-    if (end == name + 2 + nameLength || std::strcmp(end, ".tmp") != 0 || pid <= 0) continue;
+    if (end == name + 2 + nameLength || pid <= 0) continue;
+    // .<value>.<pid>.tmp from older versions, .<value>.<pid>.<6 random>.tmp now.
+    const bool random = std::strlen(end) == 11 && end[0] == '.' && std::strcmp(end + 7, ".tmp") == 0;
+    if (std::strcmp(end, ".tmp") != 0 && !random) continue;
     if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
     unlinkat(dirfd(dir), name, 0);
   }
@@ -161,7 +165,8 @@ bool FileStore::Read(const char* keyPath, const char* valueName, void* buffer,
                      uint32_t capacity, uint32_t* size) {
   char path[kStorePathCapacity];
   if (!ValuePath(keyPath, valueName, path, sizeof path)) return false;
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  // Without waiting: a named pipe put there must not hang the program; it is refused below.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat info {};
   // Read into a local buffer first: a value that changes size under us is not taken.
@@ -177,7 +182,7 @@ bool FileStore::Read(const char* keyPath, const char* valueName, void* buffer,
     uint32_t done = 0;
     while (done <= expected) {
       const ssize_t got = read(fd, staging + done, expected + 1 - done);
-      if (got < 0 && errno == EINTR) continue;
+      if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
       if (got <= 0) break;
       done += static_cast<uint32_t>(got);
     }
@@ -201,15 +206,17 @@ bool FileStore::Write(const char* keyPath, const char* valueName, const void* so
       !ValuePath(keyPath, valueName, path, sizeof path))
     return false;
   // The new value goes to a hidden file beside the old one and replaces it by rename,
-  // which is atomic; the temp name carries the process id so that two savers never share
-  // one, and a leftover from a crash is never read as the value.
-  if (std::snprintf(temp, sizeof temp, "%s/.%s.%ld.tmp", folder, valueName,
+  // which is atomic. The temp file is always a new file of ours (mkostemps: exclusive,
+  // mode 0600, an unguessable name): whatever someone planted beside the value (a link
+  // to another file) is never opened, written or made the value. Its name carries the
+  // process id, so that a leftover from a crash can be recognised and removed.
+  if (std::snprintf(temp, sizeof temp, "%s/.%s.%ld.XXXXXX.tmp", folder, valueName,
                     static_cast<long>(getpid())) >= static_cast<int>(sizeof temp))
     return false;
   if (!MakeFolders(folder)) return false;
 
   int step = 0;
-  const int fd = open(temp, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  const int fd = mkostemps(temp, 4, O_CLOEXEC);
   if (fd < 0) return false;
   Probe(step);
   bool ok = WriteAll(fd, static_cast<const uint8_t*>(source), size, step);
@@ -232,6 +239,18 @@ bool FileStore::Write(const char* keyPath, const char* valueName, const void* so
   }
   RemoveStaleTempFiles(folder, valueName);
   return true;
+}
+
+bool FileStore::ExistsUnreadable(const char* keyPath, const char* valueName) {
+  char path[kStorePathCapacity];
+  if (!ValuePath(keyPath, valueName, path, sizeof path)) return false;
+  struct stat info {};
+  if (stat(path, &info) != 0) return errno != ENOENT && errno != ENOTDIR;
+  if (!S_ISREG(info.st_mode)) return true;
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return true;
+  close(fd);
+  return false;
 }
 
 void SetSettingsWriteProbe(SettingsWriteProbe probe) {

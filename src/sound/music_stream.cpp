@@ -3,7 +3,11 @@
 #define STB_VORBIS_HEADER_ONLY
 #include <stb/stb_vorbis.h>
 
+#include <climits>
 #include <cstring>
+
+#include "base/read_file.h"
+#include "sound/ogg_pages.h"
 
 namespace yulo {
 
@@ -14,15 +18,28 @@ int MusicVolumePercent(int32_t step) {
 }
 
 bool OpenMusicStream(const char* path, MusicStream* stream) {
+  stream->bytes = nullptr;
   stream->decoder = nullptr;
+  uint8_t* bytes = nullptr;
+  uint32_t size = 0;
+  if (ReadRegularFile(path, kMusicFileSizeLimit, &bytes, &size) != ReadFileResult::Ok)
+    return false;
+  // Junk after the last page would only make the decoder search it for the stream's end.
+  const size_t playable = OggPlayableLength(bytes, size);
   int error = 0;
-  stb_vorbis* decoder = stb_vorbis_open_filename(path, &error, nullptr);
-  if (decoder == nullptr) return false;
-  const stb_vorbis_info info = stb_vorbis_get_info(decoder);
-  if (info.channels < 1 || info.sample_rate < 8000 || info.sample_rate > 192000) {
-    stb_vorbis_close(decoder);
+  stb_vorbis* decoder =
+      playable <= INT_MAX
+          ? stb_vorbis_open_memory(bytes, static_cast<int>(playable), &error, nullptr)
+          : nullptr;
+  const stb_vorbis_info info =
+      decoder != nullptr ? stb_vorbis_get_info(decoder) : stb_vorbis_info{};
+  if (decoder == nullptr || info.channels < 1 || info.sample_rate < 8000 ||
+      info.sample_rate > 192000) {
+    if (decoder != nullptr) stb_vorbis_close(decoder);
+    delete[] bytes;
     return false;
   }
+  stream->bytes = bytes;
   stream->decoder = decoder;
   stream->channels = info.channels == 1 ? 1 : 2;
   stream->sampleRate = info.sample_rate;
@@ -32,6 +49,8 @@ bool OpenMusicStream(const char* path, MusicStream* stream) {
 void CloseMusicStream(MusicStream* stream) {
   if (stream->decoder != nullptr) stb_vorbis_close(stream->decoder);
   stream->decoder = nullptr;
+  delete[] stream->bytes;
+  stream->bytes = nullptr;
 }
 
 bool FillMusic(MusicStream* stream, int16_t* out, uint32_t frames, int volumePercent) {

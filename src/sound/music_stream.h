@@ -11,6 +11,7 @@ namespace yulo {
 inline constexpr int32_t kMaxMusicVolumeStep = 20;  // stream volume = 5 x step percent
 
 struct MusicStream {
+  uint8_t* bytes;       // the whole file, owned; the decoder reads from it
   stb_vorbis* decoder;  // owned; nullptr when closed
   int channels;         // of the samples handed out: 1 or 2 (more are mixed down to 2)
   uint32_t sampleRate;  // Hz
@@ -19,8 +20,8 @@ struct MusicStream {
 // The stream volume of a settings step: 5 x step percent, the step clamped to 0..20.
 int MusicVolumePercent(int32_t step);
 
-// Opens an Ogg Vorbis file. False (nothing held) when it is missing or not a stream
-// stb_vorbis can decode.
+// Reads an Ogg Vorbis file whole and opens it. False (nothing held) when it is missing,
+// not a regular file, over kMusicFileSizeLimit or not a stream stb_vorbis can decode.
 bool OpenMusicStream(const char* path, MusicStream* stream);
 void CloseMusicStream(MusicStream* stream);
 

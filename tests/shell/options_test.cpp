@@ -165,6 +165,33 @@ TEST(LaunchOptionsValues, RenderHasAFixedStepAndOneFrameByDefault) {
   EXPECT_STREQ(p.options.renderDir, "dir");
 }
 
+TEST(LaunchOptionsValues, RecordHasVideoDefaultsAndAFixedSeed) {
+  Parsed p = Parse("--record show.mp4");
+  ASSERT_EQ(p.result, OptionsResult::Run) << p.message;
+  EXPECT_EQ(p.options.launch, Launch::Record);
+  EXPECT_STREQ(p.options.recordPath, "show.mp4");
+  EXPECT_EQ(p.options.width, 1280);
+  EXPECT_EQ(p.options.height, 960);
+  EXPECT_EQ(p.options.fps, 30u);
+  EXPECT_EQ(p.options.durationMs, 35000u);
+  EXPECT_EQ(p.options.quality, 65u);
+  EXPECT_FALSE(p.options.seamless);
+  EXPECT_TRUE(p.options.hasSeed);  // the same command makes the same video
+
+  p = Parse("--record=- --size 160x120 --fps 25 --duration 2.05 --quality 0 --seamless "
+            "--seed 9 --start 7000 --volume 0");
+  ASSERT_EQ(p.result, OptionsResult::Run) << p.message;
+  EXPECT_STREQ(p.options.recordPath, "-");
+  EXPECT_EQ(p.options.width, 160);
+  EXPECT_EQ(p.options.fps, 25u);
+  EXPECT_EQ(p.options.durationMs, 2050u);
+  EXPECT_EQ(p.options.quality, 0u);
+  EXPECT_TRUE(p.options.seamless);
+  EXPECT_EQ(p.options.seed, 9u);
+  EXPECT_EQ(p.options.startMs, 7000u);
+  EXPECT_EQ(Parse("--record a.gif --duration 3600").options.durationMs, 3600000u);
+}
+
 TEST(LaunchOptionsValues, HelpAndVersionWinOverEverythingElse) {
   EXPECT_EQ(Parse("--help").result, OptionsResult::Help);
   EXPECT_EQ(Parse("/p 12 --render x --help").result, OptionsResult::Help);
@@ -210,7 +237,19 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"-window-id 0x100000000", nullptr, "window id"},
         BadCase{"--window-id 12z", nullptr, "window id"},
         BadCase{"-root", "junk", "XSCREENSAVER_WINDOW"}, BadCase{"", "0xZZ", "XSCREENSAVER_WINDOW"},
-        BadCase{"/p", nullptr, "/p"}, BadCase{"/p 99999999999", nullptr, "/p"}),
+        BadCase{"/p", nullptr, "/p"}, BadCase{"/p 99999999999", nullptr, "/p"},
+        BadCase{"--record a.mp4 --size 161x120", nullptr, "even"},
+        BadCase{"--record a.mp4 --fixed-step 40", nullptr, "--fps"},
+        BadCase{"--record a.mp4 --render d", nullptr, "--render"},
+        BadCase{"--fps 30 /s", nullptr, "--record"}, BadCase{"--seamless", nullptr, "--record"},
+        BadCase{"--record a --fps 0", nullptr, "--fps"},
+        BadCase{"--record a --fps 241", nullptr, "--fps"},
+        BadCase{"--record a --duration 0", nullptr, "--duration"},
+        BadCase{"--record a --duration 3600.001", nullptr, "--duration"},
+        BadCase{"--record a --duration 1.2345", nullptr, "--duration"},
+        BadCase{"--record a --duration 2.", nullptr, "--duration"},
+        BadCase{"--record a --duration .5", nullptr, "--duration"},
+        BadCase{"--record a --quality 101", nullptr, "--quality"}),
     [](const ::testing::TestParamInfo<BadCase>& info) {
       return "Case" + std::to_string(info.index);
     });

@@ -2,6 +2,8 @@
 #include "shell/value_store_posix.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +17,7 @@
 
 #include "base/shell_state.h"
 #include "resources/loaded_file.h"
+#include "shell/startup.h"
 #include "support/temp_dir.h"
 
 namespace yulo {
@@ -273,12 +276,95 @@ TEST_F(SettingsStore, AWriteKilledAtAnyStepLeavesTheOldOrTheNewValue) {
 TEST_F(SettingsStore, AFailedSaveReportsItAndKeepsTheOldValue) {
   const std::string oldRecord = Record(4, "old-reserved");
   WriteBytes(SettingsFile(), oldRecord);
-  // A folder where the temp file must go makes the write fail, even for root.
-  const std::string blocker = keyFolder_ + "/.settings." + std::to_string(getpid()) + ".tmp";
-  fs::create_directories(blocker);
-  settings.musicVolume = 1;
-  EXPECT_FALSE(SaveSettings());
+  // A file size limit below the record's size makes the write fail, even for root.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit = {8, 8};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    settings.musicVolume = 1;
+    _exit(SaveSettings() ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the save must report failure";
   EXPECT_EQ(ReadBytes(SettingsFile()), oldRecord);
+  for (const auto& entry : fs::directory_iterator(keyFolder_))
+    EXPECT_NE(entry.path().extension(), ".tmp") << "the failed writer cleans up";
+}
+
+// Named pipes in place of both values: read as absent at once (a plain open would wait for
+// a writer for ever), and the pipe is not replaced at the end of a run.
+TEST_F(SettingsStore, NamedPipesInPlaceOfTheValuesAreNotWaitedFor) {
+  UseInstallFolder("link1=a\r\nlink2=b\r\n");
+  WriteBytes(tmp_.Path() + "/links.txt", "link1=fallback\r\n");  // the current folder
+  fs::remove(keyFolder_ + "/InstallDir_Demo");
+  ASSERT_EQ(mkfifo((keyFolder_ + "/InstallDir_Demo").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo(SettingsFile().c_str(), 0600), 0);
+  alarm(10);  // a hang ends the test program instead of stalling the suite
+  LoadSettings();
+  alarm(0);
+  EXPECT_EQ(settings.musicVolume, kDefaultMusicVolume);
+  EXPECT_TRUE(SettingsRecordUnreadable());
+  EXPECT_TRUE(fs::is_fifo(SettingsFile()));
+}
+
+// Whatever sits where an earlier version put its temp file (a hard link to another file
+// of the user's, planted there) is neither written nor made the settings file.
+TEST_F(SettingsStore, APlantedLinkBesideTheValueIsLeftUntouched) {
+  WriteBytes(SettingsFile(), Record(4, "old-reserved"));
+  const std::string victim = tmp_.Path() + "/victim";
+  WriteBytes(victim, "precious");
+  ASSERT_EQ(chmod(victim.c_str(), 0644), 0);
+  const std::string planted = keyFolder_ + "/.settings." + std::to_string(getpid()) + ".tmp";
+  ASSERT_EQ(link(victim.c_str(), planted.c_str()), 0);
+
+  settings.musicVolume = 9;
+  ASSERT_TRUE(SaveSettings());
+  struct stat victimInfo {};
+  struct stat valueInfo {};
+  ASSERT_EQ(stat(victim.c_str(), &victimInfo), 0);
+  ASSERT_EQ(stat(SettingsFile().c_str(), &valueInfo), 0);
+  EXPECT_EQ(ReadBytes(victim), "precious");
+  EXPECT_EQ(victimInfo.st_mode & 07777, 0644u);
+  EXPECT_EQ(victimInfo.st_nlink, 2u) << "the planted name is not ours to remove";
+  EXPECT_NE(valueInfo.st_ino, victimInfo.st_ino);
+  EXPECT_EQ(valueInfo.st_mode & 07777, 0600u);
+  EXPECT_EQ(ReadBytes(SettingsFile()).substr(0, 1), "\x09");
+}
+
+// A record that is there but can't be read: the run uses the defaults and leaves the
+// record as it is at its end. Root reads any file whatever its mode, so under root the
+// run is a child that has become the user "nobody", who owns the store.
+TEST_F(SettingsStore, ARecordThatCannotBeReadIsNeverOverwritten) {
+  UseInstallFolder("link1=a\r\nlink2=b\r\n");
+  const std::string record = Record(3, "keep-me-safe");
+  WriteBytes(SettingsFile(), record);
+  const uid_t nobody = 65534;
+  if (getuid() == 0) {
+    ASSERT_EQ(chmod(tmp_.Path().c_str(), 0755), 0);
+    for (const auto& entry : fs::recursive_directory_iterator(tmp_.Path() + "/config"))
+      ASSERT_EQ(lchown(entry.path().c_str(), nobody, nobody), 0);
+    ASSERT_EQ(lchown((tmp_.Path() + "/config").c_str(), nobody, nobody), 0);
+  }
+  ASSERT_EQ(chmod(SettingsFile().c_str(), 0), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (getuid() == 0 && (setgid(nobody) != 0 || setuid(nobody) != 0)) _exit(4);
+    LoadSettings();
+    if (settings.musicVolume != kDefaultMusicVolume || !SettingsRecordUnreadable()) _exit(3);
+    LaunchOptions options{};
+    options.launch = Launch::Screensaver;
+    ApplyRunOptions(options);
+    _exit(SaveSettingsAtExit() ? 0 : 2);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  ASSERT_EQ(chmod(SettingsFile().c_str(), 0600), 0);
+  EXPECT_EQ(ReadBytes(SettingsFile()), record);
 }
 
 }  // namespace

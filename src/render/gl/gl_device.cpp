@@ -1011,9 +1011,12 @@ void GlDevice::UploadUniforms(bool points) {
   glUniform3f(p.pointScale, BitsFloat(rs[D3DRS_POINTSCALE_A]), BitsFloat(rs[D3DRS_POINTSCALE_B]),
               BitsFloat(rs[D3DRS_POINTSCALE_C]));
   // Pixel centres sit on whole coordinates in the device's convention, on halves in GL's:
-  // moving everything half a pixel right and down makes both sample the same points.
+  // moving everything half a pixel right and down makes both sample the same points. Down
+  // by 63/128 of a pixel only: GL's y points up, so where an edge lies exactly on a sample
+  // its tie rule keeps the bottom row of a shape where the device keeps the top one; kept
+  // just off the samples, edges on whole coordinates cover the same rows on both.
   glUniform2f(p.pixelOffset, 1.0f / static_cast<float>(viewportWidth_),
-              -1.0f / static_cast<float>(viewportHeight_));
+              -(63.0f / 64.0f) / static_cast<float>(viewportHeight_));
 
   const bool textured = boundTexture_ != nullptr;
   const bool spriteCoords = points && rs[D3DRS_POINTSPRITEENABLE] != 0;

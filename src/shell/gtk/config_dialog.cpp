@@ -34,6 +34,7 @@ constexpr DialogBox kBanner1Box = {17, 81, 168, 33};
 constexpr DialogBox kBanner2Box = {17, 122, 168, 33};
 
 constexpr int kVolumeSteps = 20;
+constexpr char kSaveErrorText[] = "The settings could not be saved. The volume stays as it was.";
 constexpr int kVolumePage = 4;  // a fifth of the range per page key, as sliders usually do
 
 struct DialogUnits {
@@ -97,6 +98,16 @@ void OnRealizeSetOwner(GtkWidget* dialog, gpointer data) {
   if (foreign == nullptr) return;
   gdk_window_set_transient_for(gtk_widget_get_window(dialog), foreign);
   g_object_unref(foreign);
+}
+
+void ShowSaveError(GtkWidget* dialog) {
+  std::fprintf(stderr, "%s: %s\n", kWindowTitle, kSaveErrorText);
+  GtkWidget* message =
+      gtk_message_dialog_new(GTK_WINDOW(dialog), GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
+                             GTK_BUTTONS_OK, "%s", kSaveErrorText);
+  gtk_window_set_title(GTK_WINDOW(message), kWindowTitle);
+  gtk_dialog_run(GTK_DIALOG(message));
+  gtk_widget_destroy(message);
 }
 
 void OnButtonClicked(GtkButton* button, gpointer data) {
@@ -167,9 +178,14 @@ int RunConfigureDialog(unsigned long ownerWindow) {
   gtk_widget_grab_default(ok);
   gtk_widget_grab_focus(ok);
 
-  if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK) {
+  // OK that could not save says so and leaves the dialog open: the user may try again or
+  // cancel, but never believes a setting was kept that was not.
+  const Settings loaded = settings;
+  while (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK) {
     settings.musicVolume = static_cast<int32_t>(gtk_range_get_value(GTK_RANGE(slider)) + 0.5);
-    SaveSettings();
+    if (SaveSettings()) break;
+    settings = loaded;
+    ShowSaveError(dialog);
   }
   gtk_widget_destroy(dialog);
   if (banner1.bitmap != nullptr) g_object_unref(banner1.bitmap);

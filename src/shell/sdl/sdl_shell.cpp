@@ -13,6 +13,7 @@
 #include "shell/frame_pacing.h"
 #include "shell/run_frame.h"
 #include "shell/sdl/input_policy.h"
+#include "shell/sdl/quit_signals.h"
 #include "shell/sdl/sdl_window.h"
 #include "shell/startup.h"
 
@@ -167,6 +168,7 @@ int RunScreensaver(const LaunchOptions& options) {
     std::fprintf(stderr, "yulo: no display to draw on: %s\n", SDL_GetError());
     return 1;
   }
+  EndAtOnceOnQuitSignals();
   const bool foreign = options.foreignWindow != 0;
   // A message box would hide under a host's window (a locked screen): stderr only there.
   if (!foreign) SetMessageBoxHook(ShowSdlMessageBox);
@@ -207,6 +209,7 @@ int RunScreensaver(const LaunchOptions& options) {
     }
     ShowMainWindow(shell.window);
     StartFrameTiming(options.startMs);
+    PassQuitSignalsToLoop();
     MainLoop(options);
   }
   Teardown();

@@ -189,6 +189,30 @@ TEST_F(ConfigDialog, CancelAndClosingChangeNothing) {
   EXPECT_EQ(ReadBytes(SettingsFile()), Record(3));
 }
 
+TEST_F(ConfigDialog, OkThatCannotSaveSaysSoAndStaysOpen) {
+  // A folder in the value's place can't be replaced by a file, even by root.
+  fs::create_directories(SettingsFile() + "/inside");
+  StartDialog();
+  ClickOn(Widget("scale"));
+  test::PressKeys({"End"});
+  ClickOn(Widget("button", "OK"));
+  auto windows = [] {
+    return test::RunProgram({"xdotool", "search", "--onlyvisible", "--name", "^Yulo Screensaver$"});
+  };
+  EXPECT_TRUE(test::WaitUntil([&] { return windows().find('\n') != std::string::npos; }))
+      << "an error message over the dialog";
+  EXPECT_TRUE(child_->Alive());
+  test::PressKeys({"Return"});  // closes the message
+  EXPECT_TRUE(test::WaitUntil([&] {
+    const std::string ids = windows();
+    return !ids.empty() && ids.find('\n') == std::string::npos;
+  })) << "the message is gone, the dialog stays";
+  EXPECT_TRUE(child_->Alive());
+  ClickOn(Widget("button", "Cancel"));
+  EXPECT_EQ(child_->Wait(), 0);
+  EXPECT_TRUE(fs::is_directory(SettingsFile() + "/inside"));
+}
+
 TEST_F(ConfigDialog, StaysAboveTheWindowThatOpenedIt) {
   const unsigned long owner = test::CreatePlainWindow();
   ASSERT_NE(owner, 0u);

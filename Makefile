@@ -1,7 +1,7 @@
 # Thin wrapper over the CMake presets. `make run` and `make test` install what is missing.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build debug asan run test test-default test-asan fuzz bench format clean
+.PHONY: all deps build debug asan windows run test test-default test-asan fuzz bench format clean
 
 all: build
 
@@ -19,6 +19,14 @@ debug: deps
 asan: deps
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
+
+# The Windows screensaver, cross-built with mingw-w64: build/windows/yulo.scr with its data
+# beside it. The data set (and the program icon) come from the Linux asset generator.
+windows: deps
+	cmake --preset default
+	cmake --build --preset default --target yulo_assets -j $(JOBS)
+	cmake --preset windows
+	cmake --build --preset windows -j $(JOBS)
 
 run: build
 	@scripts/run

@@ -66,6 +66,24 @@ TEST(CompareFrames, RmseMaxAndOutliers) {
   }
 }
 
+TEST(CompareFrames, SilhouettesAgainstTheBackgroundAreNoOutliers) {
+  const uint8_t background[3] = {0, 0, 0};
+  Picture a, b;
+  // The same square; along its left edge the two disagree about the texel (red, blue).
+  a.Fill(4, 3, 10, 9, 200, 200, 200);
+  b.Fill(4, 3, 10, 9, 200, 200, 200);
+  a.Fill(4, 3, 5, 9, 220, 0, 0);
+  b.Fill(4, 3, 5, 9, 0, 0, 220);
+  // And a second square only b has: missing geometry, never explained.
+  b.Fill(12, 3, 15, 6, 90, 90, 90);
+  FrameDifference plain, silhouette;
+  ASSERT_TRUE(CompareFrames(a.View(), b.View(), 8, &plain));
+  ASSERT_TRUE(CompareFrames(a.View(), b.View(), 8, &silhouette, background));
+  EXPECT_EQ(plain.outliers, 6u + 9u);
+  EXPECT_EQ(silhouette.outliers, 1u);  // only the missing square's centre is off the edge
+  EXPECT_EQ(silhouette.maxOutsideEdges, 90);
+}
+
 TEST(CompareFrames, PicturesOfDifferentSizesAreNotCompared) {
   Picture a;
   const ImageView smaller{a.rgba.data(), kW - 1, kH};

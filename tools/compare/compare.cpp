@@ -37,7 +37,12 @@ bool MatchedNearby(const uint8_t* colour, const ImageView& image, uint32_t x, ui
   return false;
 }
 
-bool IsOutlier(const ImageView& a, const ImageView& b, uint32_t x, uint32_t y, int tolerance) {
+bool IsOutlier(const ImageView& a, const ImageView& b, uint32_t x, uint32_t y, int tolerance,
+               const uint8_t* background) {
+  if (background != nullptr && MatchedNearby(background, a, x, y, tolerance) &&
+      MatchedNearby(background, b, x, y, tolerance)) {
+    return false;
+  }
   return !MatchedNearby(At(a, x, y), b, x, y, tolerance) ||
          !MatchedNearby(At(b, x, y), a, x, y, tolerance);
 }
@@ -63,7 +68,8 @@ double ShiftedMeanSquare(const ImageView& a, const ImageView& b, int dx, int dy)
 
 }  // namespace
 
-bool CompareFrames(const ImageView& a, const ImageView& b, int tolerance, FrameDifference* out) {
+bool CompareFrames(const ImageView& a, const ImageView& b, int tolerance, FrameDifference* out,
+                   const uint8_t* background) {
   *out = FrameDifference{};
   if (a.width != b.width || a.height != b.height) return false;
   double sum = 0.0;
@@ -79,7 +85,7 @@ bool CompareFrames(const ImageView& a, const ImageView& b, int tolerance, FrameD
       if (d > out->maxDifference) out->maxDifference = d;
       if (d <= tolerance) continue;
       ++out->overTolerance;
-      if (IsOutlier(a, b, x, y, tolerance)) {
+      if (IsOutlier(a, b, x, y, tolerance, background)) {
         ++out->outliers;
         if (d > out->maxOutsideEdges) out->maxOutsideEdges = d;
       }
@@ -106,14 +112,14 @@ bool CompareFrames(const ImageView& a, const ImageView& b, int tolerance, FrameD
 }
 
 void DifferencePicture(const ImageView& a, const ImageView& b, int tolerance,
-                       std::vector<uint8_t>* rgba) {
+                       std::vector<uint8_t>* rgba, const uint8_t* background) {
   rgba->assign(static_cast<size_t>(a.width) * a.height * 4, 255);
   if (a.width != b.width || a.height != b.height) return;
   for (uint32_t y = 0; y < a.height; ++y) {
     for (uint32_t x = 0; x < a.width; ++x) {
       uint8_t* o = rgba->data() + (static_cast<size_t>(y) * a.width + x) * 4;
       const int d = Distance(At(a, x, y), At(b, x, y));
-      if (d > tolerance && IsOutlier(a, b, x, y, tolerance)) {
+      if (d > tolerance && IsOutlier(a, b, x, y, tolerance, background)) {
         o[0] = 255;
         o[1] = 0;
         o[2] = 0;

@@ -26,13 +26,16 @@ struct FrameDifference {
 // A pixel over the tolerance is explained by an edge when its colour in a is matched
 // within the tolerance by b at the pixel or one of its eight neighbours, and its colour in
 // b likewise by a: what a polygon edge, a point or a texel boundary rasterised one pixel
-// over looks like. Anything else is an outlier. False when the sizes differ.
-bool CompareFrames(const ImageView& a, const ImageView& b, int tolerance, FrameDifference* out);
+// over looks like. With a background colour (RGB), a pixel within one pixel of that
+// colour in both pictures lies on a silhouette and is explained too, whatever texture
+// runs along the edge. Anything else is an outlier. False when the sizes differ.
+bool CompareFrames(const ImageView& a, const ImageView& b, int tolerance, FrameDifference* out,
+                   const uint8_t* background = nullptr);
 
 // A picture of the differences: black where equal, grey rising with the difference
 // (times 4) where within the tolerance or explained by an edge, red for outliers.
 void DifferencePicture(const ImageView& a, const ImageView& b, int tolerance,
-                       std::vector<uint8_t>* rgba);
+                       std::vector<uint8_t>* rgba, const uint8_t* background = nullptr);
 
 // a, b and their difference picture side by side with 8-pixel dark gaps.
 void SideBySide(const ImageView& a, const ImageView& b, const ImageView& difference,

@@ -8,6 +8,8 @@
 //   --max-rmse P       fail a frame whose RMSE is above P % (default: no limit)
 //   --max-outliers N   fail a frame with more than N differences no edge explains
 //   --limits FILE      per-frame limits, lines "NAME MAX_RMSE MAX_OUTLIERS  # reason"
+//   --background RRGGBB  the clear colour: differences within a pixel of it in both
+//                      pictures lie on silhouettes and are no outliers
 // Prints one line per frame; exits 0 when every frame is within its limits, 1 when one is
 // not, 2 on a usage error or a picture that can't be read or differs in size.
 #include <algorithm>
@@ -42,6 +44,8 @@ struct Options {
   int tolerance = 8;
   Limits limits;
   std::map<std::string, Limits> perFrame;
+  bool hasBackground = false;
+  uint8_t background[3] = {0, 0, 0};
 };
 
 bool Load(const std::string& path, DecodedImage* image) {
@@ -79,7 +83,8 @@ int ComparePair(const std::string& name, const std::string& pathA, const std::st
   const ImageView va{a.rgba.data(), a.width, a.height};
   const ImageView vb{b.rgba.data(), b.width, b.height};
   FrameDifference d;
-  if (!CompareFrames(va, vb, options.tolerance, &d)) {
+  const uint8_t* background = options.hasBackground ? options.background : nullptr;
+  if (!CompareFrames(va, vb, options.tolerance, &d, background)) {
     std::fprintf(stderr, "yulo-compare: %s is %ux%u, %s is %ux%u\n", pathA.c_str(), a.width,
                  a.height, pathB.c_str(), b.width, b.height);
     return 2;
@@ -104,7 +109,7 @@ int ComparePair(const std::string& name, const std::string& pathA, const std::st
 
   if (!options.out.empty()) {
     std::vector<uint8_t> difference, side;
-    DifferencePicture(va, vb, options.tolerance, &difference);
+    DifferencePicture(va, vb, options.tolerance, &difference, background);
     uint32_t w = 0, h = 0;
     SideBySide(va, vb, ImageView{difference.data(), a.width, a.height}, &side, &w, &h);
     const std::string base = options.out + "/" + stem;
@@ -120,7 +125,8 @@ int ComparePair(const std::string& name, const std::string& pathA, const std::st
 int Usage() {
   std::fprintf(stderr,
                "usage: yulo-compare [--out DIR] [--table FILE] [--tolerance N] [--max-rmse P]\n"
-               "                    [--max-outliers N] [--limits FILE] (A.png B.png | --dirs A B)\n");
+               "                    [--max-outliers N] [--limits FILE] [--background RRGGBB]\n"
+               "                    (A.png B.png | --dirs A B)\n");
   return 2;
 }
 
@@ -145,6 +151,12 @@ int main(int argc, char** argv) {
       options.limits.maxRmse = std::atof(argv[++i]);
     } else if (arg == "--max-outliers" && hasValue) {
       options.limits.maxOutliers = std::atoll(argv[++i]);
+    } else if (arg == "--background" && hasValue) {
+      const unsigned long rgb = std::strtoul(argv[++i], nullptr, 16);
+      options.hasBackground = true;
+      options.background[0] = static_cast<uint8_t>(rgb >> 16);
+      options.background[1] = static_cast<uint8_t>(rgb >> 8);
+      options.background[2] = static_cast<uint8_t>(rgb);
     } else if (arg == "--limits" && hasValue) {
       if (!ReadLimits(argv[++i], &options.perFrame)) {
         std::fprintf(stderr, "yulo-compare: can't read the limits in %s\n", argv[i]);

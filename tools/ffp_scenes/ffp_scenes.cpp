@@ -39,6 +39,11 @@ constexpr uint32_t kPoint = D3DFVF_XYZ | D3DFVF_PSIZE | D3DFVF_DIFFUSE;
 constexpr uint32_t kColourPoint = D3DFVF_XYZ | D3DFVF_DIFFUSE;
 
 constexpr float kW = static_cast<float>(kFfpSceneWidth);
+// Textured and slanted shapes sit off the pixel grid (a quarter pixel right, three eighths
+// down): a pixel centre exactly on an edge or a texel boundary is a tie that the last bit
+// of an interpolation, or the rasteriser's tie rule, decides (docs/fidelity.md).
+constexpr float kOffGridX = 0.25f;
+constexpr float kOffGridY = 0.375f;
 constexpr float kH = static_cast<float>(kFfpSceneHeight);
 
 // >>section helpers
@@ -80,6 +85,11 @@ Rect Cell(int column, int row, int columns, int rows, float margin = 4.0f) {
   const float w = kW / static_cast<float>(columns), h = kH / static_cast<float>(rows);
   return Rect{static_cast<float>(column) * w + margin, static_cast<float>(row) * h + margin,
               static_cast<float>(column + 1) * w - margin, static_cast<float>(row + 1) * h - margin};
+}
+
+// The rectangle moved off the pixel grid.
+Rect OffGrid(const Rect& r) {
+  return Rect{r.x0 + kOffGridX, r.y0 + kOffGridY, r.x1 + kOffGridX, r.y1 + kOffGridY};
 }
 
 // A texture made from a texel function; released by the scene runner.
@@ -236,11 +246,12 @@ void SceneVertexColour() {
     DrawFlatRect(Rect{static_cast<float>(i) * 40.0f, 0, static_cast<float>(i + 1) * 40.0f, kH},
                  0.9f, (i & 1) ? 0xFF303060u : 0xFFA0A0A0u);
   }
-  for (int column = 0; column < 4; ++column) {
+  for (int column = 0; column < 3; ++column) {
     DrawRect(Cell(column, 0, 4, 3), 0.5f, corners[column]);
   }
+  DrawFlatRect(Cell(3, 0, 4, 3), 0.5f, 0xFF404040u);
   // No colour in the format: opaque white, whatever colour was drawn last.
-  const Rect r = Cell(3, 0, 4, 3, 16.0f);
+  const Rect r = OffGrid(Cell(3, 0, 4, 3, 16.0f));
   const PositionVertex plain[3] = {
       {ClipX(r.x0), ClipY(r.y1), 0.4f}, {ClipX(r.x0), ClipY(r.y0), 0.4f}, {ClipX(r.x1), ClipY(r.y1), 0.4f}};
   DrawUserPrimitives(plain, 1, D3DFVF_XYZ, D3DPT_TRIANGLELIST);
@@ -255,7 +266,7 @@ void SceneVertexColour() {
   SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
   SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
   for (int column = 0; column < 4; ++column) {
-    DrawRect(Cell(column, 1, 4, 3), 0.5f, corners[column]);
+    DrawRect(OffGrid(Cell(column, 1, 4, 3)), 0.5f, corners[column]);
   }
   SetTexture(nullptr);
   SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
@@ -304,7 +315,7 @@ void SceneTextureTransform() {
   for (int i = 0; i < 8; ++i) {
     SetStage(D3DTSS_TEXTURETRANSFORMFLAGS, i == 7 ? D3DTTFF_DISABLE : D3DTTFF_COUNT2);
     SetTextureMatrix(&matrices[i]);
-    DrawRect(Cell(i % 4, i / 4, 4, 2, 6.0f), 0.5f, white);
+    DrawRect(OffGrid(Cell(i % 4, i / 4, 4, 2, 6.0f)), 0.5f, white);
   }
 }
 
@@ -326,7 +337,7 @@ void SceneAlphaTest() {
     // One column per texel, 20 pixels wide: texel centres fall in the column centres.
     SetTexture(texture);
     const uint32_t white[4] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
-    DrawRect(Rect{0, top + 8, kW, top + 56}, 0.5f, white);
+    DrawRect(OffGrid(Rect{0, top + 8, kW, top + 56}), 0.5f, white);
     SetTexture(nullptr);
     for (int i = 0; i < 16; ++i) {
       const uint32_t colour = (static_cast<uint32_t>(alphas[i]) << 24) | 0x80FFA0u;
@@ -408,9 +419,22 @@ void ScenePointSprites() {
   SetTexture(quadrants);
   DrawUserPrimitives(big, 3, kPoint, D3DPT_POINTLIST);
 
-  SetRenderState(D3DRS_POINTSCALEENABLE, 0);
+}
+
+// Points whose format has no size take D3DRS_POINTSIZE: scaled with distance (24 at
+// distance 100: about 26 pixels), then unscaled (24 pixels). The scene never draws these;
+// kept apart because Wine's Direct3D 8 differs here (docs/fidelity.md).
+void ScenePointSizeState() {
+  Matrix4 projection;
+  BuildPerspective(projection, 0.7853982f, 1.3333334f, 35.0f, 2500.0f);
+  SetProjectionMatrix(projection);
+  SetTexture(QuadrantTexture(16));
   SetRenderStateFloat(D3DRS_POINTSIZE, 24.0f);
   const float z = 100.0f;
+  const ColourPointVertex scaled = {0.35f * z / projection.m[0][0], -0.75f * z / projection.m[1][1],
+                                    z, 0xFF80FF80u};
+  DrawUserPrimitives(&scaled, 1, kColourPoint, D3DPT_POINTLIST);
+  SetRenderState(D3DRS_POINTSCALEENABLE, 0);
   const ColourPointVertex fixed[2] = {
       {0.75f * z / projection.m[0][0], -0.35f * z / projection.m[1][1], z, 0xFFFFFFFFu},
       {0.75f * z / projection.m[0][0], -0.75f * z / projection.m[1][1], z, 0xFFFF8080u}};
@@ -428,7 +452,7 @@ void SceneCulling() {
       if (row == 1) world.SetScale(-1.0f, 1.0f, 1.0f);
       SetWorldMatrix(&world);
       for (int k = 0; k < 2; ++k) {
-        const Rect r = Cell(column * 2 + k, row, 6, 2, 8.0f);
+        const Rect r = OffGrid(Cell(column * 2 + k, row, 6, 2, 8.0f));
         const float mirror = row == 1 ? -1.0f : 1.0f;
         const float l = ClipX(r.x0) * mirror, t = ClipY(r.y0), rr = ClipX(r.x1) * mirror, b = ClipY(r.y1);
         const uint32_t colour = k == 0 ? 0xFFE04040u : 0xFF40A0E0u;
@@ -462,7 +486,7 @@ void SceneDepth() {
     DrawFlatRect(Rect{228, y0 + 8, 312, y0 + 112}, 0.5f, 0xFF808080u);
     const float l = ClipX(228), rr = ClipX(312), t = ClipY(y0 + 8), b = ClipY(y0 + 112);
     const uint32_t c = 0xFFF0A040u;
-    const float near = row == 0 ? 0.2f : 0.45f, far = row == 0 ? 0.8f : 0.55f;
+    const float near = row == 0 ? 0.2f : 0.45f, far = row == 0 ? 0.81f : 0.56f;
     const QuadVertex v[6] = {{{l, t, near}, c, 0, 0}, {{rr, t, far}, c, 0, 0}, {{rr, b, far}, c, 0, 0},
                              {{l, t, near}, c, 0, 0}, {{rr, b, far}, c, 0, 0}, {{l, b, near}, c, 0, 0}};
     DrawUserPrimitives(v, 2, kQuadVertexFvf, D3DPT_TRIANGLELIST);
@@ -492,7 +516,7 @@ void SceneAddress() {
     for (int column = 0; column < 3; ++column) {
       SetStage(D3DTSS_ADDRESSU, modes[column]);
       SetStage(D3DTSS_ADDRESSV, modes[column]);
-      DrawRect(Cell(column, row, 4, 2, 6.0f), 0.5f, white, -1.0f, -1.0f, 2.0f, 2.0f);
+      DrawRect(OffGrid(Cell(column, row, 4, 2, 6.0f)), 0.5f, white, -1.0f, -1.0f, 2.0f, 2.0f);
     }
   }
   SetStage(D3DTSS_ADDRESSU, D3DTADDRESS_WRAP);
@@ -503,7 +527,7 @@ void SceneAddress() {
     } else {
       SetFilters(D3DTEXF_LINEAR, D3DTEXF_LINEAR, D3DTEXF_LINEAR);
     }
-    const Rect r = Cell(3, row, 4, 2, 6.0f);
+    const Rect r = OffGrid(Cell(3, row, 4, 2, 6.0f));
     const float l = ClipX(r.x0), t = ClipY(r.y0), rr = ClipX(r.x1), b = ClipY(r.y1);
     const ColorARGB w(255, 255, 255, 255);
     DrawColoredQuad({l, b, 0.5f}, {l, t, 0.5f}, {rr, t, 0.5f}, {rr, b, 0.5f}, w, w, w, w);
@@ -526,8 +550,9 @@ void SceneFilters() {
     } else {
       SetFilters(D3DTEXF_POINT, D3DTEXF_POINT, D3DTEXF_NONE);
     }
-    const float y0 = static_cast<float>(row) * 120.0f;
-    // Minified by 4 and by 3, at texel-aligned places (pixel centres on whole numbers).
+    const float y0 = static_cast<float>(row) * 120.0f + (row == 1 ? kOffGridY : 0.0f);
+    // Minified by 4 and by 3; for LINEAR the pixel centres fall on the centres of texels of
+    // the smaller mip levels, for POINT off the texel boundaries.
     DrawRect(Rect{4 - 0.5f, y0 + 4 - 0.5f, 20 - 0.5f, y0 + 20 - 0.5f}, 0.5f, white);
     DrawRect(Rect{24 - 0.5f, y0 + 4 - 0.5f, 45.333f - 0.5f, y0 + 25.333f - 0.5f}, 0.5f, white);
     DrawRect(Rect{4 - 0.5f, y0 + 30 - 0.5f, 84 - 0.5f, y0 + 110 - 0.5f}, 0.5f, white, 0, 0, 0.25f,
@@ -537,14 +562,12 @@ void SceneFilters() {
   Matrix4 projection;
   BuildPerspective(projection, 0.7853982f, 1.3333334f, 35.0f, 2500.0f);
   SetProjectionMatrix(projection);
-  for (int column = 0; column < 2; ++column) {
-    if (column == 0) {
-      SetFilters(D3DTEXF_LINEAR, D3DTEXF_LINEAR, D3DTEXF_LINEAR);
-    } else {
-      SetFilters(D3DTEXF_POINT, D3DTEXF_POINT, D3DTEXF_NONE);
-    }
+  // (Point sampling of a receding floor aliases; which texel a pixel meets then hangs on the
+  // last bit of the interpolation, so only the filtering the scene uses is drawn.)
+  SetFilters(D3DTEXF_LINEAR, D3DTEXF_LINEAR, D3DTEXF_LINEAR);
+  {
     // Below the eye, from 60 to 600 units away: screen x about 136..310, y 130..216.
-    const float x0 = column == 0 ? -5.0f : 14.0f, x1 = column == 0 ? 12.0f : 31.0f;
+    const float x0 = -5.1f, x1 = 31.0f;
     const uint32_t c = 0xFFFFFFFFu;
     const QuadVertex v[6] = {{{x0, -20, 60}, c, 0, 8}, {{x0, -20, 600}, c, 0, 0},
                              {{x1, -20, 600}, c, 4, 0}, {{x0, -20, 60}, c, 0, 8},
@@ -595,6 +618,7 @@ const FfpScene kScenes[] = {
     {"alpha-test", "alpha test at the 127/128 edge and against 1", SceneAlphaTest},
     {"blend", "the blend pairs of the scene and the sprites", SceneBlend},
     {"point-sprites", "point sprites scaled with distance, near and far", ScenePointSprites},
+    {"point-size-state", "points without a size take the POINTSIZE state", ScenePointSizeState},
     {"culling", "culling by on-screen winding", SceneCulling},
     {"depth", "depth 0..1 with LESSEQUAL and LESS", SceneDepth},
     {"address", "texture address modes and the mirrored quad coordinates", SceneAddress},
@@ -629,7 +653,7 @@ void RenderFfpScene(const FfpScene& scene) {
   ReleaseFfpSceneResources();
   ApplyDefaultStates();
   BaseStates();
-  ClearTarget(0xFF181828u);
+  ClearTarget(kFfpSceneBackground);
   ClearDepth(1.0f);
   BeginScene();
   scene.draw();

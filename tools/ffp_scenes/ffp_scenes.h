@@ -13,6 +13,8 @@ namespace yulo {
 // Every micro-scene is drawn on a device of this size (4:3).
 inline constexpr uint32_t kFfpSceneWidth = 320;
 inline constexpr uint32_t kFfpSceneHeight = 240;
+// What every micro-scene is cleared to (0xAARRGGBB); the comparison treats it as background.
+inline constexpr uint32_t kFfpSceneBackground = 0xFF181828u;
 
 struct FfpScene {
   const char* name;  // file-name friendly, e.g. "alpha-test"

@@ -520,6 +520,8 @@ class Adapter {
   virtual Device* CreateDevice(uint32_t adapter, DeviceType type, void* window,
                                uint32_t behaviorFlags, const PresentParameters& params,
                                HResult* result) = 0;
+  // The message CreateRenderer shows when CreateDevice failed, in the platform's words.
+  virtual const char* DeviceFailureText() const { return "Can't init Direct3D"; }
 };
 
 // The 32-bit pattern of a float, as float-valued states take it.

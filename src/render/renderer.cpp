@@ -163,7 +163,7 @@ bool CreateRenderer(Adapter* adapter, void* window) {
       adapter->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
                            D3DCREATE_SOFTWARE_VERTEXPROCESSING, presentParams, &result);
   if (device == nullptr) {
-    ShowMessage("Initialization failed", "Can't init Direct3D");
+    ShowMessage("Initialization failed", adapter->DeviceFailureText());
     return false;
   }
   SetDevice(device, true);

@@ -50,8 +50,8 @@ void SetWindowPlacementHook(WindowPlacementHook hook);
 // Takes adapter (the platform's graphics system, built by the shell; nullptr when there is
 // none) and creates its device for window, then installs the default states. The renderer
 // owns the adapter from here until ReleaseRenderer, whatever the result. No adapter:
-// false, silently. Device creation failing: "Can't init Direct3D" under "Initialization
-// failed" through ShowMessage, then false (the shell exits with code 0).
+// false, silently. Device creation failing: the adapter's DeviceFailureText ("Can't init
+// Direct3D" on Direct3D) under "Initialization failed" through ShowMessage, then false.
 bool CreateRenderer(Adapter* adapter, void* window);
 // Installs the engine's default render and stage-0 states, in a fixed order.
 void ApplyDefaultStates();

@@ -35,7 +35,9 @@ enum class Option {
   Quality,
   Seamless,
   Fps,
+  FpsStdout,
   Window,
+  FullResolution,
 };
 
 struct OptionEntry {
@@ -57,9 +59,15 @@ constexpr OptionEntry kOptions[] = {
     {"--start", Option::Start, true, true},
     {"--size", Option::Size, true, true},
     {"--max-fps", Option::MaxFps, true, true},
+    {"--full-resolution", Option::FullResolution, false, false},
     {"--volume", Option::Volume, true, true},
     {"--render", Option::Render, true, true},
     {"--frames", Option::Frames, true, true},
+    {"--fps-stdout", Option::FpsStdout, false, false},
+    {"-h", Option::Help, false, false},
+    {"-help", Option::Help, false, false},
+    {"-v", Option::Version, false, false},
+    {"-version", Option::Version, false, false},
     {"--record", Option::Record, true, true},
     {"--fps", Option::RecordFps, true, true},
     {"--duration", Option::Duration, true, true},
@@ -86,15 +94,18 @@ constexpr char kHelpText[] =
     "  -window          run in a normal window (as --windowed)\n"
     "  -window-id ID, --window-id ID\n"
     "                   draw into the X11 window ID (hex 0x... or decimal), without music\n"
-    "  -fps             print the frame rate once a second\n"
+    "  -fps             show the frame rate and the CPU load in a corner\n"
     "  Without a switch, $XSCREENSAVER_WINDOW is drawn into as with -window-id.\n"
     "\n"
     "Options:\n"
     "  --windowed       run in a normal window instead of full screen\n"
     "  --size WxH       size of that window, or of the rendered images (default 800x600),\n"
     "                   or of the video (default 1280x960, even sides)\n"
-    "  --max-fps N      draw at most N frames a second (default: the display's rate;\n"
-    "                   0: as fast as the display's vertical retrace allows)\n"
+    "  --max-fps N      draw at most N frames a second (default: the display's rate, or\n"
+    "                   30 in a host's window; 0: as fast as the vertical retrace allows)\n"
+    "  --full-resolution\n"
+    "                   draw at the window's full size on a software OpenGL renderer too\n"
+    "                   (there the scene is otherwise drawn at most 800x600 and stretched)\n"
     "  --volume N       music volume 0..20 for this run (the saved setting is kept;\n"
     "                   0 records a video without sound)\n"
     "  --seed N         start the random generators from N instead of the clock (a video\n"
@@ -113,8 +124,9 @@ constexpr char kHelpText[] =
     "  --quality N      0 (smallest file) .. 100 (best picture), default 65\n"
     "  --seamless       make the video loop without a jump: one more second is drawn\n"
     "                   and cross-faded into the start, pictures and sound\n"
-    "  --help           show this text and exit\n"
-    "  --version        show the version and exit\n"
+    "  --fps-stdout     print the frame rate and the CPU load once a second\n"
+    "  -h, --help       show this text and exit\n"
+    "  -v, --version    show the version and exit\n"
     "\n"
     "A key press, a mouse click or losing the focus ends a full-screen run.\n";
 
@@ -232,6 +244,12 @@ class Parser {
       case Option::Fps:
         options_->showFps = true;
         return true;
+      case Option::FullResolution:
+        options_->fullResolution = true;
+        return true;
+      case Option::FpsStdout:
+        options_->fpsStdout = true;
+        return true;
       case Option::WindowId:
         if (!ParseWindowId(value, &windowId_)) return Bad(entry, value, "a window id");
         return true;
@@ -335,6 +353,18 @@ const OptionEntry* FindOption(const char* arg, size_t nameLength) {
   return nullptr;
 }
 
+// A dash followed by two or more letters reads as a misspelt option. The screensaver
+// switches are one letter, perhaps with a number (-s, -P1234, -c:5678, a lone -), and keep
+// their meaning.
+bool LooksLikeUnknownWord(const char* arg) {
+  if (arg[0] != '-') return false;
+  int letters = 0;
+  for (const char* p = arg + 1; (*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z'); ++p) {
+    ++letters;
+  }
+  return letters >= 2;
+}
+
 }  // namespace
 
 bool ParseWindowId(const char* text, unsigned long* id) {
@@ -384,7 +414,9 @@ OptionsResult ParseOptions(int argc, const char* const* argv, const char* xscree
         equals != nullptr ? static_cast<size_t>(equals - arg) : std::strlen(arg);
     const OptionEntry* entry = FindOption(arg, nameLength);
     if (entry == nullptr) {
-      if (looksLong) return parser.Fail("unrecognized option '%s'", arg);
+      if (looksLong || LooksLikeUnknownWord(arg)) {
+        return parser.Fail("unrecognized option '%s'", arg);
+      }
       if (!AppendSwitchText(switchText, sizeof switchText, arg)) {
         return parser.Fail("the command line is too long");
       }

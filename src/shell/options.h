@@ -15,6 +15,7 @@ inline constexpr int kMaxSizeSide = 16384;            // largest --size side
 inline constexpr uint32_t kDefaultRenderStepMs = 40;  // --render without --fixed-step
 inline constexpr int32_t kMaxVolumeStep = 20;         // --volume 0..20
 inline constexpr uint32_t kMaxFramesPerSecond = 1000;
+inline constexpr int32_t kHostWindowFrameRate = 30;  // cap in a host's window, as XScreenSaver paces
 inline constexpr uint32_t kMaxRenderFrames = 1000000;
 inline constexpr int kCommandLineCapacity = 1024;  // switches handed on to ParseCommandLine
 inline constexpr int kDefaultRecordWidth = 1280;   // --record without --size
@@ -40,7 +41,8 @@ struct LaunchOptions {
   unsigned long ownerWindow;    // Configure: owner of the dialog, 0 for none
   unsigned long foreignWindow;  // Screensaver: X11 window to draw into, 0 = our own window
   bool windowed;                // our own window is a normal window, not the full screen
-  bool showFps;                 // -fps: report the frame rate once a second on stdout
+  bool showFps;                 // -fps: the frame rate and CPU load drawn in a corner
+  bool fpsStdout;               // --fps-stdout: the same, printed once a second on stdout
   bool hasSeed;
   uint32_t seed;  // --seed: both random generators start from this
   bool hasFixedStep;
@@ -51,6 +53,7 @@ struct LaunchOptions {
   int height;
   bool hasMaxFps;
   uint32_t maxFps;  // --max-fps: frame-rate cap, 0 = vsync only
+  bool fullResolution;  // --full-resolution: no 800 x 600 cap on software renderers
   bool hasVolume;
   int32_t volume;         // --volume: music volume step for this run only
   const char* renderDir;  // --render: output folder (points into argv)

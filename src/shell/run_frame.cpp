@@ -13,6 +13,7 @@ bool fixedStep = false;
 uint32_t fixedStepMs = 0;
 bool firstFrameDue = false;  // StartFrameTiming ran and no frame has measured a step since
 uint32_t firstStepMs = 0;
+void (*frameOverlay)() = nullptr;
 
 void SetStep(uint32_t ms) {
   elapsedMs = ms;
@@ -49,15 +50,36 @@ void MeasureFrameStep() {
   SetStep(fixedStepMs);
 }
 
+void SetFrameOverlay(void (*draw)()) {
+  frameOverlay = draw;
+}
+
 void RunFrame() {
   ClearDepth(1.0f);
   BeginScene();
   currentScene->Render();
+  if (frameOverlay != nullptr) frameOverlay();
   EndScene();
   PresentFrame();
   MeasureFrameStep();
   currentScene->Update();
   currentScene->AfterUpdate();
+}
+
+void RedrawFrame() {
+  const uint32_t stepMs = elapsedMs;
+  const float step = elapsedTime;
+  // A step of 0 draws the moment the last frame reached without moving anything on.
+  elapsedMs = 0;
+  elapsedTime = 0.0f;
+  ClearDepth(1.0f);
+  BeginScene();
+  currentScene->Render();
+  if (frameOverlay != nullptr) frameOverlay();
+  EndScene();
+  PresentFrame();
+  elapsedMs = stepMs;
+  elapsedTime = step;
 }
 
 }  // namespace yulo

@@ -159,9 +159,23 @@ XvfbServer::~XvfbServer() {
 }
 
 bool XvfbServer::Start(int width, int height) {
+  return Start({{width, height}}, false);
+}
+
+bool XvfbServer::Start(const std::vector<std::pair<int, int>>& screens, bool xinerama) {
   int fds[2];
   if (pipe(fds) != 0) return false;
-  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  const std::string fd = std::to_string(fds[1]);
+  std::vector<std::string> args = {"Xvfb", "-displayfd", fd, "-nolisten", "tcp", "-noreset"};
+  if (xinerama) args.push_back("+xinerama");
+  for (size_t i = 0; i < screens.size(); ++i) {
+    args.insert(args.end(), {"-screen", std::to_string(i),
+                             std::to_string(screens[i].first) + "x" +
+                                 std::to_string(screens[i].second) + "x24"});
+  }
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
   pid_ = fork();
   if (pid_ < 0) return false;
   if (pid_ == 0) {
@@ -172,10 +186,8 @@ bool XvfbServer::Start(int width, int height) {
       dup2(null, STDOUT_FILENO);
       dup2(null, STDERR_FILENO);
     }
-    const std::string fd = std::to_string(fds[1]);
     setpgid(0, 0);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
-           "tcp", "-noreset", static_cast<char*>(nullptr));
+    execvp("Xvfb", argv.data());
     _exit(127);
   }
   close(fds[1]);

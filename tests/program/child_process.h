@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace yulo::test {
@@ -53,6 +54,8 @@ class XvfbServer {
 
   // Starts a server with one screen of width x height x 24; true when it accepts clients.
   bool Start(int width, int height);
+  // The same with one X screen per size (with xinerama: one screen, a head per size).
+  bool Start(const std::vector<std::pair<int, int>>& screens, bool xinerama);
   // ":N"
   const std::string& Display() const { return display_; }
 

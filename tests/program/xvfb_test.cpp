@@ -172,7 +172,7 @@ TEST_F(OnXvfb, TermAndInterruptSignalsEndTheRunCleanly) {
   PrepareDataSet(temp.Path());
   for (int signal : {SIGTERM, SIGINT}) {
     ChildProcess child;
-    Launch(&child, {"/s", "--max-fps", "20", "-fps"});
+    Launch(&child, {"/s", "--max-fps", "20", "-fps", "--fps-stdout"});
     ASSERT_NE(WaitForMainWindow(&child), 0u) << child.Output();
     // -fps reports once a second after the first frame.
     for (int i = 0; i < 100 && child.Output().find(" fps") == std::string::npos; ++i) {

@@ -22,17 +22,28 @@ std::string ReadText(const std::string& path) {
 
 const char kDesktop[] = "../../desktop/";
 
-TEST(DesktopFiles, XScreenSaverSliderMatchesTheVolumeRange) {
+// XScreenSaver leaves out the option of a slider left at its default, so each default
+// must be the program's own.
+TEST(DesktopFiles, XScreenSaverSlidersMatchTheOptionsAndTheirDefaults) {
   const std::string xml = ReadText(std::string(kDesktop) + "yulo.xml");
   ASSERT_FALSE(xml.empty());
-  std::smatch slider;
-  ASSERT_TRUE(std::regex_search(xml, slider, std::regex(R"(<number id="volume"[^>]*/>)")));
-  const std::string tag = slider.str();
-  EXPECT_NE(tag.find("arg=\"--volume %\""), std::string::npos);
-  EXPECT_NE(tag.find("low=\"0\""), std::string::npos);
-  EXPECT_NE(tag.find("high=\"" + std::to_string(kMaxVolumeStep) + "\""), std::string::npos);
-  EXPECT_NE(tag.find("default=\"" + std::to_string(kDefaultMusicVolume) + "\""), std::string::npos)
-      << "the slider's default is the built-in volume";
+  struct Slider {
+    const char* id;
+    const char* arg;
+    uint32_t high;
+    int32_t builtIn;
+  };
+  for (const Slider& s : {Slider{"volume", "--volume %", kMaxVolumeStep, kDefaultMusicVolume},
+                          Slider{"maxfps", "--max-fps %", 60, kHostWindowFrameRate}}) {
+    std::smatch slider;
+    ASSERT_TRUE(std::regex_search(
+        xml, slider, std::regex(std::string("<number id=\"") + s.id + R"("[^>]*/>)")))
+        << s.id;
+    const std::string tag = slider.str();
+    EXPECT_NE(tag.find(std::string("arg=\"") + s.arg + "\""), std::string::npos) << tag;
+    EXPECT_NE(tag.find("high=\"" + std::to_string(s.high) + "\""), std::string::npos) << tag;
+    EXPECT_NE(tag.find("default=\"" + std::to_string(s.builtIn) + "\""), std::string::npos) << tag;
+  }
 }
 
 TEST(DesktopFiles, ManualPageDescribesEveryOptionOfTheHelp) {

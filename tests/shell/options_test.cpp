@@ -82,6 +82,9 @@ INSTANTIATE_TEST_SUITE_P(
         ModeCase{"/s", nullptr, kSaver, RunMode::FullScreen, 0, 0, false},
         ModeCase{"-S", nullptr, kSaver, RunMode::FullScreen, 0, 0, false},
         ModeCase{"-", nullptr, kSaver, RunMode::FullScreen, 0, 0, false},
+        ModeCase{"-x", nullptr, kSaver, RunMode::FullScreen, 0, 0, false},
+        ModeCase{"/a", nullptr, kSaver, RunMode::FullScreen, 0, 0, false},
+        ModeCase{"-c:5678", nullptr, kDialog, RunMode::Configure, 0, 5678, false},
         ModeCase{"/p 1234", nullptr, kSaver, RunMode::Preview, 1234, 0, false},
         ModeCase{"/p:99", nullptr, kSaver, RunMode::Preview, 99, 0, false},
         ModeCase{"-P1234", nullptr, kSaver, RunMode::Preview, 1234, 0, false},
@@ -115,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(LaunchOptionsValues, LongOptionsInBothSpellings) {
   for (const char* args : {"--seed 7 --fixed-step 16 --start 17500 --size 640x480 --max-fps 24 "
-                           "--volume 5 /s",
+                           "--volume 5 --full-resolution /s",
                            "--seed=7 --fixed-step=16 --start=17500 --size=640X480 --max-fps=24 "
                            "--volume=5 /s"}) {
     const Parsed p = Parse(args);
@@ -127,6 +130,7 @@ TEST(LaunchOptionsValues, LongOptionsInBothSpellings) {
     EXPECT_TRUE(o.hasSize && o.width == 640 && o.height == 480) << args;
     EXPECT_TRUE(o.hasMaxFps && o.maxFps == 24u) << args;
     EXPECT_TRUE(o.hasVolume && o.volume == 5) << args;
+    EXPECT_EQ(o.fullResolution, std::strstr(args, "--full-resolution") != nullptr) << args;
     EXPECT_EQ(o.mode, RunMode::FullScreen) << args;
   }
 }
@@ -135,7 +139,8 @@ TEST(LaunchOptionsValues, DefaultsAndLimits) {
   Parsed p = Parse("/s");
   ASSERT_EQ(p.result, OptionsResult::Run);
   EXPECT_FALSE(p.options.hasSeed || p.options.hasFixedStep || p.options.hasSize ||
-               p.options.hasMaxFps || p.options.hasVolume || p.options.showFps);
+               p.options.hasMaxFps || p.options.hasVolume || p.options.showFps ||
+               p.options.fullResolution);
   EXPECT_EQ(p.options.width, kDefaultWindowWidth);
   EXPECT_EQ(p.options.height, kDefaultWindowHeight);
   EXPECT_EQ(p.options.startMs, 0u);
@@ -196,6 +201,12 @@ TEST(LaunchOptionsValues, HelpAndVersionWinOverEverythingElse) {
   EXPECT_EQ(Parse("--help").result, OptionsResult::Help);
   EXPECT_EQ(Parse("/p 12 --render x --help").result, OptionsResult::Help);
   EXPECT_EQ(Parse("--version /s").result, OptionsResult::Version);
+  for (const char* help : {"-h", "-help", "/s -h"}) {
+    EXPECT_EQ(Parse(help).result, OptionsResult::Help) << help;
+  }
+  for (const char* version : {"-v", "-version", "-root -v"}) {
+    EXPECT_EQ(Parse(version).result, OptionsResult::Version) << version;
+  }
   EXPECT_NE(std::strstr(HelpText(), "--render DIR"), nullptr);
   EXPECT_EQ(std::strncmp(VersionText(), "yulo ", 5), 0);
 }
@@ -222,7 +233,8 @@ TEST_P(BadCommandLines, AreRefusedWithAMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Table, BadCommandLines,
     ::testing::Values(
-        BadCase{"--bogus", nullptr, "--bogus"}, BadCase{"--seed", nullptr, "requires a value"},
+        BadCase{"--bogus", nullptr, "--bogus"}, BadCase{"-bogus", nullptr, "'-bogus'"},
+        BadCase{"/s -sx", nullptr, "'-sx'"}, BadCase{"-Window", nullptr, "'-Window'"}, BadCase{"--seed", nullptr, "requires a value"},
         BadCase{"--seed -1", nullptr, "'-1'"}, BadCase{"--seed 4294967296", nullptr, "--seed"},
         BadCase{"--seed 12abc", nullptr, "12abc"},
         BadCase{"--fixed-step= /s", nullptr, "--fixed-step"},

@@ -1,5 +1,8 @@
 #include <SDL.h>
 
+#include <cstdio>
+
+#include "render/gl/gl_context.h"
 #include "render/gl/gl_device.h"
 
 namespace yulo {
@@ -83,12 +86,21 @@ class GlAdapter final : public Adapter {
       } else if (window != nullptr) {
         const bool vsync = params.fullScreenPresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE;
         device =
-            CreateGlDeviceForWindow(static_cast<SDL_Window*>(window), vsync, options_.keep4by3);
+            CreateGlDeviceForWindow(static_cast<SDL_Window*>(window), vsync, options_.keep4by3,
+                                         options_.fullResolution);
       }
     }
     if (result != nullptr) *result = device != nullptr ? D3D_OK : D3DERR_NOTAVAILABLE;
+    if (device == nullptr) {
+      const char* why = depthOk ? GlContextFailure() : "no depth buffer of the wanted format";
+      std::snprintf(failureText_, sizeof failureText_, "Can't create %s OpenGL 3.3 context%s%s",
+                    options_.headless ? "an offscreen (EGL)" : "the window's",
+                    why[0] != '\0' ? ": " : "", why);
+    }
     return device;
   }
+
+  const char* DeviceFailureText() const override { return failureText_; }
 
  private:
   // The offscreen framebuffer has a 32-bit float depth buffer; windows ask for 24 bits.
@@ -110,6 +122,7 @@ class GlAdapter final : public Adapter {
   AdapterMode desktop_{};
   AdapterMode modes_[kMaxModes] = {};
   uint32_t modeCount_ = 0;
+  char failureText_[320] = "Can't create an OpenGL 3.3 context";
 };
 
 }  // namespace

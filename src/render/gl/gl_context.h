@@ -29,7 +29,12 @@ class GlContext {
 // 32-bit float depth). nullptr when EGL or the context is not available.
 GlContext* CreateEglOffscreenContext(uint32_t width, uint32_t height);
 
-// The context of an SDL window. nullptr when SDL can't make one.
+// The context of an SDL window (SDL's own, or GLX for a host's X11 window adopted by SDL).
+// nullptr when none can be made.
 GlContext* CreateSdlWindowContext(SDL_Window* window, bool vsync);
+
+// Why the last context creation failed, in a few words ("" after a success).
+const char* GlContextFailure();
+void NoteGlContextFailure(const char* what, const char* detail);
 
 }  // namespace yulo

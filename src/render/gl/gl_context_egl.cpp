@@ -100,13 +100,21 @@ EGLDisplay SurfacelessDisplay() {
 }  // namespace
 
 GlContext* CreateEglOffscreenContext(uint32_t width, uint32_t height) {
+  NoteGlContextFailure("", nullptr);
   EGLDisplay display = SurfacelessDisplay();
-  if (display == EGL_NO_DISPLAY) return nullptr;
-  if (!epoxy_has_egl_extension(display, "EGL_KHR_surfaceless_context") ||
-      !epoxy_has_egl_extension(display, "EGL_KHR_no_config_context")) {
+  if (display == EGL_NO_DISPLAY) {
+    NoteGlContextFailure("EGL has no surfaceless display (EGL_MESA_platform_surfaceless)", "");
     return nullptr;
   }
-  if (eglBindAPI(EGL_OPENGL_API) != EGL_TRUE) return nullptr;
+  if (!epoxy_has_egl_extension(display, "EGL_KHR_surfaceless_context") ||
+      !epoxy_has_egl_extension(display, "EGL_KHR_no_config_context")) {
+    NoteGlContextFailure("EGL lacks surfaceless or config-less contexts", "");
+    return nullptr;
+  }
+  if (eglBindAPI(EGL_OPENGL_API) != EGL_TRUE) {
+    NoteGlContextFailure("EGL does not offer desktop OpenGL", "");
+    return nullptr;
+  }
   const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION,
                                3,
                                EGL_CONTEXT_MINOR_VERSION,
@@ -115,10 +123,14 @@ GlContext* CreateEglOffscreenContext(uint32_t width, uint32_t height) {
                                EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
                                EGL_NONE};
   EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
-  if (context == EGL_NO_CONTEXT) return nullptr;
+  if (context == EGL_NO_CONTEXT) {
+    NoteGlContextFailure("EGL refused an OpenGL 3.3 core context", "");
+    return nullptr;
+  }
   auto* result = new EglOffscreenContext(display, context);
   if (!result->MakeCurrent() || !result->Resize(width, height)) {
     delete result;
+    NoteGlContextFailure("the offscreen framebuffer can't be made at this size", "");
     return nullptr;
   }
   return result;

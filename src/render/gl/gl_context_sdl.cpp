@@ -1,20 +1,51 @@
+// Window contexts: SDL's own for our windows, GLX made here for a host's X11 window.
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <epoxy/glx.h>
+
+#include <cstdio>
 
 #include "render/gl/gl_context.h"
 #include "render/gl/gl_device.h"
+#include "render/gl/gl_window_target.h"
 
 namespace yulo {
 
 namespace {
 
-class SdlWindowContext final : public GlContext {
- public:
-  SdlWindowContext(SDL_Window* window, SDL_GLContext context)
-      : window_(window), context_(context) {}
-  ~SdlWindowContext() override { SDL_GL_DeleteContext(context_); }
+char failure[256] = "";
 
-  bool MakeCurrent() override { return SDL_GL_MakeCurrent(window_, context_) == 0; }
-  void Swap() override { SDL_GL_SwapWindow(window_); }
+void NoteFailure(const char* what, const char* detail) {
+  NoteGlContextFailure(what, detail);
+}
+
+// Not every surface's swap waits for anything: an offscreen or pixel-buffer surface returns
+// at once, and the driver would then queue frames without bound, in memory and in the time
+// it takes to end. After each swap, at most one finished frame may still wait to be drawn.
+class FrameThrottle {
+ public:
+  void AfterSwap() {
+    if (frameDone_ != nullptr) {
+      glClientWaitSync(frameDone_, GL_SYNC_FLUSH_COMMANDS_BIT, kWaitNs);
+      glDeleteSync(frameDone_);
+    }
+    frameDone_ = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+  }
+  // With the context current.
+  void Release() {
+    if (frameDone_ != nullptr) glDeleteSync(frameDone_);
+    frameDone_ = nullptr;
+  }
+
+ private:
+  static constexpr GLuint64 kWaitNs = 1000000000;  // a stuck driver can't hang the loop
+  GLsync frameDone_ = nullptr;
+};
+
+class WindowContext : public GlContext {
+ public:
+  explicit WindowContext(SDL_Window* window) : window_(window) {}
+  ~WindowContext() override;
   void DrawableSize(uint32_t* width, uint32_t* height) override {
     int w = 0;
     int h = 0;
@@ -24,11 +55,153 @@ class SdlWindowContext final : public GlContext {
   }
   GLuint Framebuffer() const override { return 0; }
   bool Offscreen() const override { return false; }
+  virtual bool Retarget(SDL_Window* window) = 0;
+
+ protected:
+  SDL_Window* window_;
+  FrameThrottle throttle_;
+};
+
+WindowContext* current = nullptr;  // the one window context, for RetargetGlWindow
+
+WindowContext::~WindowContext() {
+  if (current == this) current = nullptr;
+}
+
+class SdlWindowContext final : public WindowContext {
+ public:
+  SdlWindowContext(SDL_Window* window, SDL_GLContext context)
+      : WindowContext(window), context_(context) {}
+  ~SdlWindowContext() override {
+    if (MakeCurrent()) throttle_.Release();
+    SDL_GL_DeleteContext(context_);
+  }
+
+  bool MakeCurrent() override { return SDL_GL_MakeCurrent(window_, context_) == 0; }
+  void Swap() override {
+    SDL_GL_SwapWindow(window_);
+    throttle_.AfterSwap();
+  }
+  // Every window made with the same attributes shares the context's visual.
+  bool Retarget(SDL_Window* window) override {
+    if (SDL_GL_MakeCurrent(window, context_) != 0) return false;
+    window_ = window;
+    return true;
+  }
 
  private:
-  SDL_Window* window_;
   SDL_GLContext context_;
 };
+
+// A host's X11 window gets a GLX context of its own: SDL picks the visual of the window's
+// display by its position, and windows on a second X screen share the position of the
+// first screen's, so SDL would look on the wrong screen. Here the screen is the window's.
+class GlxWindowContext final : public WindowContext {
+ public:
+  GlxWindowContext(SDL_Window* window, Display* display, Window xwindow, GLXContext context)
+      : WindowContext(window), display_(display), xwindow_(xwindow), context_(context) {}
+  ~GlxWindowContext() override {
+    if (MakeCurrent()) throttle_.Release();
+    glXMakeCurrent(display_, 0, nullptr);
+    glXDestroyContext(display_, context_);
+  }
+
+  bool MakeCurrent() override {
+    if (glXGetCurrentContext() == context_ && glXGetCurrentDrawable() == xwindow_) return true;
+    return glXMakeCurrent(display_, xwindow_, context_) == True;
+  }
+  void Swap() override {
+    glXSwapBuffers(display_, xwindow_);
+    throttle_.AfterSwap();
+  }
+  bool Retarget(SDL_Window* window) override { return window == window_; }
+
+ private:
+  Display* display_;
+  Window xwindow_;
+  GLXContext context_;
+};
+
+int creationErrors = 0;
+int CountCreationError(Display* /*display*/, XErrorEvent* /*error*/) {
+  ++creationErrors;
+  return 0;
+}
+
+// The double-buffered RGBA configuration of the window's own visual, with the deepest depth
+// buffer of up to 24 bits; nullptr when the visual has none.
+GLXFBConfig ConfigForVisual(Display* display, int screen, VisualID visual) {
+  int count = 0;
+  GLXFBConfig* configs = glXGetFBConfigs(display, screen, &count);
+  if (configs == nullptr) return nullptr;
+  GLXFBConfig best = nullptr;
+  int bestDepth = 0;
+  for (int i = 0; i < count; ++i) {
+    int id = 0, doubleBuffer = 0, renderType = 0, depth = 0;
+    glXGetFBConfigAttrib(display, configs[i], GLX_VISUAL_ID, &id);
+    glXGetFBConfigAttrib(display, configs[i], GLX_DOUBLEBUFFER, &doubleBuffer);
+    glXGetFBConfigAttrib(display, configs[i], GLX_RENDER_TYPE, &renderType);
+    glXGetFBConfigAttrib(display, configs[i], GLX_DEPTH_SIZE, &depth);
+    if (static_cast<VisualID>(id) != visual || !doubleBuffer || !(renderType & GLX_RGBA_BIT) ||
+        depth < 16 || depth > 24 || depth <= bestDepth) {
+      continue;
+    }
+    best = configs[i];
+    bestDepth = depth;
+  }
+  XFree(configs);
+  return best;
+}
+
+GlContext* CreateGlxWindowContext(SDL_Window* window, Display* display, Window xwindow,
+                                  bool vsync) {
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(display, xwindow, &attributes) == 0) {
+    NoteFailure("the window is gone", "");
+    return nullptr;
+  }
+  const int screen = XScreenNumberOfScreen(attributes.screen);
+  if (!epoxy_has_glx_extension(display, screen, "GLX_ARB_create_context_profile")) {
+    NoteFailure("GLX can't make OpenGL 3.3 core contexts on this display", "");
+    return nullptr;
+  }
+  GLXFBConfig config = ConfigForVisual(display, screen, XVisualIDFromVisual(attributes.visual));
+  if (config == nullptr) {
+    NoteFailure("the window's visual has no double-buffered OpenGL configuration with depth",
+                "");
+    return nullptr;
+  }
+  const int contextAttributes[] = {GLX_CONTEXT_MAJOR_VERSION_ARB,
+                                   3,
+                                   GLX_CONTEXT_MINOR_VERSION_ARB,
+                                   3,
+                                   GLX_CONTEXT_PROFILE_MASK_ARB,
+                                   GLX_CONTEXT_CORE_PROFILE_BIT_ARB,
+                                   0};
+  // A refused context is reported by the server as an error, not a result.
+  XSync(display, False);
+  creationErrors = 0;
+  XErrorHandler previous = XSetErrorHandler(CountCreationError);
+  GLXContext context = glXCreateContextAttribsARB(display, config, nullptr, True,
+                                                  contextAttributes);
+  XSync(display, False);
+  XSetErrorHandler(previous);
+  if (context == nullptr || creationErrors != 0) {
+    if (context != nullptr) glXDestroyContext(display, context);
+    NoteFailure("GLX refused an OpenGL 3.3 core context for the window", "");
+    return nullptr;
+  }
+  auto* result = new GlxWindowContext(window, display, xwindow, context);
+  if (!result->MakeCurrent()) {
+    delete result;
+    NoteFailure("the OpenGL context can't draw into the window", "");
+    return nullptr;
+  }
+  if (epoxy_has_glx_extension(display, screen, "GLX_EXT_swap_control")) {
+    glXSwapIntervalEXT(display, xwindow, vsync ? 1 : 0);
+  }
+  return result;
+}
 
 }  // namespace
 
@@ -44,26 +217,53 @@ void PrepareGlWindowAttributes() {
 }
 
 GlContext* CreateSdlWindowContext(SDL_Window* window, bool vsync) {
-  if (window == nullptr) return nullptr;
+  failure[0] = '\0';
+  if (window == nullptr) {
+    NoteFailure("no window", "");
+    return nullptr;
+  }
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if ((SDL_GetWindowFlags(window) & SDL_WINDOW_FOREIGN) != 0 &&
+      SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
+    GlContext* context = CreateGlxWindowContext(window, info.info.x11.display,
+                                                info.info.x11.window, vsync);
+    current = static_cast<WindowContext*>(context);
+    return context;
+  }
   SDL_GLContext context = SDL_GL_CreateContext(window);
   if (context == nullptr) {
     // Some visuals offer no 24-bit depth: settle for 16 bits before giving up.
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     context = SDL_GL_CreateContext(window);
-    if (context == nullptr) return nullptr;
+    if (context == nullptr) {
+      NoteFailure("no OpenGL 3.3 core context for the window", SDL_GetError());
+      return nullptr;
+    }
   }
   auto* result = new SdlWindowContext(window, context);
   if (!result->MakeCurrent()) {
+    NoteFailure("the OpenGL context can't draw into the window", SDL_GetError());
     delete result;
     return nullptr;
   }
   // A driver that refuses leaves presentation unpaced; the shell caps the frame rate.
-  if (vsync) {
-    SDL_GL_SetSwapInterval(1);
-  } else {
-    SDL_GL_SetSwapInterval(0);
-  }
+  SDL_GL_SetSwapInterval(vsync ? 1 : 0);
+  current = result;
   return result;
+}
+
+void NoteGlContextFailure(const char* what, const char* detail) {
+  std::snprintf(failure, sizeof failure, "%s%s%s", what,
+                detail != nullptr && detail[0] != '\0' ? ": " : "", detail != nullptr ? detail : "");
+}
+
+const char* GlContextFailure() {
+  return failure;
+}
+
+bool RetargetGlWindow(SDL_Window* window) {
+  return current != nullptr && window != nullptr && current->Retarget(window);
 }
 
 }  // namespace yulo

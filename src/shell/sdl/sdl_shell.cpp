@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "base/fatal.h"
 #include "base/shell_state.h"
@@ -12,6 +14,8 @@
 #include "scene/scene.h"
 #include "shell/frame_pacing.h"
 #include "shell/run_frame.h"
+#include "render/gl/gl_window_target.h"
+#include "shell/sdl/fps_overlay.h"
 #include "shell/sdl/input_policy.h"
 #include "shell/sdl/quit_signals.h"
 #include "shell/sdl/sdl_window.h"
@@ -25,18 +29,29 @@ namespace {
 
 constexpr uint32_t kPreviewWaitMs = 500;  // the host's preview area settles first
 constexpr uint32_t kFallbackRefreshRate = 60;
+constexpr int kPausedWaitMs = 1000;      // while nothing can be seen: how often to look again
+constexpr uint32_t kFocusSettleMs = 250;  // focus moving between our own windows
 
 struct ShellState {
   SDL_Window* window = nullptr;
   InputContext input{};
   bool quitRequested = false;
   bool cursorHidden = false;
+  uint32_t focusCheckAt = 0;  // SDL ticks when a focus loss is judged; 0 for none
 };
 
 ShellState shell;
 
 void ShowSdlMessageBox(const char* caption, const char* text) {
   SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
+}
+
+// SDL falls back to video drivers that show nothing (offscreen, dummy) when it finds no
+// display: a screensaver there would only burn the CPU unseen.
+bool OnRealDisplay() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver != nullptr && std::strcmp(driver, "offscreen") != 0 &&
+         std::strcmp(driver, "dummy") != 0;
 }
 
 uint64_t NowMicroseconds() {
@@ -73,11 +88,29 @@ void CallScene(SceneInput call) {
 // What the window procedure does with one event: the scene's handler first, then the
 // run's end or the restart of the time measurement.
 void HandleEvent(const SDL_Event& event, bool running) {
+  NoteWindowVisibility(event);
+  if (event.type == SDL_DISPLAYEVENT) FollowMonitors();
   const InputAction action = ClassifyEvent(event, shell.input);
   CallScene(action.sceneInput);
-  if (action.quit) shell.quitRequested = true;
+  const bool focusLost =
+      event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_FOCUS_LOST;
+  if (action.quit && focusLost && MonitorWindowCount() > 1) {
+    // The focus may only be moving to our window on another monitor: judged shortly.
+    shell.focusCheckAt = SDL_GetTicks() + kFocusSettleMs;
+    if (shell.focusCheckAt == 0) shell.focusCheckAt = 1;
+  } else if (action.quit) {
+    shell.quitRequested = true;
+  }
   if (action.resetTiming && running) RestartFrameTiming();
   if (action.resized) NoteWindowResized(shell.window);
+}
+
+void CheckFocus() {
+  if (shell.focusCheckAt == 0 || static_cast<int32_t>(SDL_GetTicks() - shell.focusCheckAt) < 0) {
+    return;
+  }
+  shell.focusCheckAt = 0;
+  if (!OwnsKeyboardFocus()) shell.quitRequested = true;
 }
 
 // The foreign window may go away between two events; X errors about it end the run too.
@@ -100,8 +133,24 @@ void PreviewWait() {
   }
 }
 
+// A host that starts us again whenever we end would spin on a failure that repeats. In a
+// host's window the failure has been said on stderr; the window stays black until the host
+// ends the run, and the CPU stays idle meanwhile.
+int WaitInBlackWindow() {
+  PaintWindowBlack(shell.window);
+  while (!shell.quitRequested) {
+    SDL_Event event;
+    if (SDL_WaitEventTimeout(&event, 1000) != 0) HandleEvent(event, false);
+    CheckForeignWindow();
+  }
+  return 1;
+}
+
 uint32_t FrameRateCap(const LaunchOptions& options) {
   if (options.hasMaxFps) return options.maxFps;
+  // In a host's window, the pace hosts give their programs: a preview or a second monitor
+  // need not heat the machine at the display's full rate.
+  if (options.foreignWindow != 0) return kHostWindowFrameRate;
   // Without a cap of the user's, frames never come faster than the display shows them,
   // even where the driver does not wait for the retrace.
   SDL_DisplayMode mode{};
@@ -112,16 +161,59 @@ uint32_t FrameRateCap(const LaunchOptions& options) {
   return kFallbackRefreshRate;
 }
 
+// Whether anything drawn now could be seen: a window of ours shows and the display is on.
+bool AnythingToSee() {
+  if (!DisplayPoweredOn()) return false;
+  for (int i = 0; i < MonitorWindowCount(); ++i) {
+    if (WindowShowing(i)) return true;
+  }
+  return false;
+}
+
+// One moment of the scene on every monitor that shows: the first showing window runs the
+// frame (which moves the scene on), the others draw the same moment again.
+void DrawOnEveryMonitor() {
+  const int count = MonitorWindowCount();
+  bool ran = false;
+  for (int i = 0; i < count; ++i) {
+    if (!WindowShowing(i)) continue;
+    if (count > 1 && !RetargetGlWindow(MonitorWindowAt(i))) continue;
+    if (ran) {
+      RedrawFrame();
+    } else {
+      RunFrame();
+      ran = true;
+    }
+  }
+}
+
 void MainLoop(const LaunchOptions& options) {
   FramePacer pacer{};
-  SetFrameRateCap(&pacer, FrameRateCap(options));
-  FpsCounter fps{};
+  const uint32_t cap = FrameRateCap(options);
+  SetFrameRateCap(&pacer, cap);
+  FpsMeter fps{};
+  bool paused = false;
   while (!shell.quitRequested) {
     SDL_Event event;
     if (SDL_PollEvent(&event) != 0) {
       HandleEvent(event, true);
       CheckForeignWindow();
       continue;  // no frame in a pass that handled an event
+    }
+    CheckFocus();
+    if (!AnythingToSee()) {
+      // Nothing is drawn for nobody: sleep until an event, or look again in a while for
+      // what no event tells (the display's power).
+      paused = true;
+      if (SDL_WaitEventTimeout(&event, kPausedWaitMs) != 0) HandleEvent(event, true);
+      CheckForeignWindow();
+      continue;
+    }
+    if (paused) {
+      // The pause is not animated: the scene goes on from where it stood.
+      paused = false;
+      RestartFrameTiming();
+      SetFrameRateCap(&pacer, cap);
     }
     const uint64_t now = NowMicroseconds();
     const uint64_t wait = TimeUntilNextFrame(pacer, now);
@@ -131,12 +223,16 @@ void MainLoop(const LaunchOptions& options) {
       continue;
     }
     MarkFrameStart(&pacer, now);
-    RunFrame();
+    DrawOnEveryMonitor();
     CheckForeignWindow();
-    float rate = 0.0f;
-    if (options.showFps && CountFrame(&fps, NowMicroseconds(), &rate)) {
-      std::printf("yulo: %.1f fps\n", static_cast<double>(rate));
-      std::fflush(stdout);
+    if ((options.showFps || options.fpsStdout) &&
+        MeasureFrame(&fps, NowMicroseconds(), ProcessCpuMicroseconds())) {
+      if (options.showFps) UpdateFpsOverlay(fps);
+      if (options.fpsStdout) {
+        std::printf("yulo: %.1f fps, CPU %.0f%%\n", static_cast<double>(fps.fps),
+                    static_cast<double>(fps.cpuPercent));
+        std::fflush(stdout);
+      }
     }
   }
 }
@@ -144,6 +240,8 @@ void MainLoop(const LaunchOptions& options) {
 // Releases the renderer, lets the scene shut down, destroys the window (never the foreign
 // one itself), shows the cursor again and saves the settings.
 void Teardown() {
+  SetFrameOverlay(nullptr);
+  ReleaseFpsOverlay();
   ReleaseRenderer();
   currentScene->Shutdown();
   DestroyMainWindow(shell.window);
@@ -166,6 +264,16 @@ int RunScreensaver(const LaunchOptions& options) {
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     std::fprintf(stderr, "yulo: no display to draw on: %s\n", SDL_GetError());
+    return 1;
+  }
+  if (!OnRealDisplay()) {
+    const char* display = std::getenv("DISPLAY");
+    std::fprintf(stderr,
+                 "yulo: no display to draw on (%s%s); --render DIR draws frames into files "
+                 "without one\n",
+                 display != nullptr && display[0] != '\0' ? "DISPLAY=" : "DISPLAY is not set",
+                 display != nullptr ? display : "");
+    SDL_Quit();
     return 1;
   }
   EndAtOnceOnQuitSignals();
@@ -197,10 +305,12 @@ int RunScreensaver(const LaunchOptions& options) {
     rendererOptions.waitForVSync = true;
     rendererOptions.windowWidth = placement.width;
     rendererOptions.windowHeight = placement.height;
-    if (!CreateWindowRenderer(shell.window)) {
+    if (!CreateWindowRenderer(shell.window, options.fullResolution)) {
+      const int code = foreign ? WaitInBlackWindow() : 1;
       Teardown();
-      return 1;
+      return code;
     }
+    if (options.showFps && CreateFpsOverlay()) SetFrameOverlay(DrawFpsOverlay);
     ClearTarget(0x00FFFFFF);
     blankScene.ShowBlankFrame();
     if (currentScene->Init() == 0) {

@@ -10,17 +10,35 @@
 // Last: the X11 headers define macros (None, Bool, Status) that other headers use as names.
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/Xinerama.h>
+#include <X11/extensions/dpms.h>
 
 namespace yulo {
 
 namespace {
 
+constexpr uint32_t kPowerCheckMs = 1000;  // how often the display's power state is asked
+
+struct MonitorWindow {
+  SDL_Window* window;
+  SDL_Rect area;    // the monitor it covers (full-screen runs)
+  bool hidden;      // unmapped or minimised
+  bool obscured;    // fully covered by other windows
+};
+
 struct WindowState {
   bool foreign = false;
   bool ownFullScreen = false;
+  bool sdlDisplays = true;  // full screen per SDL display; else borderless over Xinerama heads
   unsigned long foreignId = 0;
   volatile bool foreignLost = false;
   XErrorHandler previousHandler = nullptr;
+  MonitorWindow windows[kMaxMonitors] = {};
+  int windowCount = 0;
+  Display* query = nullptr;  // a connection of our own for Xinerama and DPMS questions
+  bool dpms = false;         // the server can tell the display's power state
+  bool poweredOn = true;
+  uint32_t lastPowerCheck = 0;
 };
 
 WindowState state;
@@ -130,46 +148,243 @@ SDL_Window* CreateForeignWindow(unsigned long id, WindowPlacement* placement) {
   return window;
 }
 
+// Tells the window's visibility changes to us (on SDL's connection: SDL reads the events).
+void WatchVisibility(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes) != 0) {
+    XSelectInput(info.info.x11.display, info.info.x11.window,
+                 attributes.your_event_mask | VisibilityChangeMask);
+  }
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+}
+
+bool SameArea(const SDL_Rect& a, const SDL_Rect& b) {
+  return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h;
+}
+
+// The monitors to cover: SDL's displays, or the Xinerama heads when the server shows more
+// of them than SDL does (SDL follows RandR only). Monitors showing the same area (clones)
+// count once. At least one.
+int QueryMonitors(SDL_Rect* areas, int capacity, bool* sdlDisplays) {
+  int count = 0;
+  const int displays = SDL_GetNumVideoDisplays();
+  for (int i = 0; i < displays && count < capacity; ++i) {
+    SDL_Rect area{};
+    if (SDL_GetDisplayBounds(i, &area) != 0 || area.w <= 0 || area.h <= 0) continue;
+    bool seen = false;
+    for (int j = 0; j < count; ++j) seen = seen || SameArea(areas[j], area);
+    if (!seen) areas[count++] = area;
+  }
+  *sdlDisplays = true;
+  int heads = 0;
+  XineramaScreenInfo* screens =
+      state.query != nullptr && XineramaIsActive(state.query) ? XineramaQueryScreens(state.query, &heads)
+                                                             : nullptr;
+  if (screens != nullptr && heads > count) {
+    count = 0;
+    for (int i = 0; i < heads && count < capacity; ++i) {
+      const SDL_Rect area{screens[i].x_org, screens[i].y_org, screens[i].width, screens[i].height};
+      bool seen = false;
+      for (int j = 0; j < count; ++j) seen = seen || SameArea(areas[j], area);
+      if (!seen && area.w > 0 && area.h > 0) areas[count++] = area;
+    }
+    *sdlDisplays = false;
+  }
+  if (screens != nullptr) XFree(screens);
+  if (count == 0) {
+    SDL_DisplayMode desktop{};
+    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return 0;
+    areas[0] = SDL_Rect{0, 0, desktop.w, desktop.h};
+    count = 1;
+  }
+  return count;
+}
+
+// A full-screen window over monitor index (of QueryMonitors), hidden until shown.
+SDL_Window* CreateMonitorWindow(int index, const SDL_Rect& area) {
+  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+  int x = area.x;
+  int y = area.y;
+  if (state.sdlDisplays) {
+    // The window manager places a full-screen window on the display its position names.
+    flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    x = static_cast<int>(SDL_WINDOWPOS_UNDEFINED_DISPLAY(index));
+    y = x;
+  } else {
+    flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR;
+  }
+  SDL_Window* window = SDL_CreateWindow(kMainWindowTitle, x, y, area.w, area.h, flags);
+  if (window == nullptr) return nullptr;
+  SetProgramIcon(window);
+  WatchVisibility(window);
+  return window;
+}
+
+MonitorWindow* Find(Uint32 windowId) {
+  for (int i = 0; i < state.windowCount; ++i) {
+    if (SDL_GetWindowID(state.windows[i].window) == windowId) return &state.windows[i];
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 SDL_Window* CreateMainWindow(const LaunchOptions& options, WindowPlacement* placement) {
   state = WindowState{};
   PrepareGlWindowAttributes();  // the window's visual must suit the OpenGL device
-  if (options.foreignWindow != 0) return CreateForeignWindow(options.foreignWindow, placement);
-
-  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-  int x = SDL_WINDOWPOS_CENTERED;
-  int y = SDL_WINDOWPOS_CENTERED;
-  int width = options.width;
-  int height = options.height;
-  if (!options.windowed) {
-    SDL_DisplayMode desktop{};
-    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) {
-      std::fprintf(stderr, "yulo: no display mode: %s\n", SDL_GetError());
-      return nullptr;
-    }
-    width = desktop.w;
-    height = desktop.h;
-    x = 0;
-    y = 0;
-    flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+  state.query = XOpenDisplay(nullptr);
+  int eventBase = 0;
+  int errorBase = 0;
+  state.dpms = state.query != nullptr && DPMSQueryExtension(state.query, &eventBase, &errorBase);
+  SDL_Window* window = nullptr;
+  if (options.foreignWindow != 0) {
+    window = CreateForeignWindow(options.foreignWindow, placement);
+    if (window != nullptr) WatchVisibility(window);
+  } else if (!options.windowed) {
+    SDL_Rect areas[kMaxMonitors];
+    const int count = QueryMonitors(areas, kMaxMonitors, &state.sdlDisplays);
     state.ownFullScreen = true;
     SDL_ShowCursor(SDL_DISABLE);
+    for (int i = 0; i < count; ++i) {
+      SDL_Window* w = CreateMonitorWindow(i, areas[i]);
+      if (w == nullptr) {
+        std::fprintf(stderr, "yulo: can't create a window for monitor %d: %s\n", i + 1,
+                     SDL_GetError());
+        if (i == 0) return nullptr;
+        continue;
+      }
+      state.windows[state.windowCount++] = MonitorWindow{w, areas[i], false, false};
+    }
+    window = state.windows[0].window;
+    *placement = WindowPlacement{areas[0].w, areas[0].h, true};
+    return window;
   } else {
-    flags |= SDL_WINDOW_RESIZABLE;
+    window = SDL_CreateWindow(kMainWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                              options.width, options.height,
+                              SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+    if (window == nullptr) {
+      std::fprintf(stderr, "yulo: can't create the window: %s\n", SDL_GetError());
+      return nullptr;
+    }
+    SetProgramIcon(window);
+    WatchVisibility(window);
+    *placement = WindowPlacement{options.width, options.height, false};
   }
-  SDL_Window* window = SDL_CreateWindow(kMainWindowTitle, x, y, width, height, flags);
-  if (window == nullptr) {
-    std::fprintf(stderr, "yulo: can't create the window: %s\n", SDL_GetError());
-    return nullptr;
-  }
-  SetProgramIcon(window);
-  *placement = WindowPlacement{width, height, state.ownFullScreen};
+  if (window != nullptr) state.windows[state.windowCount++] = MonitorWindow{window, {}, false, false};
   return window;
+}
+
+int MonitorWindowCount() {
+  return state.windowCount;
+}
+
+SDL_Window* MonitorWindowAt(int index) {
+  return index >= 0 && index < state.windowCount ? state.windows[index].window : nullptr;
+}
+
+bool WindowShowing(int index) {
+  return index >= 0 && index < state.windowCount && !state.windows[index].hidden &&
+         !state.windows[index].obscured;
+}
+
+bool OwnsKeyboardFocus() {
+  SDL_Window* focus = SDL_GetKeyboardFocus();
+  return focus != nullptr && Find(SDL_GetWindowID(focus)) != nullptr;
+}
+
+void NoteWindowVisibility(const SDL_Event& event) {
+  if (event.type == SDL_WINDOWEVENT) {
+    MonitorWindow* w = Find(event.window.windowID);
+    if (w == nullptr) return;
+    switch (event.window.event) {
+      case SDL_WINDOWEVENT_HIDDEN:
+      case SDL_WINDOWEVENT_MINIMIZED:
+        w->hidden = true;
+        break;
+      case SDL_WINDOWEVENT_SHOWN:
+      case SDL_WINDOWEVENT_RESTORED:
+      case SDL_WINDOWEVENT_MAXIMIZED:
+        w->hidden = false;
+        break;
+      default:
+        break;
+    }
+    return;
+  }
+  if (event.type != SDL_SYSWMEVENT || event.syswm.msg == nullptr ||
+      event.syswm.msg->subsystem != SDL_SYSWM_X11) {
+    return;
+  }
+  const XEvent& x = event.syswm.msg->msg.x11.event;
+  if (x.type != VisibilityNotify) return;
+  for (int i = 0; i < state.windowCount; ++i) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(state.windows[i].window, &info) &&
+        info.info.x11.window == x.xvisibility.window) {
+      state.windows[i].obscured = x.xvisibility.state == VisibilityFullyObscured;
+    }
+  }
+}
+
+bool DisplayPoweredOn() {
+  if (!state.dpms) return true;
+  const uint32_t now = SDL_GetTicks();
+  if (state.lastPowerCheck != 0 && now - state.lastPowerCheck < kPowerCheckMs) {
+    return state.poweredOn;
+  }
+  state.lastPowerCheck = now != 0 ? now : 1;
+  CARD16 level = DPMSModeOn;
+  BOOL enabled = False;
+  state.poweredOn = DPMSInfo(state.query, &level, &enabled) == 0 || !enabled || level == DPMSModeOn;
+  return state.poweredOn;
+}
+
+bool FollowMonitors() {
+  if (!state.ownFullScreen) return false;
+  SDL_Rect areas[kMaxMonitors];
+  bool sdlDisplays = true;
+  const int count = QueryMonitors(areas, kMaxMonitors, &sdlDisplays);
+  if (count == 0) return false;
+  bool changed = false;
+  // The first window stays: the device draws through its context.
+  while (state.windowCount > count && state.windowCount > 1) {
+    SDL_DestroyWindow(state.windows[--state.windowCount].window);
+    changed = true;
+  }
+  for (int i = 0; i < state.windowCount; ++i) {
+    MonitorWindow& w = state.windows[i];
+    if (SameArea(w.area, areas[i])) continue;
+    w.area = areas[i];
+    if (state.sdlDisplays) {
+      SDL_SetWindowFullscreen(w.window, 0);
+      SDL_SetWindowPosition(w.window, static_cast<int>(SDL_WINDOWPOS_UNDEFINED_DISPLAY(i)),
+                            static_cast<int>(SDL_WINDOWPOS_UNDEFINED_DISPLAY(i)));
+      SDL_SetWindowSize(w.window, areas[i].w, areas[i].h);
+      SDL_SetWindowFullscreen(w.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    } else {
+      SDL_SetWindowPosition(w.window, areas[i].x, areas[i].y);
+      SDL_SetWindowSize(w.window, areas[i].w, areas[i].h);
+    }
+    changed = true;
+  }
+  for (int i = state.windowCount; i < count; ++i) {
+    SDL_Window* window = CreateMonitorWindow(i, areas[i]);
+    if (window == nullptr) break;
+    state.windows[state.windowCount++] = MonitorWindow{window, areas[i], false, false};
+    SDL_ShowWindow(window);
+    changed = true;
+  }
+  return changed;
 }
 
 void ShowMainWindow(SDL_Window* window) {
   if (state.foreign) return;
+  // The further monitors first, so that the main window ends up with the focus.
+  for (int i = 1; i < state.windowCount; ++i) SDL_ShowWindow(state.windows[i].window);
   SDL_ShowWindow(window);
   SDL_RaiseWindow(window);
 }
@@ -177,16 +392,35 @@ void ShowMainWindow(SDL_Window* window) {
 void DestroyMainWindow(SDL_Window* window) {
   // The error handler stays: errors about the gone window can still arrive as late as
   // the display connection's close.
+  for (int i = state.windowCount - 1; i >= 1; --i) SDL_DestroyWindow(state.windows[i].window);
+  state.windowCount = 0;
   if (window != nullptr) SDL_DestroyWindow(window);
+  if (state.query != nullptr) XCloseDisplay(state.query);
+  state.query = nullptr;
+  state.dpms = false;
+}
+
+void PaintWindowBlack(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  Display* display = info.info.x11.display;
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(display, info.info.x11.window, &attributes) == 0) return;
+  // The server repaints the background itself on every exposure: nothing to draw later.
+  XSetWindowBackground(display, info.info.x11.window, BlackPixelOfScreen(attributes.screen));
+  XClearWindow(display, info.info.x11.window);
+  XFlush(display);
 }
 
 bool ForeignWindowLost() {
   return state.foreignLost;
 }
 
-bool CreateWindowRenderer(SDL_Window* window) {
+bool CreateWindowRenderer(SDL_Window* window, bool fullResolution) {
   GlAdapterOptions adapter;
   adapter.headless = false;
+  adapter.fullResolution = fullResolution;
   adapter.keep4by3 = true;  // the projection's aspect is fixed: pillarbox
   SetWindowPlacementHook(PlaceWindowForReset);
   return CreateRenderer(CreateGlAdapter(adapter), window);

@@ -9,6 +9,7 @@
 namespace yulo {
 
 inline constexpr char kMainWindowTitle[] = "Yulo Screensaver";
+inline constexpr int kMaxMonitors = 8;  // full-screen windows of one run
 
 // Size of the drawing area in pixels, and whether it covers the whole display.
 struct WindowPlacement {
@@ -17,17 +18,40 @@ struct WindowPlacement {
   bool fullScreen;
 };
 
-// Our own window (hidden until ShowMainWindow): the display's full screen at its native
-// resolution with the cursor hidden, or with options.windowed a normal resizable window of
-// options' size. With options.foreignWindow, that X11 window instead, which must exist;
-// its destruction is watched from then on. nullptr, said on stderr, on failure.
+// Our own window (hidden until ShowMainWindow): full screen, one window per monitor at its
+// native resolution with the cursor hidden (the first is returned, the others are
+// MonitorWindowAt 1..), or with options.windowed a normal resizable window of options'
+// size. With options.foreignWindow, that X11 window instead, which must exist; its
+// destruction is watched from then on. nullptr, said on stderr, on failure.
 SDL_Window* CreateMainWindow(const LaunchOptions& options, WindowPlacement* placement);
 
-// Shows and raises our own window once the scene has loaded; a foreign window is left alone.
+// The windows of the run (the main window is index 0); each shows the same picture.
+int MonitorWindowCount();
+SDL_Window* MonitorWindowAt(int index);
+
+// After SDL reported displays added or removed: one full-screen window per monitor again
+// (the main window always stays). True when a window was added, moved or closed.
+bool FollowMonitors();
+
+// Follows window events (shown, hidden, minimised, fully covered); call for every event.
+void NoteWindowVisibility(const SDL_Event& event);
+// Whether window index can be seen at all: mapped, not minimised, not fully covered.
+bool WindowShowing(int index);
+// False while the display is powered down (DPMS standby, suspend or off); asked of the
+// server at most once a second.
+bool DisplayPoweredOn();
+// Whether one of the run's windows has the keyboard focus.
+bool OwnsKeyboardFocus();
+
+// Shows and raises our own windows once the scene has loaded; a foreign window is left
+// alone.
 void ShowMainWindow(SDL_Window* window);
 
-// Destroys our own window; of a foreign one only SDL's record (the window is its host's).
+// Destroys our own windows; of a foreign one only SDL's record (the window is its host's).
 void DestroyMainWindow(SDL_Window* window);
+
+// Fills the window with black and keeps it so without any drawing of ours.
+void PaintWindowBlack(SDL_Window* window);
 
 // True once the X server has reported the foreign window gone.
 bool ForeignWindowLost();
@@ -36,7 +60,8 @@ bool ForeignWindowLost();
 void NoteWindowResized(SDL_Window* window);
 
 // CreateRenderer on the window with the OpenGL device, the presentation synchronised with
-// the vertical retrace. False when no device could be made (the renderer has said why).
-bool CreateWindowRenderer(SDL_Window* window);
+// the vertical retrace. A software OpenGL renderer draws the scene at most 800 x 600 unless
+// fullResolution. False when no device could be made (the renderer has said why).
+bool CreateWindowRenderer(SDL_Window* window, bool fullResolution);
 
 }  // namespace yulo

@@ -524,11 +524,14 @@ void GlDevice::SetVertexShader(uint32_t fvf) {
 DeviceTexture* GlDevice::CreateTexture(uint32_t width, uint32_t height, const uint8_t* rgba) {
   if (width == 0 || height == 0 || rgba == nullptr || !context_->MakeCurrent()) return nullptr;
   Flush();
+  bool opaque = true;
+  const size_t texels = static_cast<size_t>(width) * height;
+  for (size_t i = 0; i < texels && opaque; ++i) opaque = rgba[i * 4 + 3] == 0xFF;
   const GLuint name = MakeGlTexture(rgba, &width, &height, static_cast<uint32_t>(maxTextureSize_));
   applied_.texture = ~0u;  // unit 0 now holds the new texture, or nothing
   dirty_ |= kDirtyTexture;
   if (name == 0) return nullptr;
-  return new GlTexture(this, width, height, name);
+  return new GlTexture(this, width, height, name, opaque);
 }
 
 VertexBuffer* GlDevice::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf,
@@ -775,6 +778,8 @@ void GlDevice::Sync(bool points) {
     draw.pointList = points;
     draw.textured = boundTexture_ != nullptr;
     draw.directionalLight = lightEnabled_ && light_.type == D3DLIGHT_DIRECTIONAL;
+    draw.textureOpaque = draw.textured && static_cast<GlTexture*>(boundTexture_)->Opaque();
+    draw.materialAlphaOne = material_.diffuse.a >= 1.0f;
     const ProgramKey key = MakeProgramKey(states_, draw);
     if (!(key == programKey_) || program_ == nullptr) {
       const Program* next = programs_.Get(key);

@@ -50,6 +50,57 @@ uint32_t NormalArg(uint32_t arg) {
 
 uint32_t Field(ProgramKey key, int shift, uint32_t mask) { return (key.bits >> shift) & mask; }
 
+// Whether an alpha of exactly one (255 in eight bits) passes the test.
+bool OnePasses(uint32_t func, uint32_t reference) {
+  switch (func) {
+    case D3DCMP_NEVER:
+      return false;
+    case D3DCMP_LESS:
+      return 255 < reference;
+    case D3DCMP_EQUAL:
+      return reference == 255;
+    case D3DCMP_LESSEQUAL:
+      return 255 <= reference;
+    case D3DCMP_GREATER:
+      return 255 > reference;
+    case D3DCMP_NOTEQUAL:
+      return reference != 255;
+    default:
+      return 255 >= reference;
+  }
+}
+
+// Whether the stage's alpha is one for every fragment of the draw: each argument the
+// alpha operation reads is one (a product, a sum or a doubled product of ones clamps
+// back to one). Interpolation may leave a constant one a rounding step below, which the
+// eight-bit compare still sees as 255.
+bool AlphaIsOne(const uint32_t* rs, const uint32_t* st, const DrawInputs& draw,
+                bool diffuseFromVertex) {
+  const bool hasDiffuse = (draw.fvf & D3DFVF_DIFFUSE) != 0;
+  bool diffuseOne;
+  if (rs[D3DRS_LIGHTING] != 0) {
+    diffuseOne = !diffuseFromVertex && draw.materialAlphaOne;
+  } else {
+    diffuseOne = !hasDiffuse;
+  }
+  if (!draw.textured) return diffuseOne;
+  const auto argOne = [&](uint32_t arg) {
+    switch (NormalArg(arg)) {
+      case 1:
+        return draw.textureOpaque;
+      case 2:
+        return (rs[D3DRS_TEXTUREFACTOR] >> 24) == 0xFF;
+      default:
+        return diffuseOne;
+    }
+  };
+  const uint32_t op = NormalOp(st[D3DTSS_ALPHAOP]);
+  if (op == D3DTOP_DISABLE) return diffuseOne;
+  if (op == D3DTOP_SELECTARG1) return argOne(st[D3DTSS_ALPHAARG1]);
+  if (op == D3DTOP_SELECTARG2) return argOne(st[D3DTSS_ALPHAARG2]);
+  return argOne(st[D3DTSS_ALPHAARG1]) && argOne(st[D3DTSS_ALPHAARG2]);
+}
+
 }  // namespace
 
 ProgramKey MakeProgramKey(const DeviceStateTable& states, const DrawInputs& draw) {
@@ -58,10 +109,10 @@ ProgramKey MakeProgramKey(const DeviceStateTable& states, const DrawInputs& draw
   uint32_t bits = 0;
   const bool hasDiffuse = (draw.fvf & D3DFVF_DIFFUSE) != 0;
   bool usesVertexDiffuse = true;
+  const bool fromVertex = hasDiffuse && rs[D3DRS_COLORVERTEX] != 0 &&
+                          rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1;
   if (rs[D3DRS_LIGHTING] != 0) {
     bits |= kLighting;
-    const bool fromVertex = hasDiffuse && rs[D3DRS_COLORVERTEX] != 0 &&
-                            rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1;
     if (fromVertex) bits |= kDiffuseFromVertex;
     usesVertexDiffuse = fromVertex;
     if (draw.directionalLight) {
@@ -91,7 +142,8 @@ ProgramKey MakeProgramKey(const DeviceStateTable& states, const DrawInputs& draw
   }
   if (rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT) bits |= kFlat;
   const uint32_t func = rs[D3DRS_ALPHAFUNC];
-  if (rs[D3DRS_ALPHATESTENABLE] != 0 && func >= D3DCMP_NEVER && func < D3DCMP_ALWAYS) {
+  if (rs[D3DRS_ALPHATESTENABLE] != 0 && func >= D3DCMP_NEVER && func < D3DCMP_ALWAYS &&
+      !(OnePasses(func, rs[D3DRS_ALPHAREF] & 0xFF) && AlphaIsOne(rs, st, draw, fromVertex))) {
     bits |= func << kAlphaFuncShift;
   }
   return ProgramKey{bits};

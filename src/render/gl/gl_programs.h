@@ -29,8 +29,13 @@ struct DrawInputs {
   bool pointList = false;       // D3DPT_POINTLIST
   bool textured = false;        // a texture is bound to stage 0
   bool directionalLight = false;  // light 0 on and directional
+  bool textureOpaque = false;     // every texel of the bound texture has alpha 255
+  bool materialAlphaOne = false;  // the material's diffuse alpha is 1 or more
 };
 
+// An alpha test that every fragment passes is left out (as when the stage's alpha is one
+// everywhere: an opaque texture over an opaque diffuse colour), so that the program
+// need not discard.
 ProgramKey MakeProgramKey(const DeviceStateTable& states, const DrawInputs& draw);
 
 // Whether programs of key discard fragments (the alpha test is on).

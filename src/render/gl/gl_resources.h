@@ -16,14 +16,17 @@ void ForgetGlResource(Device* owner, const void* resource);
 
 class GlTexture final : public DeviceTexture {
  public:
-  GlTexture(Device* owner, uint32_t w, uint32_t h, GLuint name)
-      : DeviceTexture(owner, w, h), name_(name) {}
+  GlTexture(Device* owner, uint32_t w, uint32_t h, GLuint name, bool opaque)
+      : DeviceTexture(owner, w, h), name_(name), opaque_(opaque) {}
   GLuint Name() const { return name_; }
+  // Every texel has alpha 255, in every mip level (averages of 255 are 255).
+  bool Opaque() const { return opaque_; }
 
  private:
   ~GlTexture() override;
   void Orphan() override;
   GLuint name_;
+  bool opaque_;
 };
 
 // A texture object with the full mip chain of width x height RGBA8 texels; a picture

@@ -83,6 +83,36 @@ TEST(ProgramKey, OnlyTheAlphaTestDiscards) {
   }
 }
 
+// A test that every fragment passes needs no discard: the stage's alpha is one wherever
+// an opaque texture meets an opaque diffuse colour.
+TEST(ProgramKey, AnAlphaTestThatAlwaysPassesIsLeftOut) {
+  struct Case {
+    uint32_t fvf, lighting, func, ref;
+    bool opaqueTexture, opaqueMaterial, discards;
+  };
+  constexpr uint32_t kMesh = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
+  constexpr uint32_t kQuad = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+  for (const Case c : {Case{kMesh, 1, D3DCMP_GREATEREQUAL, 128, true, true, false},
+                       Case{kMesh, 0, D3DCMP_GREATEREQUAL, 128, true, false, false},
+                       Case{kMesh, 1, D3DCMP_GREATEREQUAL, 128, true, false, true},
+                       Case{kMesh, 1, D3DCMP_GREATEREQUAL, 128, false, true, true},
+                       Case{kQuad, 0, D3DCMP_GREATEREQUAL, 1, true, true, true},  // vertex alpha
+                       Case{kMesh, 0, D3DCMP_LESS, 128, true, true, true},
+                       Case{kMesh, 0, D3DCMP_NOTEQUAL, 255, true, true, true}}) {
+    DeviceStateTable states = Defaults();
+    states.render[D3DRS_LIGHTING] = c.lighting;
+    states.render[D3DRS_ALPHATESTENABLE] = 1;
+    states.render[D3DRS_ALPHAFUNC] = c.func;
+    states.render[D3DRS_ALPHAREF] = c.ref;
+    states.stage[0][D3DTSS_ALPHAOP] = D3DTOP_MODULATE;
+    DrawInputs draw{c.fvf, false, true, true};
+    draw.textureOpaque = c.opaqueTexture;
+    draw.materialAlphaOne = c.opaqueMaterial;
+    EXPECT_EQ(KeyDiscards(MakeProgramKey(states, draw)), c.discards)
+        << c.fvf << " " << c.lighting << " " << c.func << " " << c.ref;
+  }
+}
+
 // States a draw can't depend on leave its key alone, so no program is built twice.
 TEST(ProgramKey, StatesTheDrawIgnoresDoNotSplitPrograms) {
   const DrawInputs untexturedLines{D3DFVF_XYZ | D3DFVF_DIFFUSE, false, false, true};

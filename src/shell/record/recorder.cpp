@@ -144,6 +144,7 @@ class RecordSink final : public FrameSink {
       return false;
     }
     const size_t frameBytes = static_cast<size_t>(width_) * height_ * 4;
+    ++taken_;
     if (index < plan_.crossFadeFrames) {
       // The first second is what the end of the video fades into: kept for then.
       std::memcpy(held_.get() + frameBytes * index, rgba, frameBytes);
@@ -169,6 +170,9 @@ class RecordSink final : public FrameSink {
     return true;
   }
 
+  // Frames taken so far.
+  uint32_t Taken() const { return taken_; }
+
  private:
   bool Failed() {
     std::fprintf(stderr, "yulo: %s\n", writer_->Error());
@@ -186,6 +190,7 @@ class RecordSink final : public FrameSink {
   std::unique_ptr<uint8_t[]> held_;
   std::unique_ptr<uint8_t[]> blended_;
   std::vector<float> chunk_;
+  uint32_t taken_ = 0;
 };
 
 }  // namespace
@@ -282,6 +287,11 @@ int RecordVideo(const LaunchOptions& options, const char* path,
   } else {
     const FrameClock clock = {options.startMs, 1000, options.fps};
     exitCode = RenderHeadless(options, clock, plan.renderedFrames, &sink, makeAdapter);
+    if (exitCode == 0 && sink.Taken() != plan.renderedFrames) {
+      // The scene declined to start: an empty video is no success.
+      std::fprintf(stderr, "yulo: the scene did not start; %s was not written\n", path);
+      exitCode = 1;
+    }
     if (exitCode == 0 && !writer.Finish()) {
       std::fprintf(stderr, "yulo: can't finish %s: %s\n", path, writer.Error());
       exitCode = 1;

@@ -126,8 +126,8 @@ class RecordSink final : public FrameSink {
       held_.reset(new (std::nothrow) uint8_t[frameBytes * plan_.crossFadeFrames]);
       blended_.reset(new (std::nothrow) uint8_t[frameBytes]);
       if (held_ == nullptr || blended_ == nullptr) {
-        std::fprintf(stderr, "yulo: not enough memory to hold one second of %ux%u frames\n",
-                     width_, height_);
+        std::fprintf(stderr, "yulo: not enough memory to hold one second of %ux%u frames\n", width_,
+                     height_);
         return false;
       }
     }
@@ -137,11 +137,10 @@ class RecordSink final : public FrameSink {
     return true;
   }
 
-  bool TakeFrame(uint32_t index, const uint8_t* rgba, uint32_t width,
-                 uint32_t height) override {
+  bool TakeFrame(uint32_t index, const uint8_t* rgba, uint32_t width, uint32_t height) override {
     if (width != width_ || height != height_) {
-      std::fprintf(stderr, "yulo: the renderer made %ux%u frames instead of %ux%u\n", width,
-                   height, width_, height_);
+      std::fprintf(stderr, "yulo: the renderer made %ux%u frames instead of %ux%u\n", width, height,
+                   width_, height_);
       return false;
     }
     const size_t frameBytes = static_cast<size_t>(width_) * height_ * 4;
@@ -224,8 +223,9 @@ int RecordVideo(const LaunchOptions& options, const char* path,
   }
   const bool toStdout = std::strcmp(path, "-") == 0;
   if (toStdout && isatty(STDOUT_FILENO) == 1) {
-    std::fprintf(stderr, "yulo: standard output is a terminal: send the video into a pipe "
-                         "or a file, or name a file\n");
+    std::fprintf(stderr,
+                 "yulo: standard output is a terminal: send the video into a pipe "
+                 "or a file, or name a file\n");
     return 1;
   }
   int32_t step = settings.musicVolume;

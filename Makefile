@@ -21,12 +21,13 @@ asan: deps
 	cmake --build --preset asan -j $(JOBS)
 
 # The Windows screensaver, cross-built with mingw-w64: build/windows/yulo.scr with its data
-# beside it. The data set (and the program icon) come from the Linux asset generator.
+# beside it, and the zip and the installer of both. The data set (and the program icon) come from the Linux asset generator.
 windows: deps
 	cmake --preset default
 	cmake --build --preset default --target yulo_assets -j $(JOBS)
 	cmake --preset windows
 	cmake --build --preset windows -j $(JOBS)
+	scripts/package-windows build/windows/yulo.scr build/windows build/windows
 
 run: build
 	@scripts/run

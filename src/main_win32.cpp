@@ -63,6 +63,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     return 2;
   }
 
+  if (options.launch == Launch::Record) {
+    std::fprintf(stderr, "yulo: --record (video export) is part of the Linux program only\n");
+    return 2;
+  }
+
   LoadSettings();
   if (options.launch == Launch::Configure) {
     return RunConfigureDialog(reinterpret_cast<HWND>(static_cast<uintptr_t>(options.ownerWindow)));

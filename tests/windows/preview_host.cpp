@@ -5,8 +5,10 @@
 // 1970, so that a script can line them up with its own observations):
 //   host <window handle in hex> <time>   once the window is shown
 //   child <time> <width>x<height>         when the screensaver's child window appears
-//   drawable <X window in hex> <time>     when Wine gives that window an X drawable, which
-//                                         it does when a Direct3D device is made for it
+//   busy <time>                           when the child first leaves a message unanswered
+//                                         for 250 ms: it has stopped waiting and is making
+//                                         its renderer and loading the scene, before which
+//                                         nothing can be drawn
 // After SECONDS it destroys its window, waits up to 30 s for the screensaver and prints
 //   exit <code>                           (or "exit timeout")
 // Its own exit code is 0 when the screensaver ended by itself with code 0.
@@ -84,7 +86,7 @@ int main(int argc, char** argv) {
 
   const DWORD start = GetTickCount();
   bool childSeen = false;
-  bool drawableSeen = false;
+  bool busySeen = false;
   HWND child = nullptr;
   while (GetTickCount() - start < lifetimeMs) {
     Pump();
@@ -96,15 +98,13 @@ int main(int argc, char** argv) {
                   client.bottom - client.top);
       std::fflush(stdout);
     }
-    if (childSeen && !drawableSeen) {
-      // Wine's X11 driver keeps the X window it renders a child's 3-D content into as a
-      // property of the child.
-      HANDLE drawable = GetPropA(child, "__wine_x11_client_window");
-      if (drawable != nullptr) {
-        drawableSeen = true;
-        std::printf("drawable %llx %lld\n",
-                    static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(drawable)),
-                    WallMilliseconds());
+    if (childSeen && !busySeen) {
+      // While the screensaver waits, it answers messages at once.
+      DWORD_PTR answer = 0;
+      if (SendMessageTimeoutA(child, WM_NULL, 0, 0, SMTO_NORMAL, 250, &answer) == 0 &&
+          IsWindow(child)) {
+        busySeen = true;
+        std::printf("busy %lld\n", WallMilliseconds() - 250);
         std::fflush(stdout);
       }
     }

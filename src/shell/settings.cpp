@@ -145,6 +145,17 @@ void LoadSettings() {
   ReadLink(link2, text.get(), "link2=");
 }
 
+uint32_t FrameRateCapSetting(const Settings& s) {
+  uint32_t cap = 0;
+  for (int i = 0; i < 4; ++i) cap |= static_cast<uint32_t>(s.reserved[i]) << (8 * i);
+  return cap <= kMaxFrameRateCapSetting ? cap : 0;
+}
+
+void SetFrameRateCapSetting(Settings* s, uint32_t framesPerSecond) {
+  if (framesPerSecond > kMaxFrameRateCapSetting) framesPerSecond = kMaxFrameRateCapSetting;
+  for (int i = 0; i < 4; ++i) s->reserved[i] = static_cast<uint8_t>(framesPerSecond >> (8 * i));
+}
+
 bool SettingsRecordUnreadable() {
   return PlatformValueStore().ExistsUnreadable(kSettingsKey, kSettingsValue);
 }

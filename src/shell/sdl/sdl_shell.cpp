@@ -243,6 +243,7 @@ void MainLoop(const LaunchOptions& options) {
 // Releases the renderer, lets the scene shut down, destroys the window (never the foreign
 // one itself), shows the cursor again and saves the settings.
 void Teardown() {
+  KeepLoadedLibrariesMapped();
   SetFrameOverlay(nullptr);
   ReleaseFpsOverlay();
   ReleaseRenderer();

@@ -23,7 +23,7 @@ bool PrepareDataSet(const std::string& configHome);
 
 // Environment entries for a run: settings kept in configHome, no sound device, no
 // XScreenSaver window unless the test gives one, display as given ("" removes DISPLAY);
-// in the sanitizer build, leaks are checked in every run.
+// in the sanitizer build, leaks are checked in headless runs.
 std::vector<std::string> ProgramEnvironment(const std::string& configHome,
                                             const std::string& display);
 

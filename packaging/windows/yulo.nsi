@@ -3,13 +3,13 @@
 ; Installs into Program Files, puts yulo.scr where the Screen Saver settings list it,
 ; names the install folder in the registry and adds an uninstaller.
 
-Unicode true
+; A 64-bit installer, like the program: its system folder and registry view are the
+; program's own, with no redirection in between.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
 !include "MUI2.nsh"
-!include "x64.nsh"
-!include "LogicLib.nsh"
 
 !define PRODUCT "Yulo Screensaver"
 !define SETTINGS_KEY "Software\velmora\screensavers\yulo"
@@ -32,21 +32,6 @@ VIAddVersionKey "LegalCopyright" ""
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
-
-Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} needs a 64-bit Windows."
-    Abort
-  ${EndIf}
-  ; The program is 64-bit: its registry view and its system folder.
-  SetRegView 64
-  ${DisableX64FSRedirection}
-FunctionEnd
-
-Function un.onInit
-  SetRegView 64
-  ${DisableX64FSRedirection}
-FunctionEnd
 
 Section "Install"
   SetOutPath "$INSTDIR"

@@ -5,9 +5,10 @@
 
 namespace yulo {
 
-namespace {
+namespace detail {
 uint32_t sqrtTable[65536];
 }
+using detail::sqrtTable;
 
 float Sin(float radians) {
   return std::sin(radians);
@@ -24,16 +25,6 @@ float SinDeg(float degrees) {
 float CosDeg(float degrees) {
   const float radians = degrees * DegToRad;
   return Cos(radians);
-}
-
-float FastSqrt(float x) {
-  const uint32_t bits = std::bit_cast<uint32_t>(x);
-  if (bits == 0) return 0.0f;
-  // Halving the unbiased exponent: the subtraction may wrap for x < 1, the mask fixes it.
-  const uint32_t exponent = (((bits - 0x3F800000u) >> 1) + 0x3F800000u) & 0x7F800000u;
-  // The lowest exponent bit picks the half of the table, the top 15 mantissa bits the entry.
-  const uint32_t index = (bits >> 8) & 0xFFFFu;
-  return std::bit_cast<float>(exponent | sqrtTable[index]);
 }
 
 void BuildSqrtTable() {

@@ -5,20 +5,6 @@
 
 namespace yulo {
 
-float Vector3::Length() const {
-  return FastSqrt(x * x + y * y + z * z);
-}
-
-Vector3& Vector3::Normalize() {
-  const float len = Length();
-  if (len == 0.0f) return *this;
-  const float inv = 1.0f / len;
-  x *= inv;
-  y *= inv;
-  z *= inv;
-  return *this;
-}
-
 Vector3 Vector3::Transform(const Matrix4& m) const {
   return {x * m.m[0][0] + y * m.m[1][0] + z * m.m[2][0] + m.m[3][0],
           x * m.m[0][1] + y * m.m[1][1] + z * m.m[2][1] + m.m[3][1],

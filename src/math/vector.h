@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "math/scalar.h"
+
 namespace yulo {
 
 struct Matrix4;
@@ -56,9 +58,17 @@ struct Vector3 {
     return {y * b.z - z * b.y, z * b.x - x * b.z, x * b.y - y * b.x};
   }
   // FastSqrt of the squared length.
-  float Length() const;
+  float Length() const { return FastSqrt(x * x + y * y + z * z); }
   // Scales to unit length in place; a zero vector stays zero.
-  Vector3& Normalize();
+  Vector3& Normalize() {
+    const float len = Length();
+    if (len == 0.0f) return *this;
+    const float inv = 1.0f / len;
+    x *= inv;
+    y *= inv;
+    z *= inv;
+    return *this;
+  }
   // The point this * m with an implied w of 1; the fourth column of m is ignored.
   Vector3 Transform(const Matrix4& m) const;
 

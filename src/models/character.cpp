@@ -58,8 +58,11 @@ bool Character::Load(const char* path) {
   if (!ReadCharacterFile(data, size_t(size), &file, &error)) {
     FatalErrorF("Loading Error", 1, "Can't load %s: %s.\nProgram will now stop.", path, error.text);
   }
+  SetLoadReferrer(path, "skin");
   skin = skinLibrary.GetOrLoad(file.skinName);
+  SetLoadReferrer(path, "texture");
   texture = GetTexture(file.textureName);
+  SetLoadReferrer(nullptr, nullptr);
 
   renderVertexCount = skin->renderVertexCount;
   renderToSkin = skin->renderToSkin.data();

@@ -60,10 +60,15 @@ bool Model::Load(const char* path) {
   for (int32_t i = 0; i < meshCount; ++i) {
     std::snprintf(key, sizeof(key), "mesh%d=", i);
     ReadName(path, t, key, kMeshNameCapacity - 1, value, sizeof(value));
+    key[std::strlen(key) - 1] = '\0';  // a failure names the key without its '='
+    SetLoadReferrer(path, key);
     meshes[size_t(i)] = meshLibrary.GetOrLoad(value);
     std::snprintf(key, sizeof(key), "texture%d=", i);
     ReadName(path, t, key, kTextureNameCapacity - 1, value, sizeof(value));
+    key[std::strlen(key) - 1] = '\0';
+    SetLoadReferrer(path, key);
     textures[size_t(i)] = GetTexture(value);
+    SetLoadReferrer(nullptr, nullptr);
   }
 
   boundCount = ReadCount(path, t, "numbounds=", kMaxModelBounds);

@@ -8,19 +8,28 @@ namespace yulo {
 
 void SkinVertices(std::span<const SkinVertex> vertices, std::span<const Matrix4> boneRotations,
                   std::span<const Vector3> bonePositions, std::span<Vector3> out) {
-  for (size_t v = 0; v < vertices.size(); ++v) {
-    Vector3 sum;
+  // No branch per influence: an unused one (weight 0) reads bone 0 at the origin and adds
+  // 0 * (its position) = 0, which leaves the sum as it was (the sum starts at +0 and so
+  // never is -0). Its bone index is never used, as it may be anything.
+  const size_t count = vertices.size();
+  for (size_t v = 0; v < count; ++v) {
+    float sx = 0.0f, sy = 0.0f, sz = 0.0f;
     for (const SkinInfluence& in : vertices[v].influences) {
-      if (in.weight == 0.0f) continue;
-      const size_t b = size_t(in.bone);
+      const bool used = in.weight != 0.0f;
+      const size_t b = used ? size_t(in.bone) : 0;
+      const float px = used ? in.position.x : 0.0f;
+      const float py = used ? in.position.y : 0.0f;
+      const float pz = used ? in.position.z : 0.0f;
       const Matrix4& r = boneRotations[b];
-      const Vector3& p = in.position;
       const Vector3& t = bonePositions[b];
-      sum.x += in.weight * (p.x * r.m[0][0] + p.y * r.m[1][0] + p.z * r.m[2][0] + t.x);
-      sum.y += in.weight * (p.x * r.m[0][1] + p.y * r.m[1][1] + p.z * r.m[2][1] + t.y);
-      sum.z += in.weight * (p.x * r.m[0][2] + p.y * r.m[1][2] + p.z * r.m[2][2] + t.z);
+      const float tx = used ? t.x : 0.0f;
+      const float ty = used ? t.y : 0.0f;
+      const float tz = used ? t.z : 0.0f;
+      sx += in.weight * (px * r.m[0][0] + py * r.m[1][0] + pz * r.m[2][0] + tx);
+      sy += in.weight * (px * r.m[0][1] + py * r.m[1][1] + pz * r.m[2][1] + ty);
+      sz += in.weight * (px * r.m[0][2] + py * r.m[1][2] + pz * r.m[2][2] + tz);
     }
-    out[v] = sum;
+    out[v].Set(sx, sy, sz);
   }
 }
 

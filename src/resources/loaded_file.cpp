@@ -68,12 +68,30 @@ uint32_t SizeLimitFor(const char* name) {
   return kImageFileSizeLimit;
 }
 
+const char* referrerFile = nullptr;
+const char* referrerKey = nullptr;
+
+// Appends text, escaped when escape is set, to out[*length]; stops at capacity - 1.
+void AppendShown(char* out, size_t capacity, size_t* length, const char* text, bool escape) {
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p) {
+    char piece[5] = {static_cast<char>(*p), 0};
+    if (escape && (*p < 0x20 || *p >= 0x7F || *p == '\\'))
+      std::snprintf(piece, sizeof piece, "\\x%02X", *p);
+    const size_t pieceLength = std::strlen(piece);
+    if (*length + pieceLength >= capacity) return;
+    std::memcpy(out + *length, piece, pieceLength + 1);
+    *length += pieceLength;
+  }
+}
+
 [[noreturn]] void CannotLoad(const char* name) {
+  char shown[512];
+  FormatLoadName(name, shown, sizeof shown);
   char reason[128];
   DescribeReadFailure(lastFailure, lastFailureLimit, reason, sizeof reason);
   if (reason[0] == '\0')
-    FatalErrorF("Loading Error", 1, "Can't load %s...\nProgram will now stop.", name);
-  FatalErrorF("Loading Error", 1, "Can't load %s...\n%s\nProgram will now stop.", name, reason);
+    FatalErrorF("Loading Error", 1, "Can't load %s...\nProgram will now stop.", shown);
+  FatalErrorF("Loading Error", 1, "Can't load %s...\n%s\nProgram will now stop.", shown, reason);
 }
 
 }  // namespace
@@ -138,6 +156,24 @@ bool FreeFileByName(const char* name) {
   if (index < 0) return false;
   RemoveAt(index);
   return true;
+}
+
+void SetLoadReferrer(const char* file, const char* key) {
+  referrerFile = file;
+  referrerKey = key;
+}
+
+void FormatLoadName(const char* name, char* out, size_t capacity) {
+  if (capacity == 0) return;
+  out[0] = '\0';
+  size_t length = 0;
+  AppendShown(out, capacity, &length, name[0] == '\0' ? "(empty name)" : name, name[0] != '\0');
+  if (referrerFile == nullptr) return;
+  AppendShown(out, capacity, &length, " in ", false);
+  AppendShown(out, capacity, &length, referrerFile, true);
+  if (referrerKey == nullptr) return;
+  AppendShown(out, capacity, &length, ", ", false);
+  AppendShown(out, capacity, &length, referrerKey, true);
 }
 
 void DescribeLastLoadFailure(char* out, size_t capacity) {

@@ -40,6 +40,16 @@ void MakeUpperCase(char* text);
 // or the empty text when the file was simply missing or unreadable.
 void DescribeLastLoadFailure(char* out, size_t capacity);
 
+// Names the file and the key (or line) a loader read the next file's name from, so that
+// a failure to load that file says where the name came from. nullptr clears it; loaders
+// clear it once the named file is loaded.
+void SetLoadReferrer(const char* file, const char* key);
+
+// A file's name as loading errors show it: bytes outside printable ASCII (and '\\') escaped
+// as \xNN, "(empty name)" for an empty one, followed by " in <file>, <key>" while a
+// referrer is set. Always terminated; cut to capacity.
+void FormatLoadName(const char* name, char* out, size_t capacity);
+
 // Number of records in the table (for tests and diagnostics).
 int LoadedFileCount();
 // The record at index i (0 <= i < LoadedFileCount()), in registration order.

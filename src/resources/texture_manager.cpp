@@ -76,8 +76,15 @@ Texture* TextureManager::LoadTexture(const char* name, bool fatal) {
       }
     }
   }
-  if (record == nullptr && fatal)
-    FatalErrorF("Loading error", 1, "Couldn't load texture: %s", name);
+  if (record == nullptr && fatal) {
+    char shown[512];
+    FormatLoadName(name, shown, sizeof shown);
+    char reason[128];
+    DescribeLastLoadFailure(reason, sizeof reason);
+    if (bytes == nullptr && reason[0] != '\0')
+      FatalErrorF("Loading error", 1, "Couldn't load texture: %s\n%s", shown, reason);
+    FatalErrorF("Loading error", 1, "Couldn't load texture: %s", shown);
+  }
   return record;
 }
 

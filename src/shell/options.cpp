@@ -37,6 +37,7 @@ enum class Option {
   Fps,
   FpsStdout,
   Window,
+  FullResolution,
 };
 
 struct OptionEntry {
@@ -58,6 +59,7 @@ constexpr OptionEntry kOptions[] = {
     {"--start", Option::Start, true, true},
     {"--size", Option::Size, true, true},
     {"--max-fps", Option::MaxFps, true, true},
+    {"--full-resolution", Option::FullResolution, false, false},
     {"--volume", Option::Volume, true, true},
     {"--render", Option::Render, true, true},
     {"--frames", Option::Frames, true, true},
@@ -101,6 +103,9 @@ constexpr char kHelpText[] =
     "                   or of the video (default 1280x960, even sides)\n"
     "  --max-fps N      draw at most N frames a second (default: the display's rate, or\n"
     "                   30 in a host's window; 0: as fast as the vertical retrace allows)\n"
+    "  --full-resolution\n"
+    "                   draw at the window's full size on a software OpenGL renderer too\n"
+    "                   (there the scene is otherwise drawn at most 800x600 and stretched)\n"
     "  --volume N       music volume 0..20 for this run (the saved setting is kept;\n"
     "                   0 records a video without sound)\n"
     "  --seed N         start the random generators from N instead of the clock (a video\n"
@@ -238,6 +243,9 @@ class Parser {
         return true;
       case Option::Fps:
         options_->showFps = true;
+        return true;
+      case Option::FullResolution:
+        options_->fullResolution = true;
         return true;
       case Option::FpsStdout:
         options_->fpsStdout = true;

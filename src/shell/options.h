@@ -53,6 +53,7 @@ struct LaunchOptions {
   int height;
   bool hasMaxFps;
   uint32_t maxFps;  // --max-fps: frame-rate cap, 0 = vsync only
+  bool fullResolution;  // --full-resolution: no 800 x 600 cap on software renderers
   bool hasVolume;
   int32_t volume;         // --volume: music volume step for this run only
   const char* renderDir;  // --render: output folder (points into argv)

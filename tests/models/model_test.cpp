@@ -138,12 +138,17 @@ TEST_F(ModelTest, BadDescriptionsTakeTheFatalPath) {
   Write("neg.cgo", std::string("nummeshes=-1\r\n"));
   EXPECT_EXIT(modelLibrary.GetOrLoad("neg.cgo"), ::testing::ExitedWithCode(1),
               "Can't load neg.cgo: nummeshes=-1 is outside 0..256");
+  // A file named by a description is reported with the description and the key naming it,
+  // its name made printable.
   Write("nomesh.cgo", std::string("nummeshes=1\r\nmesh0=none.msh_s\r\ntexture0=wood.bmp\r\n"));
   EXPECT_EXIT(modelLibrary.GetOrLoad("nomesh.cgo"), ::testing::ExitedWithCode(1),
-              "Can't load none.msh_s");
-  Write("notex.cgo", std::string("nummeshes=1\r\nmesh0=quad.msh_s\r\ntexture0=none.tga\r\n"));
+              "Can't load none\\.msh_s in nomesh\\.cgo, mesh0\\.\\.\\.\nProgram will now stop");
+  Write("notex.cgo", std::string("nummeshes=1\r\nmesh0=quad.msh_s\r\ntexture0=n\x01\xE9.tga\r\n"));
   EXPECT_EXIT(modelLibrary.GetOrLoad("notex.cgo"), ::testing::ExitedWithCode(1),
-              "Couldn't load texture: none.tga");
+              "Couldn't load texture: n\\\\x01\\\\xE9\\.tga in notex\\.cgo, texture0\n");
+  Write("cut.cgo", std::string("nummeshes=1\r\nmesh0=quad.msh_s\r\ntexture0="));
+  EXPECT_EXIT(modelLibrary.GetOrLoad("cut.cgo"), ::testing::ExitedWithCode(1),
+              "Couldn't load texture: \\(empty name\\) in cut\\.cgo, texture0\n");
   EXPECT_EXIT(modelLibrary.GetOrLoad("quad.msh_s"), ::testing::ExitedWithCode(1),
               "not a model description");
   EXPECT_EXIT(modelLibrary.GetOrLoad("absent.cgo"), ::testing::ExitedWithCode(1),

@@ -5,6 +5,7 @@
 #include "resources/image_decoder.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -301,6 +302,46 @@ TEST_P(ImageDecoderTest, DamagedFilesAreRefused) {
     DecodedImage image;
     EXPECT_FALSE(DecodeImage(bytes->data(), bytes->size(), &image)) << bytes->size();
   }
+}
+
+// Files built to make stb_image overrun or balloon: a Huffman table of more than 256
+// symbols (libjpeg refuses it too), and image data that inflates to far more than the
+// picture needs, which stb_image would hold in memory whole. libpng stops reading once the
+// picture is complete; the Windows decoder refuses such a file.
+TEST(ImageDecoderLimits, HostileTablesAndDataBombsAreRefused) {
+  std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xC4, 0x01, 0x3F, 0x00};  // DHT, 317 bytes
+  for (int i = 0; i < 16; ++i) jpeg.push_back(i < 15 ? 0 : 255);
+  jpeg[7 + 14] = 45;  // 300 symbols in all
+  jpeg.insert(jpeg.end(), 300, 0x01);
+  const uint8_t rest[] = {0xFF, 0xC0, 0, 11, 8, 0, 1, 0, 1, 1, 1, 0x11, 0, 0xFF, 0xD9};
+  jpeg.insert(jpeg.end(), rest, rest + sizeof rest);
+  DecodedImage image;
+  EXPECT_FALSE(DecodeImage(jpeg.data(), jpeg.size(), &image));
+  EXPECT_FALSE(DecodeImageWithStb(jpeg.data(), jpeg.size(), &image));
+
+  // A 1 x 1 grey picture (two bytes of data) whose data stream goes on for 64 MiB.
+  std::vector<uint8_t> raw(64u << 20, 0);
+  uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
+  std::vector<uint8_t> packed(packedSize);
+  ASSERT_EQ(compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 9),
+            Z_OK);
+  packed.resize(packedSize);
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  const auto chunk = [&png](const char* type, const std::vector<uint8_t>& body) {
+    const uint32_t length = static_cast<uint32_t>(body.size());
+    for (int i = 3; i >= 0; --i) png.push_back(static_cast<uint8_t>(length >> (8 * i)));
+    const size_t start = png.size();
+    png.insert(png.end(), type, type + 4);
+    png.insert(png.end(), body.begin(), body.end());
+    const uint32_t crc = static_cast<uint32_t>(
+        crc32(0, png.data() + start, static_cast<uInt>(png.size() - start)));
+    for (int i = 3; i >= 0; --i) png.push_back(static_cast<uint8_t>(crc >> (8 * i)));
+  };
+  chunk("IHDR", {0, 0, 0, 1, 0, 0, 0, 1, 8, 0, 0, 0, 0});
+  chunk("IDAT", packed);
+  chunk("IEND", {});
+  EXPECT_TRUE(DecodeImage(png.data(), png.size(), &image));
+  EXPECT_FALSE(DecodeImageWithStb(png.data(), png.size(), &image));
 }
 
 TEST(ImageDecoderLimits, HugeDeclaredSizesAreRefusedBeforeAllocating) {

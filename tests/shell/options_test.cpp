@@ -118,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(LaunchOptionsValues, LongOptionsInBothSpellings) {
   for (const char* args : {"--seed 7 --fixed-step 16 --start 17500 --size 640x480 --max-fps 24 "
-                           "--volume 5 /s",
+                           "--volume 5 --full-resolution /s",
                            "--seed=7 --fixed-step=16 --start=17500 --size=640X480 --max-fps=24 "
                            "--volume=5 /s"}) {
     const Parsed p = Parse(args);
@@ -130,6 +130,7 @@ TEST(LaunchOptionsValues, LongOptionsInBothSpellings) {
     EXPECT_TRUE(o.hasSize && o.width == 640 && o.height == 480) << args;
     EXPECT_TRUE(o.hasMaxFps && o.maxFps == 24u) << args;
     EXPECT_TRUE(o.hasVolume && o.volume == 5) << args;
+    EXPECT_EQ(o.fullResolution, std::strstr(args, "--full-resolution") != nullptr) << args;
     EXPECT_EQ(o.mode, RunMode::FullScreen) << args;
   }
 }
@@ -138,7 +139,8 @@ TEST(LaunchOptionsValues, DefaultsAndLimits) {
   Parsed p = Parse("/s");
   ASSERT_EQ(p.result, OptionsResult::Run);
   EXPECT_FALSE(p.options.hasSeed || p.options.hasFixedStep || p.options.hasSize ||
-               p.options.hasMaxFps || p.options.hasVolume || p.options.showFps);
+               p.options.hasMaxFps || p.options.hasVolume || p.options.showFps ||
+               p.options.fullResolution);
   EXPECT_EQ(p.options.width, kDefaultWindowWidth);
   EXPECT_EQ(p.options.height, kDefaultWindowHeight);
   EXPECT_EQ(p.options.startMs, 0u);

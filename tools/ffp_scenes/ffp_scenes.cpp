@@ -97,10 +97,13 @@ constexpr int kMaxSceneTextures = 8;
 Texture sceneTextures[kMaxSceneTextures];
 int sceneTextureCount = 0;
 
+constexpr uint32_t kMaxTexels = 64 * 64;
+uint8_t textureTexels[kMaxTexels * 4];
+
 template <typename F>
 const Texture* MakeTexture(uint32_t w, uint32_t h, F texel) {
-  static uint8_t texels[64 * 64 * 4];
-  if (w * h > 64 * 64 || sceneTextureCount == kMaxSceneTextures) return nullptr;
+  uint8_t* texels = textureTexels;
+  if (w * h > kMaxTexels || sceneTextureCount == kMaxSceneTextures) return nullptr;
   for (uint32_t y = 0; y < h; ++y) {
     for (uint32_t x = 0; x < w; ++x) {
       const uint32_t argb = texel(x, y);

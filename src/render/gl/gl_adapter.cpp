@@ -86,7 +86,8 @@ class GlAdapter final : public Adapter {
       } else if (window != nullptr) {
         const bool vsync = params.fullScreenPresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE;
         device =
-            CreateGlDeviceForWindow(static_cast<SDL_Window*>(window), vsync, options_.keep4by3);
+            CreateGlDeviceForWindow(static_cast<SDL_Window*>(window), vsync, options_.keep4by3,
+                                         options_.fullResolution);
       }
     }
     if (result != nullptr) *result = device != nullptr ? D3D_OK : D3DERR_NOTAVAILABLE;

@@ -3,7 +3,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "render/gl/gl_batch.h"
 #include "render/gl/gl_context.h"
+#include "render/gl/gl_programs.h"
+#include "render/gl/gl_resources.h"
 
 namespace yulo {
 
@@ -12,194 +15,9 @@ namespace {
 constexpr uint32_t kStreamBufferBytes = 4u << 20;  // ring for user-memory vertices
 constexpr uint32_t kBatchBytes = 1u << 20;         // merged user-memory draws, expanded
 constexpr int kMaxLiveDevices = 8;
-
-// >>section shaders
-// One program pair (smooth and flat shading) reproduces the fixed-function pipeline the
-// engine uses; the state decides through uniforms.
-const char* const kVertexShader = R"(
-layout(location = 0) in vec3 inPosition;
-layout(location = 1) in vec3 inNormal;
-layout(location = 2) in float inPointSize;
-layout(location = 3) in vec4 inDiffuse;
-layout(location = 4) in vec2 inTexCoord;
-
-uniform mat4 worldView;
-uniform mat4 projection;
-uniform mat3 normalMatrix;
-uniform mat4 textureMatrix;
-uniform ivec4 vertexFlags;  // has normal, has point size, has diffuse, texture transform
-uniform ivec4 lightFlags;   // lighting, light 0 on, diffuse from vertex, point scaling
-uniform vec3 lightDirection;  // eye space, towards the light
-uniform vec3 lightDiffuse;
-uniform vec3 lightAmbient;
-uniform vec4 materialDiffuse;
-uniform vec3 materialAmbient;
-uniform vec3 materialEmissive;
-uniform vec3 globalAmbient;
-uniform vec4 pointParams;  // size, minimum, maximum, viewport height
-uniform vec3 pointScale;   // A, B, C
-uniform vec2 pixelOffset;  // half a pixel, in clip units per w
-
-SHADE out vec4 vDiffuse;
-out vec2 vTexCoord;
-
-void main() {
-  vec4 eye = worldView * vec4(inPosition, 1.0);
-  vec4 clip = projection * eye;
-  clip.z = 2.0 * clip.z - clip.w;
-  clip.xy += pixelOffset * clip.w;
-  gl_Position = clip;
-
-  vec4 diffuse = vertexFlags.z != 0 ? inDiffuse : vec4(1.0);
-  if (lightFlags.x != 0) {
-    vec4 md = lightFlags.z != 0 ? diffuse : materialDiffuse;
-    vec3 rgb = materialEmissive + materialAmbient * globalAmbient;
-    if (lightFlags.y != 0) {
-      vec3 n = vertexFlags.x != 0 ? normalMatrix * inNormal : vec3(0.0);
-      rgb += materialAmbient * lightAmbient + md.rgb * lightDiffuse * max(0.0, dot(n, lightDirection));
-    }
-    diffuse = clamp(vec4(rgb, md.a), 0.0, 1.0);
-  }
-  vDiffuse = diffuse;
-
-  vTexCoord = vertexFlags.w != 0 ? (textureMatrix * vec4(inTexCoord, 1.0, 0.0)).xy : inTexCoord;
-
-  float size = vertexFlags.y != 0 ? inPointSize : pointParams.x;
-  if (lightFlags.w != 0) {
-    float de = length(eye.xyz);
-    size = pointParams.w * size / sqrt(pointScale.x + pointScale.y * de + pointScale.z * de * de);
-  }
-  gl_PointSize = clamp(size, pointParams.y, pointParams.z);
-}
-)";
-
-const char* const kFragmentShader = R"(
-SHADE in vec4 vDiffuse;
-in vec2 vTexCoord;
-
-uniform sampler2D texture0;
-uniform ivec4 stageOps;   // texture bound, colour op, alpha op, point-sprite coordinates
-uniform ivec4 stageArgs;  // colour arg 1, colour arg 2, alpha arg 1, alpha arg 2
-uniform vec4 textureFactor;
-uniform ivec2 alphaTest;  // compare function (0: off), reference 0..255
-
-out vec4 outColor;
-
-vec4 Arg(int which, vec4 texel) {
-  int a = which & 7;
-  if (a == 2) return texel;
-  if (a == 3) return textureFactor;
-  return vDiffuse;
-}
-
-vec4 Combine(int op, vec4 a1, vec4 a2) {
-  if (op == 1) return vDiffuse;
-  if (op == 2) return a1;
-  if (op == 3) return a2;
-  if (op == 5) return clamp(2.0 * a1 * a2, 0.0, 1.0);
-  if (op == 6) return clamp(4.0 * a1 * a2, 0.0, 1.0);
-  if (op == 7) return clamp(a1 + a2, 0.0, 1.0);
-  return a1 * a2;
-}
-
-bool Passes(int func, float a, float ref) {
-  if (func == 1) return false;
-  if (func == 2) return a < ref;
-  if (func == 3) return a == ref;
-  if (func == 4) return a <= ref;
-  if (func == 5) return a > ref;
-  if (func == 6) return a != ref;
-  if (func == 7) return a >= ref;
-  return true;
-}
-
-void main() {
-  vec4 result = vDiffuse;
-  if (stageOps.x != 0) {
-    vec2 uv = stageOps.w != 0 ? gl_PointCoord : vTexCoord;
-    vec4 texel = texture(texture0, uv);
-    vec3 rgb = Combine(stageOps.y, Arg(stageArgs.x, texel), Arg(stageArgs.y, texel)).rgb;
-    float a = Combine(stageOps.z, Arg(stageArgs.z, texel), Arg(stageArgs.w, texel)).a;
-    result = vec4(rgb, a);
-  }
-  if (alphaTest.x != 0) {
-    // Compared as 8-bit values so that texels straight from 8-bit images behave exactly.
-    if (!Passes(alphaTest.x, floor(result.a * 255.0 + 0.5), float(alphaTest.y))) discard;
-  }
-  outColor = result;
-}
-)";
-
-struct Program {
-  GLuint name = 0;
-  GLint worldView, projection, normalMatrix, textureMatrix, vertexFlags, lightFlags;
-  GLint lightDirection, lightDiffuse, lightAmbient, materialDiffuse, materialAmbient;
-  GLint materialEmissive, globalAmbient, pointParams, pointScale, pixelOffset;
-  GLint texture0, stageOps, stageArgs, textureFactor, alphaTest;
-};
-
-GLuint CompileShader(GLenum kind, const char* shade, const char* body) {
-  const char* sources[3] = {"#version 330 core\n", shade, body};
-  GLuint shader = glCreateShader(kind);
-  glShaderSource(shader, 3, sources, nullptr);
-  glCompileShader(shader);
-  GLint ok = 0;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    glDeleteShader(shader);
-    return 0;
-  }
-  return shader;
-}
-
-bool BuildProgram(Program* p, bool flat) {
-  const char* shade = flat ? "#define SHADE flat\n" : "#define SHADE\n";
-  GLuint vs = CompileShader(GL_VERTEX_SHADER, shade, kVertexShader);
-  GLuint fs = CompileShader(GL_FRAGMENT_SHADER, shade, kFragmentShader);
-  if (vs == 0 || fs == 0) {
-    if (vs != 0) glDeleteShader(vs);
-    if (fs != 0) glDeleteShader(fs);
-    return false;
-  }
-  p->name = glCreateProgram();
-  glAttachShader(p->name, vs);
-  glAttachShader(p->name, fs);
-  glLinkProgram(p->name);
-  glDeleteShader(vs);
-  glDeleteShader(fs);
-  GLint ok = 0;
-  glGetProgramiv(p->name, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    glDeleteProgram(p->name);
-    p->name = 0;
-    return false;
-  }
-  const GLuint n = p->name;
-  p->worldView = glGetUniformLocation(n, "worldView");
-  p->projection = glGetUniformLocation(n, "projection");
-  p->normalMatrix = glGetUniformLocation(n, "normalMatrix");
-  p->textureMatrix = glGetUniformLocation(n, "textureMatrix");
-  p->vertexFlags = glGetUniformLocation(n, "vertexFlags");
-  p->lightFlags = glGetUniformLocation(n, "lightFlags");
-  p->lightDirection = glGetUniformLocation(n, "lightDirection");
-  p->lightDiffuse = glGetUniformLocation(n, "lightDiffuse");
-  p->lightAmbient = glGetUniformLocation(n, "lightAmbient");
-  p->materialDiffuse = glGetUniformLocation(n, "materialDiffuse");
-  p->materialAmbient = glGetUniformLocation(n, "materialAmbient");
-  p->materialEmissive = glGetUniformLocation(n, "materialEmissive");
-  p->globalAmbient = glGetUniformLocation(n, "globalAmbient");
-  p->pointParams = glGetUniformLocation(n, "pointParams");
-  p->pointScale = glGetUniformLocation(n, "pointScale");
-  p->pixelOffset = glGetUniformLocation(n, "pixelOffset");
-  p->texture0 = glGetUniformLocation(n, "texture0");
-  p->stageOps = glGetUniformLocation(n, "stageOps");
-  p->stageArgs = glGetUniformLocation(n, "stageArgs");
-  p->textureFactor = glGetUniformLocation(n, "textureFactor");
-  p->alphaTest = glGetUniformLocation(n, "alphaTest");
-  glUseProgram(n);
-  glUniform1i(p->texture0, 0);
-  return true;
-}
+// A software rasteriser draws the scene at most this large and stretches it to the window.
+constexpr uint32_t kSoftwareSceneWidth = 800;
+constexpr uint32_t kSoftwareSceneHeight = 600;
 
 // >>section translation tables
 GLenum GlCompare(uint32_t func) {
@@ -336,158 +154,23 @@ void NormalMatrix(const Matrix4& m, float out[9]) {
   std::memcpy(out, cof, sizeof cof);
 }
 
-// Halves an RGBA8 picture (box filter, odd edges repeated) into out.
-void Halve(const uint8_t* in, uint32_t w, uint32_t h, std::vector<uint8_t>* out, uint32_t* ow,
-           uint32_t* oh) {
-  const uint32_t nw = w > 1 ? w / 2 : 1;
-  const uint32_t nh = h > 1 ? h / 2 : 1;
-  out->assign(static_cast<size_t>(nw) * nh * 4, 0);
-  for (uint32_t y = 0; y < nh; ++y) {
-    for (uint32_t x = 0; x < nw; ++x) {
-      const uint32_t x0 = x * 2 < w ? x * 2 : w - 1, x1 = x * 2 + 1 < w ? x * 2 + 1 : x0;
-      const uint32_t y0 = y * 2 < h ? y * 2 : h - 1, y1 = y * 2 + 1 < h ? y * 2 + 1 : y0;
-      for (int ch = 0; ch < 4; ++ch) {
-        const uint32_t sum = in[(static_cast<size_t>(y0) * w + x0) * 4 + ch] +
-                             in[(static_cast<size_t>(y0) * w + x1) * 4 + ch] +
-                             in[(static_cast<size_t>(y1) * w + x0) * 4 + ch] +
-                             in[(static_cast<size_t>(y1) * w + x1) * 4 + ch];
-        (*out)[(static_cast<size_t>(y) * nw + x) * 4 + ch] = static_cast<uint8_t>((sum + 2) / 4);
-      }
-    }
+// Mesa's CPU rasterisers name themselves in the renderer string.
+bool SoftwareRenderer() {
+  const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  if (name == nullptr) return false;
+  for (const char* word : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"}) {
+    if (std::strstr(name, word) != nullptr) return true;
   }
-  *ow = nw;
-  *oh = nh;
+  return false;
 }
 
 }  // namespace
 
 // >>section device
-class GlDevice;
-
-namespace {
-
-class GlTexture final : public DeviceTexture {
- public:
-  GlTexture(Device* owner, uint32_t w, uint32_t h, GLuint name)
-      : DeviceTexture(owner, w, h), name_(name) {}
-  GLuint Name() const { return name_; }
-
- private:
-  ~GlTexture() override;
-  void Orphan() override {
-    if (name_ != 0) glDeleteTextures(1, &name_);
-    name_ = 0;
-  }
-  GLuint name_;
-};
-
-// The bytes of a device buffer live in memory (what Lock hands out) and in a GL buffer,
-// refreshed at Unlock.
-class GlBufferData {
- public:
-  GlBufferData(uint32_t length, GLenum target, bool dynamic) : bytes_(length, 0) {
-    glGenBuffers(1, &name_);
-    glBindBuffer(target, name_);
-    glBufferData(target, length, nullptr, dynamic ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
-  }
-  HResult Lock(uint32_t offset, uint32_t size, uint8_t** data) {
-    if (data == nullptr || locked_) return D3DERR_INVALIDCALL;
-    if (!LockRange(static_cast<uint32_t>(bytes_.size()), offset, size, &begin_, &end_)) {
-      *data = nullptr;
-      return D3DERR_INVALIDCALL;
-    }
-    locked_ = true;
-    *data = bytes_.data() + begin_;
-    return D3D_OK;
-  }
-  HResult Unlock(GLenum target) {
-    if (!locked_) return D3DERR_INVALIDCALL;
-    locked_ = false;
-    if (name_ != 0 && end_ > begin_) {
-      glBindBuffer(target, name_);
-      glBufferSubData(target, begin_, end_ - begin_, bytes_.data() + begin_);
-    }
-    return D3D_OK;
-  }
-  void Delete() {
-    if (name_ != 0) glDeleteBuffers(1, &name_);
-    name_ = 0;
-  }
-  GLuint Name() const { return name_; }
-  const std::vector<uint8_t>& Bytes() const { return bytes_; }
-
- private:
-  std::vector<uint8_t> bytes_;
-  GLuint name_ = 0;
-  bool locked_ = false;
-  uint32_t begin_ = 0;
-  uint32_t end_ = 0;
-};
-
-class GlVertexBuffer final : public VertexBuffer {
- public:
-  GlVertexBuffer(Device* owner, uint32_t length, uint32_t usage, uint32_t fvf)
-      : VertexBuffer(owner, length, usage, fvf),
-        data_(length, GL_ARRAY_BUFFER, (usage & D3DUSAGE_DYNAMIC) != 0) {}
-  HResult Lock(uint32_t offset, uint32_t size, uint8_t** data, uint32_t /*flags*/) override {
-    return data_.Lock(offset, size, data);
-  }
-  HResult Unlock() override { return data_.Unlock(GL_ARRAY_BUFFER); }
-  GLuint Name() const { return data_.Name(); }
-
- private:
-  ~GlVertexBuffer() override;
-  void Orphan() override { data_.Delete(); }
-  GlBufferData data_;
-};
-
-class GlIndexBuffer final : public IndexBuffer {
- public:
-  GlIndexBuffer(Device* owner, uint32_t length, uint32_t usage, Format format)
-      : IndexBuffer(owner, length, usage, format),
-        data_(length, GL_ELEMENT_ARRAY_BUFFER, (usage & D3DUSAGE_DYNAMIC) != 0) {}
-  HResult Lock(uint32_t offset, uint32_t size, uint8_t** data, uint32_t /*flags*/) override {
-    return data_.Lock(offset, size, data);
-  }
-  HResult Unlock() override {
-    const HResult result = data_.Unlock(GL_ELEMENT_ARRAY_BUFFER);
-    // Indices change only here: the largest of all is worked out once per write.
-    if (result == D3D_OK) largestIndex_ = MaxIndex(0, Length() / IndexSize());
-    return result;
-  }
-  GLuint Name() const { return data_.Name(); }
-  // The largest index anywhere in the buffer, as of the last Unlock.
-  uint32_t LargestIndex() const { return largestIndex_; }
-  // The largest index in [first, first + count), for bounds checks before a draw.
-  uint32_t MaxIndex(uint32_t first, uint32_t count) const {
-    const uint8_t* p = data_.Bytes().data();
-    uint32_t largest = 0;
-    for (uint32_t i = first; i < first + count; ++i) {
-      uint32_t v;
-      if (IndexSize() == 2) {
-        uint16_t s;
-        std::memcpy(&s, p + static_cast<size_t>(i) * 2, 2);
-        v = s;
-      } else {
-        std::memcpy(&v, p + static_cast<size_t>(i) * 4, 4);
-      }
-      if (v > largest) largest = v;
-    }
-    return largest;
-  }
-
- private:
-  ~GlIndexBuffer() override;
-  void Orphan() override { data_.Delete(); }
-  GlBufferData data_;
-  uint32_t largestIndex_ = 0;
-};
-
-}  // namespace
-
 class GlDevice final : public Device {
  public:
-  GlDevice(GlContext* context, bool keep4by3) : context_(context), keep4by3_(keep4by3) {}
+  GlDevice(GlContext* context, bool keep4by3, bool scaleOnSoftware)
+      : context_(context), keep4by3_(keep4by3), scaleOnSoftware_(scaleOnSoftware) {}
   ~GlDevice() override;
 
   bool Init();
@@ -533,6 +216,14 @@ class GlDevice final : public Device {
     Flush();
     merging_ = on;
   }
+  GlDeviceStats Stats() const {
+    GlDeviceStats stats;
+    stats.programsBuilt = programs_.BuiltCount();
+    stats.sceneWidth = sceneWidth_;
+    stats.sceneHeight = sceneHeight_;
+    stats.scaled = scaled_;
+    return stats;
+  }
   // A texture or buffer is about to go: nothing pending may still refer to it.
   void Forget(const void* resource);
 
@@ -540,23 +231,27 @@ class GlDevice final : public Device {
   enum Dirty : uint32_t {
     kDirtyRaster = 1,      // depth, blend, cull, masks, fill
     kDirtyTransforms = 2,  // world-view, normal matrix, light direction
-    kDirtyUniforms = 4,    // everything else the shaders read
+    kDirtyUniforms = 4,    // everything else the shaders read, and the program itself
     kDirtySampler = 8,
     kDirtyTexture = 16,
-    kDirtyViewport = 32,
-    kDirtyAll = 63,
+    kDirtyAll = 31,
   };
 
   void ApplyDefaults();
   void Sync(bool points);
   void SyncRaster();
-  void UploadUniforms(bool points);
+  void UploadUniforms();
   void UpdateViewport();
+  void UseFramebuffer(GLuint framebuffer);
   void BindAttributes(uint32_t fvf, uint32_t stride, GLuint buffer, GLintptr base);
+  void BindElements(GLuint buffer);
   void Flush();
   void DrawUserDirect(PrimitiveType type, uint32_t vertexCount, const uint8_t* bytes,
                       uint32_t stride);
   GLintptr StreamUpload(const void* bytes, uint32_t size);
+  bool ResizeScene(uint32_t width, uint32_t height);
+  void ShowScaledScene();
+  GLuint SceneFramebuffer() const { return scaled_ ? sceneFramebuffer_ : context_->Framebuffer(); }
   void Changed(uint32_t dirty) {
     Flush();
     dirty_ |= dirty;
@@ -564,8 +259,11 @@ class GlDevice final : public Device {
 
   GlContext* context_;
   bool keep4by3_;
-  Program programs_[2];  // smooth, flat
-  int currentProgram_ = -1;
+  bool scaleOnSoftware_;
+  bool scaled_ = false;  // the scene is drawn small and stretched to the window
+  ProgramCache programs_;
+  const Program* program_ = nullptr;
+  ProgramKey programKey_{~0u};
   GLuint vao_ = 0;
   GLuint sampler_ = 0;
   GLuint streamBuffer_ = 0;
@@ -588,26 +286,34 @@ class GlDevice final : public Device {
   uint32_t dirty_ = kDirtyAll;
   bool lastDrawPoints_ = false;
 
-  // Viewport in window pixels (GL's lower-left origin).
+  // The scene's viewport in the pixels of what it is drawn into (GL's lower-left origin):
+  // the window's 4:3 part, or the whole small framebuffer when scaled.
   GLint viewportX_ = 0, viewportY_ = 0;
   GLsizei viewportWidth_ = 1, viewportHeight_ = 1;
-  uint32_t drawableWidth_ = 1, drawableHeight_ = 1;
+  uint32_t drawableWidth_ = 0, drawableHeight_ = 0;  // the window's (or offscreen) size
+  // Where the scene lands in the window, when scaled.
+  GLint windowViewportX_ = 0, windowViewportY_ = 0;
+  GLsizei windowViewportWidth_ = 1, windowViewportHeight_ = 1;
+  // The small framebuffer of a scaled scene.
+  GLuint sceneFramebuffer_ = 0, sceneColor_ = 0, sceneDepth_ = 0;
+  uint32_t sceneWidth_ = 0, sceneHeight_ = 0;
 
-  // Raster state as last sent to GL.
+  // GL state as last sent, so that equal values are not sent again.
   struct Applied {
     int depthTest = -1, depthMask = -1, blend = -1, cull = -1, frontFace = -1;
     GLenum depthFunc = 0, blendSrc = 0, blendDst = 0, blendOp = 0, polygonMode = 0;
     uint32_t colorMask = 0xFFFFFFFFu;
+    GLuint framebuffer = ~0u, texture = ~0u, elements = ~0u;
+    GLint viewport[4] = {-1, -1, -1, -1};
+    // Vertex attributes: the buffer, layout and start they were pointed at.
+    GLuint attribBuffer = ~0u;
+    uint32_t attribFvf = ~0u, attribStride = 0;
+    GLintptr attribBase = -1;
   } applied_;
 
   // Consecutive user-memory draws with equal states, expanded to one list.
   bool merging_ = true;
-  std::vector<uint8_t> batch_;
-  uint32_t batchBytes_ = 0;
-  uint32_t batchVertices_ = 0;
-  uint32_t batchFvf_ = 0;
-  uint32_t batchStride_ = 0;
-  GLenum batchMode_ = GL_TRIANGLES;
+  UserDrawBatch batch_{kBatchBytes};
 
   uint64_t glDrawCalls_ = 0;
   std::vector<uint8_t> rowScratch_;  // read-back row swaps, kept between frames
@@ -624,25 +330,15 @@ GlDevice* AsGlDevice(Device* device) {
   }
   return nullptr;
 }
-
-GlTexture::~GlTexture() {
-  if (GlDevice* d = AsGlDevice(Owner())) d->Forget(this);
-  Orphan();
-}
-GlVertexBuffer::~GlVertexBuffer() {
-  if (GlDevice* d = AsGlDevice(Owner())) d->Forget(this);
-  Orphan();
-}
-GlIndexBuffer::~GlIndexBuffer() {
-  if (GlDevice* d = AsGlDevice(Owner())) d->Forget(this);
-  Orphan();
-}
 }  // namespace
+
+void ForgetGlResource(Device* owner, const void* resource) {
+  if (GlDevice* d = AsGlDevice(owner)) d->Forget(resource);
+}
 
 bool GlDevice::Init() {
   if (!context_->MakeCurrent()) return false;
   if (epoxy_gl_version() < 33) return false;
-  if (!BuildProgram(&programs_[0], false) || !BuildProgram(&programs_[1], true)) return false;
   glGenVertexArrays(1, &vao_);
   glBindVertexArray(vao_);
   glGenSamplers(1, &sampler_);
@@ -659,8 +355,10 @@ bool GlDevice::Init() {
   glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  batch_.assign(kBatchBytes, 0);
+  scaled_ = scaleOnSoftware_ && !context_->Offscreen() && SoftwareRenderer();
   ApplyDefaults();
+  // The first draw needs a program: make sure GL takes ours at all.
+  if (programs_.Get(MakeProgramKey(states_, DrawInputs{})) == nullptr) return false;
   for (GlDevice*& slot : liveDevices) {
     if (slot == nullptr) {
       slot = this;
@@ -676,12 +374,13 @@ GlDevice::~GlDevice() {
   }
   if (context_->MakeCurrent()) {
     OrphanResources();
-    for (Program& p : programs_) {
-      if (p.name != 0) glDeleteProgram(p.name);
-    }
+    programs_.Release();
     if (vao_ != 0) glDeleteVertexArrays(1, &vao_);
     if (sampler_ != 0) glDeleteSamplers(1, &sampler_);
     if (streamBuffer_ != 0) glDeleteBuffers(1, &streamBuffer_);
+    if (sceneFramebuffer_ != 0) glDeleteFramebuffers(1, &sceneFramebuffer_);
+    if (sceneColor_ != 0) glDeleteRenderbuffers(1, &sceneColor_);
+    if (sceneDepth_ != 0) glDeleteRenderbuffers(1, &sceneDepth_);
   } else {
     OrphanResources();
   }
@@ -715,6 +414,10 @@ void GlDevice::Forget(const void* resource) {
   }
   if (resource == stream_) stream_ = nullptr;
   if (resource == indices_) indices_ = nullptr;
+  // Its GL name may come back for a new object: nothing cached may match it by name.
+  applied_.texture = ~0u;
+  applied_.elements = ~0u;
+  applied_.attribBuffer = ~0u;
 }
 
 // >>section state entry points: a change flushes merged draws, an equal value does nothing
@@ -820,31 +523,15 @@ void GlDevice::SetVertexShader(uint32_t fvf) {
 // >>section resources
 DeviceTexture* GlDevice::CreateTexture(uint32_t width, uint32_t height, const uint8_t* rgba) {
   if (width == 0 || height == 0 || rgba == nullptr || !context_->MakeCurrent()) return nullptr;
-  // A picture beyond the largest texture is halved until it fits.
-  std::vector<uint8_t> shrunk;
-  const uint8_t* texels = rgba;
-  const auto largest = static_cast<uint32_t>(maxTextureSize_);
-  while (width > largest || height > largest) {
-    std::vector<uint8_t> next;
-    Halve(texels, width, height, &next, &width, &height);
-    shrunk.swap(next);
-    texels = shrunk.data();
-  }
   Flush();
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, name);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(width),
-               static_cast<GLsizei>(height), 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
-  if (glGetError() != GL_NO_ERROR) {
-    glDeleteTextures(1, &name);
-    dirty_ |= kDirtyTexture;
-    return nullptr;
-  }
-  glGenerateMipmap(GL_TEXTURE_2D);
+  bool opaque = true;
+  const size_t texels = static_cast<size_t>(width) * height;
+  for (size_t i = 0; i < texels && opaque; ++i) opaque = rgba[i * 4 + 3] == 0xFF;
+  const GLuint name = MakeGlTexture(rgba, &width, &height, static_cast<uint32_t>(maxTextureSize_));
+  applied_.texture = ~0u;  // unit 0 now holds the new texture, or nothing
   dirty_ |= kDirtyTexture;
-  return new GlTexture(this, width, height, name);
+  if (name == 0) return nullptr;
+  return new GlTexture(this, width, height, name, opaque);
 }
 
 VertexBuffer* GlDevice::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf,
@@ -863,32 +550,84 @@ IndexBuffer* GlDevice::CreateIndexBuffer(uint32_t length, uint32_t usage, Format
 }
 
 // >>section syncing GL with the device state
+void GlDevice::UseFramebuffer(GLuint framebuffer) {
+  if (applied_.framebuffer == framebuffer) return;
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  applied_.framebuffer = framebuffer;
+}
+
+// The small framebuffer of a scaled scene, made or remade for width x height.
+bool GlDevice::ResizeScene(uint32_t width, uint32_t height) {
+  if (sceneFramebuffer_ == 0) {
+    glGenFramebuffers(1, &sceneFramebuffer_);
+    glGenRenderbuffers(1, &sceneColor_);
+    glGenRenderbuffers(1, &sceneDepth_);
+  }
+  glBindRenderbuffer(GL_RENDERBUFFER, sceneColor_);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, static_cast<GLsizei>(width),
+                        static_cast<GLsizei>(height));
+  glBindRenderbuffer(GL_RENDERBUFFER, sceneDepth_);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, static_cast<GLsizei>(width),
+                        static_cast<GLsizei>(height));
+  UseFramebuffer(sceneFramebuffer_);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, sceneColor_);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, sceneDepth_);
+  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
+  sceneWidth_ = width;
+  sceneHeight_ = height;
+  return true;
+}
+
 void GlDevice::UpdateViewport() {
   uint32_t w = 1;
   uint32_t h = 1;
   context_->DrawableSize(&w, &h);
-  drawableWidth_ = w;
-  drawableHeight_ = h;
-  GLint x = 0, y = 0;
-  GLsizei vw = static_cast<GLsizei>(w), vh = static_cast<GLsizei>(h);
-  if (keep4by3_) {
-    // The largest centred 4:3 rectangle: bars left and right, or above and below.
-    if (static_cast<uint64_t>(w) * 3 > static_cast<uint64_t>(h) * 4) {
-      vw = static_cast<GLsizei>(static_cast<uint64_t>(h) * 4 / 3);
-      x = static_cast<GLint>((w - static_cast<uint32_t>(vw)) / 2);
-    } else {
-      vh = static_cast<GLsizei>(static_cast<uint64_t>(w) * 3 / 4);
-      y = static_cast<GLint>((h - static_cast<uint32_t>(vh)) / 2);
+  if (w != drawableWidth_ || h != drawableHeight_) {
+    drawableWidth_ = w;
+    drawableHeight_ = h;
+    GLint x = 0, y = 0;
+    GLsizei vw = static_cast<GLsizei>(w), vh = static_cast<GLsizei>(h);
+    if (keep4by3_) {
+      // The largest centred 4:3 rectangle: bars left and right, or above and below.
+      if (static_cast<uint64_t>(w) * 3 > static_cast<uint64_t>(h) * 4) {
+        vw = static_cast<GLsizei>(static_cast<uint64_t>(h) * 4 / 3);
+        x = static_cast<GLint>((w - static_cast<uint32_t>(vw)) / 2);
+      } else {
+        vh = static_cast<GLsizei>(static_cast<uint64_t>(w) * 3 / 4);
+        y = static_cast<GLint>((h - static_cast<uint32_t>(vh)) / 2);
+      }
     }
-  }
-  if (x != viewportX_ || y != viewportY_ || vw != viewportWidth_ || vh != viewportHeight_) {
+    windowViewportX_ = x;
+    windowViewportY_ = y;
+    windowViewportWidth_ = vw > 0 ? vw : 1;
+    windowViewportHeight_ = vh > 0 ? vh : 1;
     viewportX_ = x;
     viewportY_ = y;
-    viewportWidth_ = vw > 0 ? vw : 1;
-    viewportHeight_ = vh > 0 ? vh : 1;
+    viewportWidth_ = windowViewportWidth_;
+    viewportHeight_ = windowViewportHeight_;
+    if (scaled_) {
+      // Small enough for the software rasteriser, same shape as the window's part.
+      const double scale =
+          std::fmin(1.0, std::fmin(double(kSoftwareSceneWidth) / double(viewportWidth_),
+                                   double(kSoftwareSceneHeight) / double(viewportHeight_)));
+      const auto sw = static_cast<uint32_t>(std::fmax(1.0, std::round(viewportWidth_ * scale)));
+      const auto sh = static_cast<uint32_t>(std::fmax(1.0, std::round(viewportHeight_ * scale)));
+      if ((sw != sceneWidth_ || sh != sceneHeight_) && !ResizeScene(sw, sh)) {
+        scaled_ = false;  // no framebuffer of our own: draw straight into the window
+      } else {
+        viewportX_ = 0;
+        viewportY_ = 0;
+        viewportWidth_ = static_cast<GLsizei>(sw);
+        viewportHeight_ = static_cast<GLsizei>(sh);
+      }
+    }
     dirty_ |= kDirtyUniforms;
   }
-  glViewport(viewportX_, viewportY_, viewportWidth_, viewportHeight_);
+  const GLint want[4] = {viewportX_, viewportY_, viewportWidth_, viewportHeight_};
+  if (std::memcmp(want, applied_.viewport, sizeof want) != 0) {
+    glViewport(want[0], want[1], want[2], want[3]);
+    std::memcpy(applied_.viewport, want, sizeof want);
+  }
 }
 
 void GlDevice::SyncRaster() {
@@ -957,59 +696,56 @@ void GlDevice::SyncRaster() {
   }
 }
 
-void GlDevice::UploadUniforms(bool points) {
-  const Program& p = programs_[currentProgram_];
+void GlDevice::UploadUniforms() {
+  const Program& p = *program_;
   const uint32_t* rs = states_.render;
-  const uint32_t* st = states_.stage[0];
 
   Matrix4 worldView;
   Multiply(world_, view_, &worldView);
   glUniformMatrix4fv(p.worldView, 1, GL_FALSE, worldView.Data());
   glUniformMatrix4fv(p.projection, 1, GL_FALSE, projection_.Data());
-  float normal[9];
-  NormalMatrix(worldView, normal);
-  glUniformMatrix3fv(p.normalMatrix, 1, GL_FALSE, normal);
-  glUniformMatrix4fv(p.textureMatrix, 1, GL_FALSE, texture_.Data());
-
-  // Light travels along its direction: towards it is minus the direction, in eye space.
-  const Vector3& d = light_.direction;
-  float lx = d.x * view_.m[0][0] + d.y * view_.m[1][0] + d.z * view_.m[2][0];
-  float ly = d.x * view_.m[0][1] + d.y * view_.m[1][1] + d.z * view_.m[2][1];
-  float lz = d.x * view_.m[0][2] + d.y * view_.m[1][2] + d.z * view_.m[2][2];
-  const float length = std::sqrt(lx * lx + ly * ly + lz * lz);
-  if (length > 0.0f) {
-    lx /= -length;
-    ly /= -length;
-    lz /= -length;
+  if (p.normalMatrix >= 0) {
+    float normal[9];
+    NormalMatrix(worldView, normal);
+    glUniformMatrix3fv(p.normalMatrix, 1, GL_FALSE, normal);
   }
-  glUniform3f(p.lightDirection, lx, ly, lz);
+  if (p.textureMatrix >= 0) glUniformMatrix4fv(p.textureMatrix, 1, GL_FALSE, texture_.Data());
 
-  const bool hasDiffuse = (fvf_ & D3DFVF_DIFFUSE) != 0;
-  const bool count2 = (st[D3DTSS_TEXTURETRANSFORMFLAGS] & 0xFF) == D3DTTFF_COUNT2;
-  glUniform4i(p.vertexFlags, (fvf_ & D3DFVF_NORMAL) != 0, (fvf_ & D3DFVF_PSIZE) != 0, hasDiffuse,
-              count2);
-  const bool lighting = rs[D3DRS_LIGHTING] != 0;
-  const bool diffuseFromVertex =
-      hasDiffuse && rs[D3DRS_COLORVERTEX] != 0 && rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1;
-  const bool directional = lightEnabled_ && light_.type == D3DLIGHT_DIRECTIONAL;
-  glUniform4i(p.lightFlags, lighting, directional, diffuseFromVertex,
-              rs[D3DRS_POINTSCALEENABLE] != 0);
-  glUniform3f(p.lightDiffuse, light_.diffuse.r, light_.diffuse.g, light_.diffuse.b);
-  glUniform3f(p.lightAmbient, light_.ambient.r, light_.ambient.g, light_.ambient.b);
-  glUniform4f(p.materialDiffuse, material_.diffuse.r, material_.diffuse.g, material_.diffuse.b,
-              material_.diffuse.a);
-  glUniform3f(p.materialAmbient, material_.ambient.r, material_.ambient.g, material_.ambient.b);
-  glUniform3f(p.materialEmissive, material_.emissive.r, material_.emissive.g, material_.emissive.b);
-  const uint32_t ambient = rs[D3DRS_AMBIENT];
-  glUniform3f(p.globalAmbient, static_cast<float>((ambient >> 16) & 0xFF) / 255.0f,
-              static_cast<float>((ambient >> 8) & 0xFF) / 255.0f,
-              static_cast<float>(ambient & 0xFF) / 255.0f);
+  if (p.lightDirection >= 0) {
+    // Light travels along its direction: towards it is minus the direction, in eye space.
+    const Vector3& d = light_.direction;
+    float lx = d.x * view_.m[0][0] + d.y * view_.m[1][0] + d.z * view_.m[2][0];
+    float ly = d.x * view_.m[0][1] + d.y * view_.m[1][1] + d.z * view_.m[2][1];
+    float lz = d.x * view_.m[0][2] + d.y * view_.m[1][2] + d.z * view_.m[2][2];
+    const float length = std::sqrt(lx * lx + ly * ly + lz * lz);
+    if (length > 0.0f) {
+      lx /= -length;
+      ly /= -length;
+      lz /= -length;
+    }
+    glUniform3f(p.lightDirection, lx, ly, lz);
+    glUniform3f(p.lightDiffuse, light_.diffuse.r, light_.diffuse.g, light_.diffuse.b);
+    glUniform3f(p.lightAmbient, light_.ambient.r, light_.ambient.g, light_.ambient.b);
+  }
+  if (p.materialEmissive >= 0) {
+    glUniform4f(p.materialDiffuse, material_.diffuse.r, material_.diffuse.g, material_.diffuse.b,
+                material_.diffuse.a);
+    glUniform3f(p.materialAmbient, material_.ambient.r, material_.ambient.g, material_.ambient.b);
+    glUniform3f(p.materialEmissive, material_.emissive.r, material_.emissive.g,
+                material_.emissive.b);
+    const uint32_t ambient = rs[D3DRS_AMBIENT];
+    glUniform3f(p.globalAmbient, static_cast<float>((ambient >> 16) & 0xFF) / 255.0f,
+                static_cast<float>((ambient >> 8) & 0xFF) / 255.0f,
+                static_cast<float>(ambient & 0xFF) / 255.0f);
+  }
 
-  const float maxSize = std::fmin(BitsFloat(rs[D3DRS_POINTSIZE_MAX]), maxPointSize_);
-  glUniform4f(p.pointParams, BitsFloat(rs[D3DRS_POINTSIZE]), BitsFloat(rs[D3DRS_POINTSIZE_MIN]),
-              maxSize, static_cast<float>(viewportHeight_));
-  glUniform3f(p.pointScale, BitsFloat(rs[D3DRS_POINTSCALE_A]), BitsFloat(rs[D3DRS_POINTSCALE_B]),
-              BitsFloat(rs[D3DRS_POINTSCALE_C]));
+  if (p.pointParams >= 0) {
+    const float maxSize = std::fmin(BitsFloat(rs[D3DRS_POINTSIZE_MAX]), maxPointSize_);
+    glUniform4f(p.pointParams, BitsFloat(rs[D3DRS_POINTSIZE]),
+                BitsFloat(rs[D3DRS_POINTSIZE_MIN]), maxSize, static_cast<float>(viewportHeight_));
+    glUniform3f(p.pointScale, BitsFloat(rs[D3DRS_POINTSCALE_A]),
+                BitsFloat(rs[D3DRS_POINTSCALE_B]), BitsFloat(rs[D3DRS_POINTSCALE_C]));
+  }
   // Pixel centres sit on whole coordinates in the device's convention, on halves in GL's:
   // moving everything half a pixel right and down makes both sample the same points. Down
   // by 63/128 of a pixel only: GL's y points up, so where an edge lies exactly on a sample
@@ -1018,36 +754,43 @@ void GlDevice::UploadUniforms(bool points) {
   glUniform2f(p.pixelOffset, 1.0f / static_cast<float>(viewportWidth_),
               -(63.0f / 64.0f) / static_cast<float>(viewportHeight_));
 
-  const bool textured = boundTexture_ != nullptr;
-  const bool spriteCoords = points && rs[D3DRS_POINTSPRITEENABLE] != 0;
-  glUniform4i(p.stageOps, textured, static_cast<GLint>(st[D3DTSS_COLOROP]),
-              static_cast<GLint>(st[D3DTSS_ALPHAOP]), spriteCoords);
-  glUniform4i(p.stageArgs, static_cast<GLint>(st[D3DTSS_COLORARG1]),
-              static_cast<GLint>(st[D3DTSS_COLORARG2]), static_cast<GLint>(st[D3DTSS_ALPHAARG1]),
-              static_cast<GLint>(st[D3DTSS_ALPHAARG2]));
-  const uint32_t factor = rs[D3DRS_TEXTUREFACTOR];
-  glUniform4f(p.textureFactor, static_cast<float>((factor >> 16) & 0xFF) / 255.0f,
-              static_cast<float>((factor >> 8) & 0xFF) / 255.0f,
-              static_cast<float>(factor & 0xFF) / 255.0f,
-              static_cast<float>(factor >> 24) / 255.0f);
-  const GLint func = rs[D3DRS_ALPHATESTENABLE] != 0 ? static_cast<GLint>(rs[D3DRS_ALPHAFUNC]) : 0;
-  glUniform2i(p.alphaTest, func, static_cast<GLint>(rs[D3DRS_ALPHAREF] & 0xFF));
+  if (p.textureFactor >= 0) {
+    const uint32_t factor = rs[D3DRS_TEXTUREFACTOR];
+    glUniform4f(p.textureFactor, static_cast<float>((factor >> 16) & 0xFF) / 255.0f,
+                static_cast<float>((factor >> 8) & 0xFF) / 255.0f,
+                static_cast<float>(factor & 0xFF) / 255.0f,
+                static_cast<float>(factor >> 24) / 255.0f);
+  }
+  if (p.alphaRef >= 0) {
+    glUniform1f(p.alphaRef, static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF));
+  }
 }
 
 void GlDevice::Sync(bool points) {
   UpdateViewport();
-  const int program = states_.render[D3DRS_SHADEMODE] == D3DSHADE_FLAT ? 1 : 0;
-  if (program != currentProgram_) {
-    glUseProgram(programs_[program].name);
-    currentProgram_ = program;
-    dirty_ |= kDirtyUniforms;
-  }
   if (points != lastDrawPoints_) {
     lastDrawPoints_ = points;
     dirty_ |= kDirtyUniforms;
   }
-  glBindVertexArray(vao_);
-  glBindFramebuffer(GL_FRAMEBUFFER, context_->Framebuffer());
+  if (dirty_ & kDirtyUniforms) {
+    DrawInputs draw;
+    draw.fvf = fvf_;
+    draw.pointList = points;
+    draw.textured = boundTexture_ != nullptr;
+    draw.directionalLight = lightEnabled_ && light_.type == D3DLIGHT_DIRECTIONAL;
+    draw.textureOpaque = draw.textured && static_cast<GlTexture*>(boundTexture_)->Opaque();
+    draw.materialAlphaOne = material_.diffuse.a >= 1.0f;
+    const ProgramKey key = MakeProgramKey(states_, draw);
+    if (!(key == programKey_) || program_ == nullptr) {
+      const Program* next = programs_.Get(key);
+      if (next != nullptr && next != program_) {
+        glUseProgram(next->name);
+        program_ = next;
+      }
+      programKey_ = key;
+    }
+  }
+  UseFramebuffer(SceneFramebuffer());
   if (dirty_ & kDirtyRaster) SyncRaster();
   if (dirty_ & kDirtySampler) {
     const uint32_t* st = states_.stage[0];
@@ -1073,58 +816,78 @@ void GlDevice::Sync(bool points) {
     glSamplerParameterfv(sampler_, GL_TEXTURE_BORDER_COLOR, borderColor);
   }
   if (dirty_ & kDirtyTexture) {
-    glActiveTexture(GL_TEXTURE0);
     auto* texture = static_cast<GlTexture*>(boundTexture_);
-    glBindTexture(GL_TEXTURE_2D, texture != nullptr ? texture->Name() : 0);
+    const GLuint name = texture != nullptr ? texture->Name() : 0;
+    if (applied_.texture != name) {
+      glActiveTexture(GL_TEXTURE0);
+      glBindTexture(GL_TEXTURE_2D, name);
+      applied_.texture = name;
+    }
   }
-  if (dirty_ & (kDirtyUniforms | kDirtyTransforms)) UploadUniforms(points);
+  if ((dirty_ & (kDirtyUniforms | kDirtyTransforms)) && program_ != nullptr) UploadUniforms();
   dirty_ = 0;
 }
 
 void GlDevice::BindAttributes(uint32_t fvf, uint32_t stride, GLuint buffer, GLintptr base) {
+  if (applied_.attribBuffer == buffer && applied_.attribFvf == fvf &&
+      applied_.attribStride == stride && applied_.attribBase == base) {
+    return;
+  }
+  const bool sameLayout = applied_.attribFvf == fvf;
+  applied_.attribBuffer = buffer;
+  applied_.attribFvf = fvf;
+  applied_.attribStride = stride;
+  applied_.attribBase = base;
   glBindBuffer(GL_ARRAY_BUFFER, buffer);
   const auto at = [base](uint32_t offset) {
     return reinterpret_cast<const void*>(base + static_cast<GLintptr>(offset));
   };
   const auto s = static_cast<GLsizei>(stride);
+  // Arrays are switched on and off only when the layout changes.
+  const auto enable = [sameLayout](GLuint index, bool on) {
+    if (sameLayout) return;
+    on ? glEnableVertexAttribArray(index) : glDisableVertexAttribArray(index);
+  };
   uint32_t offset = 0;
-  glEnableVertexAttribArray(0);
+  enable(0, true);
   glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, s, at(offset));
   offset += 12;
+  enable(1, (fvf & D3DFVF_NORMAL) != 0);
   if (fvf & D3DFVF_NORMAL) {
-    glEnableVertexAttribArray(1);
     glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, s, at(offset));
     offset += 12;
-  } else {
-    glDisableVertexAttribArray(1);
   }
+  enable(2, (fvf & D3DFVF_PSIZE) != 0);
   if (fvf & D3DFVF_PSIZE) {
-    glEnableVertexAttribArray(2);
     glVertexAttribPointer(2, 1, GL_FLOAT, GL_FALSE, s, at(offset));
     offset += 4;
-  } else {
-    glDisableVertexAttribArray(2);
   }
+  enable(3, (fvf & D3DFVF_DIFFUSE) != 0);
   if (fvf & D3DFVF_DIFFUSE) {
     // Packed 0xAARRGGBB: bytes B, G, R, A in memory.
-    glEnableVertexAttribArray(3);
     glVertexAttribPointer(3, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, s, at(offset));
     offset += 4;
-  } else {
-    glDisableVertexAttribArray(3);
   }
   if (fvf & D3DFVF_SPECULAR) offset += 4;
+  enable(4, (fvf & D3DFVF_TEXCOUNT_MASK) != 0);
   if (fvf & D3DFVF_TEXCOUNT_MASK) {
-    glEnableVertexAttribArray(4);
     glVertexAttribPointer(4, 2, GL_FLOAT, GL_FALSE, s, at(offset));
-  } else {
-    glDisableVertexAttribArray(4);
+  } else if (!sameLayout) {
     glVertexAttrib2f(4, 0.0f, 0.0f);
   }
 }
 
+void GlDevice::BindElements(GLuint buffer) {
+  if (applied_.elements == buffer) return;
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer);  // part of the vertex array's state
+  applied_.elements = buffer;
+}
+
+// User-memory vertices go into a ring written without waiting for the rasteriser: a range
+// is never written again until the ring wraps, and a wrap hands GL a fresh store.
 GLintptr GlDevice::StreamUpload(const void* bytes, uint32_t size) {
   glBindBuffer(GL_ARRAY_BUFFER, streamBuffer_);
+  applied_.attribBuffer = ~0u;
   if (size > streamCapacity_) {
     // Grows once to the largest draw seen; steady state allocates nothing.
     streamCapacity_ = size;
@@ -1135,7 +898,15 @@ GLintptr GlDevice::StreamUpload(const void* bytes, uint32_t size) {
     streamOffset_ = 0;
   }
   const GLintptr base = streamOffset_;
-  glBufferSubData(GL_ARRAY_BUFFER, base, size, bytes);
+  void* target = glMapBufferRange(GL_ARRAY_BUFFER, base, size,
+                                  GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT |
+                                      GL_MAP_INVALIDATE_RANGE_BIT);
+  if (target != nullptr) {
+    std::memcpy(target, bytes, size);
+    glUnmapBuffer(GL_ARRAY_BUFFER);
+  } else {
+    glBufferSubData(GL_ARRAY_BUFFER, base, size, bytes);
+  }
   streamOffset_ += (size + 15u) & ~15u;
   return base;
 }
@@ -1152,14 +923,11 @@ void GlDevice::DrawUserDirect(PrimitiveType type, uint32_t vertexCount, const ui
 }
 
 void GlDevice::Flush() {
-  if (batchVertices_ == 0) return;
-  const uint32_t vertices = batchVertices_;
-  batchVertices_ = 0;
-  batchBytes_ = 0;
-  const PrimitiveType type = batchMode_ == GL_POINTS  ? D3DPT_POINTLIST
-                             : batchMode_ == GL_LINES ? D3DPT_LINELIST
-                                                      : D3DPT_TRIANGLELIST;
-  DrawUserDirect(type, vertices, batch_.data(), batchStride_);
+  if (batch_.Empty()) return;
+  const PrimitiveType type = batch_.Type();
+  const uint32_t vertices = batch_.Vertices();
+  batch_.Clear();  // before drawing: the draw's own Sync flushes again
+  DrawUserDirect(type, vertices, batch_.Bytes(), batch_.Stride());
 }
 
 void GlDevice::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
@@ -1170,44 +938,13 @@ void GlDevice::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, cons
   const uint32_t count = VertexCountOf(type, primitiveCount);
   if (count == 0 || vertices == nullptr || stride < 12) return;
   const auto* bytes = static_cast<const uint8_t*>(vertices);
-  const bool strip = type == D3DPT_TRIANGLESTRIP;
-  const bool mergeable =
-      type == D3DPT_TRIANGLELIST || type == D3DPT_POINTLIST || type == D3DPT_LINELIST || strip;
-  const uint32_t expanded = strip ? primitiveCount * 3 : count;
-  const uint64_t bytesNeeded = static_cast<uint64_t>(expanded) * stride;
-  if (!merging_ || !mergeable || bytesNeeded > kBatchBytes) {
+  if (!merging_ || !batch_.Accepts(type, primitiveCount, stride)) {
     Flush();
     DrawUserDirect(type, count, bytes, stride);
     return;
   }
-  const GLenum mode = type == D3DPT_POINTLIST  ? GL_POINTS
-                      : type == D3DPT_LINELIST ? GL_LINES
-                                               : GL_TRIANGLES;
-  if (batchVertices_ > 0 && (batchMode_ != mode || batchFvf_ != fvf_ || batchStride_ != stride ||
-                             batchBytes_ + bytesNeeded > kBatchBytes)) {
-    Flush();
-  }
-  batchMode_ = mode;
-  batchFvf_ = fvf_;
-  batchStride_ = stride;
-  uint8_t* out = batch_.data() + batchBytes_;
-  if (strip) {
-    // Triangle i of a strip is (i, i+1, i+2), every other one wound the other way: as a
-    // list (i, i+2, i+1), which keeps vertex i first for flat shading.
-    for (uint32_t i = 0; i < primitiveCount; ++i) {
-      const uint32_t a = i;
-      const uint32_t b = (i & 1) ? i + 2 : i + 1;
-      const uint32_t c = (i & 1) ? i + 1 : i + 2;
-      for (uint32_t v : {a, b, c}) {
-        std::memcpy(out, bytes + static_cast<size_t>(v) * stride, stride);
-        out += stride;
-      }
-    }
-  } else {
-    std::memcpy(out, bytes, static_cast<size_t>(count) * stride);
-  }
-  batchBytes_ += static_cast<uint32_t>(bytesNeeded);
-  batchVertices_ += expanded;
+  if (!batch_.Joins(type, primitiveCount, stride, fvf_)) Flush();
+  batch_.Append(type, primitiveCount, bytes, stride, fvf_);
 }
 
 void GlDevice::DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t primitiveCount) {
@@ -1243,7 +980,7 @@ void GlDevice::DrawIndexedPrimitive(PrimitiveType type, uint32_t /*minIndex*/,
   if (!context_->MakeCurrent()) return;
   Sync(type == D3DPT_POINTLIST);
   BindAttributes(fvf_, streamStride_, vertices->Name(), 0);
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices->Name());
+  BindElements(indices->Name());
   const GLenum indexType = indices->IndexSize() == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
   glDrawElementsBaseVertex(
       GlPrimitive(type), static_cast<GLsizei>(count), indexType,
@@ -1256,17 +993,18 @@ void GlDevice::Clear(uint32_t /*count*/, const void* /*rects*/, uint32_t flags, 
                      float z, uint32_t /*stencil*/) {
   Flush();
   if (!context_->MakeCurrent()) return;
-  glBindFramebuffer(GL_FRAMEBUFFER, context_->Framebuffer());
   UpdateViewport();
+  UseFramebuffer(SceneFramebuffer());
   // Clears obey the write masks in GL, not on the device: open them for the clear.
   glDepthMask(GL_TRUE);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   applied_.depthMask = -1;
   applied_.colorMask = 0xFFFFFFFFu;
   dirty_ |= kDirtyRaster;
-  const bool bars = viewportX_ != 0 || viewportY_ != 0 ||
-                    static_cast<uint32_t>(viewportWidth_) != drawableWidth_ ||
-                    static_cast<uint32_t>(viewportHeight_) != drawableHeight_;
+  // A scaled scene has its own framebuffer: the window's bars are drawn when it is shown.
+  const bool bars = !scaled_ && (viewportX_ != 0 || viewportY_ != 0 ||
+                                 static_cast<uint32_t>(viewportWidth_) != drawableWidth_ ||
+                                 static_cast<uint32_t>(viewportHeight_) != drawableHeight_);
   if (bars && (flags & D3DCLEAR_TARGET)) {
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -1297,9 +1035,25 @@ void GlDevice::EndScene() {
   Flush();
 }
 
+// Stretches the small scene over the window's 4:3 part, with black bars around it.
+void GlDevice::ShowScaledScene() {
+  UseFramebuffer(context_->Framebuffer());
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  applied_.colorMask = 0xFFFFFFFFu;
+  dirty_ |= kDirtyRaster;
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneFramebuffer_);
+  glBlitFramebuffer(0, 0, static_cast<GLint>(sceneWidth_), static_cast<GLint>(sceneHeight_),
+                    windowViewportX_, windowViewportY_, windowViewportX_ + windowViewportWidth_,
+                    windowViewportY_ + windowViewportHeight_, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+  applied_.framebuffer = ~0u;  // the read binding differs from the draw binding now
+}
+
 HResult GlDevice::Present() {
   Flush();
   if (!context_->MakeCurrent()) return D3DERR_DEVICELOST;
+  if (scaled_ && sceneFramebuffer_ != 0) ShowScaledScene();
   context_->Swap();
   return D3D_OK;
 }
@@ -1314,6 +1068,7 @@ HResult GlDevice::Reset(const PresentParameters& params) {
         !context_->Resize(params.backBufferWidth, params.backBufferHeight)) {
       return D3DERR_INVALIDCALL;
     }
+    applied_.framebuffer = ~0u;  // the offscreen framebuffer may be a new one
   }
   ApplyDefaults();
   return D3D_OK;
@@ -1324,11 +1079,16 @@ bool GlDevice::ReadFrame(std::vector<uint8_t>* rgba, uint32_t* width, uint32_t* 
   Flush();
   if (!context_->MakeCurrent()) return false;
   uint32_t w = 0, h = 0;
-  context_->DrawableSize(&w, &h);
+  if (scaled_ && sceneFramebuffer_ != 0) {
+    w = sceneWidth_;
+    h = sceneHeight_;
+  } else {
+    context_->DrawableSize(&w, &h);
+  }
   const size_t row = static_cast<size_t>(w) * 4;
   rgba->resize(row * h);
-  glBindFramebuffer(GL_FRAMEBUFFER, context_->Framebuffer());
-  if (context_->Framebuffer() == 0) glReadBuffer(GL_BACK);
+  UseFramebuffer(SceneFramebuffer());
+  if (SceneFramebuffer() == 0) glReadBuffer(GL_BACK);
   glReadPixels(0, 0, static_cast<GLsizei>(w), static_cast<GLsizei>(h), GL_RGBA, GL_UNSIGNED_BYTE,
                rgba->data());
   // GL's first row is the bottom one.
@@ -1353,7 +1113,7 @@ bool GlDevice::ReadDepth(std::vector<float>* depth) {
   context_->DrawableSize(&w, &h);
   std::vector<float>& raw = depthScratch_;
   raw.resize(static_cast<size_t>(w) * h);
-  glBindFramebuffer(GL_FRAMEBUFFER, context_->Framebuffer());
+  UseFramebuffer(context_->Framebuffer());
   glReadPixels(0, 0, static_cast<GLsizei>(w), static_cast<GLsizei>(h), GL_DEPTH_COMPONENT, GL_FLOAT,
                raw.data());
   depth->resize(raw.size());
@@ -1368,7 +1128,7 @@ bool GlDevice::ReadDepth(std::vector<float>* depth) {
 Device* CreateGlDeviceHeadless(uint32_t width, uint32_t height) {
   GlContext* context = CreateEglOffscreenContext(width, height);
   if (context == nullptr) return nullptr;
-  auto* device = new GlDevice(context, false);
+  auto* device = new GlDevice(context, false, false);
   if (!device->Init()) {
     delete device;
     return nullptr;
@@ -1376,10 +1136,11 @@ Device* CreateGlDeviceHeadless(uint32_t width, uint32_t height) {
   return device;
 }
 
-Device* CreateGlDeviceForWindow(SDL_Window* window, bool vsync, bool keep4by3) {
+Device* CreateGlDeviceForWindow(SDL_Window* window, bool vsync, bool keep4by3,
+                                bool fullResolution) {
   GlContext* context = CreateSdlWindowContext(window, vsync);
   if (context == nullptr) return nullptr;
-  auto* device = new GlDevice(context, keep4by3);
+  auto* device = new GlDevice(context, keep4by3, !fullResolution);
   if (!device->Init()) {
     delete device;
     return nullptr;
@@ -1405,6 +1166,11 @@ uint64_t TakeGlDrawCallCount(Device* device) {
 
 void SetGlDrawMerging(Device* device, bool on) {
   if (GlDevice* gl = AsGlDevice(device)) gl->SetMerging(on);
+}
+
+GlDeviceStats GetGlDeviceStats(Device* device) {
+  GlDevice* gl = AsGlDevice(device);
+  return gl != nullptr ? gl->Stats() : GlDeviceStats{};
 }
 
 }  // namespace yulo

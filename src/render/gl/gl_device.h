@@ -25,8 +25,11 @@ void PrepareGlWindowAttributes();
 // A device drawing into window (an SDL window made with SDL_WINDOW_OPENGL, or a foreign
 // window adopted with the foreign-window OpenGL hint). With vsync, Present waits for the
 // retrace. With keep4by3 the scene is drawn into the largest centred 4:3 viewport and the
-// bars around it are black. nullptr when no context can be made.
-Device* CreateGlDeviceForWindow(SDL_Window* window, bool vsync, bool keep4by3);
+// bars around it are black. On a software rasteriser (Mesa's llvmpipe, softpipe, swrast)
+// the scene is drawn at most 800 x 600 and stretched to that viewport, unless
+// fullResolution. nullptr when no context can be made.
+Device* CreateGlDeviceForWindow(SDL_Window* window, bool vsync, bool keep4by3,
+                                bool fullResolution = false);
 
 // What CreateGlAdapter builds.
 struct GlAdapterOptions {
@@ -34,6 +37,7 @@ struct GlAdapterOptions {
   uint32_t headlessWidth = 800;
   uint32_t headlessHeight = 600;
   bool keep4by3 = true;  // window devices: pillarbox the scene at 4:3
+  bool fullResolution = false;  // window devices: no 800 x 600 cap on software rasterisers
 };
 // An adapter for CreateRenderer. Its modes are the 4:3 sizes up to the desktop's in both
 // display formats (the scene is drawn at the desktop's own resolution; no mode switch
@@ -54,5 +58,14 @@ bool ReadDepth(Device* device, std::vector<float>* depth);
 // consecutive user-memory draws with equal states are merged (default on).
 uint64_t TakeGlDrawCallCount(Device* device);
 void SetGlDrawMerging(Device* device, bool on);
+
+struct GlDeviceStats {
+  uint32_t programsBuilt = 0;  // shader programs compiled so far
+  bool scaled = false;         // the scene is drawn small and stretched to the window
+  uint32_t sceneWidth = 0;     // size of the small scene, when scaled
+  uint32_t sceneHeight = 0;
+};
+// What the device has done so far (all zero when device is not a GL device).
+GlDeviceStats GetGlDeviceStats(Device* device);
 
 }  // namespace yulo

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/fatal.h"
+#include "base/read_file.h"
 #include "base/shell_state.h"
 #include "shell/gtk/hyperlink.h"
 #include "shell/settings.h"
@@ -82,6 +83,28 @@ struct Banner {
   GdkPixbuf* bitmap;  // owned here: the banner only shows it
 };
 
+// The banner's picture, or nullptr (the banner then shows its text) when the file is
+// missing, undecodable, over kBannerFileSizeLimit or no regular file: a named pipe there
+// must not keep the dialog from appearing.
+GdkPixbuf* LoadBannerBitmap(const char* name) {
+  uint8_t* bytes = nullptr;
+  uint32_t size = 0;
+  if (ReadRegularFile(name, kBannerFileSizeLimit, &bytes, &size) != ReadFileResult::Ok)
+    return nullptr;
+  GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+  GdkPixbuf* bitmap = nullptr;
+  if (gdk_pixbuf_loader_write(loader, bytes, size, nullptr) &&
+      gdk_pixbuf_loader_close(loader, nullptr)) {
+    bitmap = gdk_pixbuf_loader_get_pixbuf(loader);
+    if (bitmap != nullptr) g_object_ref(bitmap);
+  } else {
+    gdk_pixbuf_loader_close(loader, nullptr);
+  }
+  g_object_unref(loader);
+  delete[] bytes;
+  return bitmap;
+}
+
 Banner MakeBanner(const char* link, const char* bitmapName) {
   Banner banner = {CreateHyperlink(), nullptr};
   HyperlinkSetText(banner.widget, link);
@@ -89,7 +112,7 @@ Banner MakeBanner(const char* link, const char* bitmapName) {
   // The bitmaps sit in the install folder, which may not be the current one any more.
   const int changed = chdir(installDir);
   (void)changed;
-  banner.bitmap = gdk_pixbuf_new_from_file(bitmapName, nullptr);  // nullptr when missing
+  banner.bitmap = LoadBannerBitmap(bitmapName);
   HyperlinkSetBitmap(banner.widget, banner.bitmap);
   HyperlinkSetExitOnClick(banner.widget, 0);
   return banner;

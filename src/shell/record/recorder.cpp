@@ -30,6 +30,9 @@ namespace yulo {
 namespace {
 
 constexpr int32_t kMaxVolumeStepForSound = 20;  // --volume step 20 is the music at full level
+// Most music decoded for one video: 10 minutes (230 MB of float samples). Longer music is
+// looped after that much, which only a longer --start or --duration can notice.
+constexpr uint64_t kMaxMusicFrames = 600ull * kSoundRate;
 
 // >>section temporary file
 // The video grows under a hidden name beside the target and takes the target's name only
@@ -220,6 +223,11 @@ int RecordVideo(const LaunchOptions& options, const char* path,
     return 1;
   }
   const bool toStdout = std::strcmp(path, "-") == 0;
+  if (toStdout && isatty(STDOUT_FILENO) == 1) {
+    std::fprintf(stderr, "yulo: standard output is a terminal: send the video into a pipe "
+                         "or a file, or name a file\n");
+    return 1;
+  }
   int32_t step = settings.musicVolume;
   if (step > kMaxVolumeStepForSound) step = kMaxVolumeStepForSound;
   bool withSound = format->audioEncoder != nullptr && step > 0;
@@ -241,7 +249,9 @@ int RecordVideo(const LaunchOptions& options, const char* path,
   if (withSound) {
     char musicPath[64];
     std::snprintf(musicPath, sizeof musicPath, "Data/%s", kMusicFileName);
-    if (!DecodeMusic(musicPath, MusicFramesNeeded(sound), &music, message, sizeof message)) {
+    uint64_t musicFrames = MusicFramesNeeded(sound);
+    if (musicFrames > kMaxMusicFrames) musicFrames = kMaxMusicFrames;
+    if (!DecodeMusic(musicPath, musicFrames, &music, message, sizeof message)) {
       std::fprintf(stderr, "yulo: the video has no sound: %s\n", message);
       withSound = false;
     }

@@ -309,7 +309,7 @@ int RunScreensaver(const LaunchOptions& options) {
     rendererOptions.waitForVSync = true;
     rendererOptions.windowWidth = placement.width;
     rendererOptions.windowHeight = placement.height;
-    if (!CreateWindowRenderer(shell.window)) {
+    if (!CreateWindowRenderer(shell.window, options.fullResolution)) {
       const int code = foreign ? WaitInBlackWindow() : 1;
       Teardown();
       return code;

@@ -417,9 +417,10 @@ bool ForeignWindowLost() {
   return state.foreignLost;
 }
 
-bool CreateWindowRenderer(SDL_Window* window) {
+bool CreateWindowRenderer(SDL_Window* window, bool fullResolution) {
   GlAdapterOptions adapter;
   adapter.headless = false;
+  adapter.fullResolution = fullResolution;
   adapter.keep4by3 = true;  // the projection's aspect is fixed: pillarbox
   SetWindowPlacementHook(PlaceWindowForReset);
   return CreateRenderer(CreateGlAdapter(adapter), window);

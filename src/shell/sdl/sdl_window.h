@@ -60,7 +60,8 @@ bool ForeignWindowLost();
 void NoteWindowResized(SDL_Window* window);
 
 // CreateRenderer on the window with the OpenGL device, the presentation synchronised with
-// the vertical retrace. False when no device could be made (the renderer has said why).
-bool CreateWindowRenderer(SDL_Window* window);
+// the vertical retrace. A software OpenGL renderer draws the scene at most 800 x 600 unless
+// fullResolution. False when no device could be made (the renderer has said why).
+bool CreateWindowRenderer(SDL_Window* window, bool fullResolution);
 
 }  // namespace yulo

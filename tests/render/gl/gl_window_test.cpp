@@ -85,8 +85,9 @@ TEST(GlWindowDevice, DrawsIntoTheWindowInsideA4By3Viewport) {
   SDL_Window* window = SDL_CreateWindow("test", 0, 0, 800, 480, SDL_WINDOW_OPENGL);
   ASSERT_NE(window, nullptr) << SDL_GetError();
   {
-    Device* device = CreateGlDeviceForWindow(window, false, true);
+    Device* device = CreateGlDeviceForWindow(window, false, true, /*fullResolution=*/true);
     ASSERT_NE(device, nullptr);
+    EXPECT_FALSE(GetGlDeviceStats(device).scaled);
     SetDevice(device, true);
     ApplyDefaultStates();
     BeginScene();
@@ -109,6 +110,42 @@ TEST(GlWindowDevice, DrawsIntoTheWindowInsideA4By3Viewport) {
     ReleaseRenderer();
   }
   KeepLoadedLibrariesMapped();  // as the program does: leaks stay told apart by library
+  SDL_DestroyWindow(window);
+  SDL_Quit();
+}
+
+// On a software rasteriser (Xvfb has no other) the scene of a large window is drawn at
+// 800 x 600 at most, in the window's 4:3 shape, and stretched over the window at Present.
+TEST(GlWindowDevice, SoftwareRasterisersDrawTheSceneAtMost800By600) {
+  if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
+  PrivateXServer server;
+  ASSERT_TRUE(server.Running());
+  setenv("DISPLAY", server.Display().c_str(), 1);
+  setenv("SDL_VIDEODRIVER", "x11", 1);
+  ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  PrepareGlWindowAttributes();
+  SDL_Window* window = SDL_CreateWindow("test", 0, 0, 1280, 800, SDL_WINDOW_OPENGL);
+  ASSERT_NE(window, nullptr) << SDL_GetError();
+  {
+    Device* device = CreateGlDeviceForWindow(window, false, true);
+    ASSERT_NE(device, nullptr);
+    SetDevice(device, true);
+    ApplyDefaultStates();
+    BeginScene();
+    ClearTarget(0xFF2040C0u);
+    EndScene();
+    const GlDeviceStats stats = GetGlDeviceStats(device);
+    EXPECT_TRUE(stats.scaled);
+    std::vector<uint8_t> rgba;
+    uint32_t w = 0, h = 0;
+    ASSERT_TRUE(ReadFrame(device, &rgba, &w, &h));
+    EXPECT_EQ(w, 800u);  // the 1067 x 800 part of the window, scaled by 3/4
+    EXPECT_EQ(h, 600u);
+    EXPECT_EQ(rgba[0], 0x20);
+    EXPECT_EQ(rgba[2], 0xC0);
+    PresentFrame();
+    ReleaseRenderer();
+  }
   SDL_DestroyWindow(window);
   SDL_Quit();
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "base/read_file.h"
 #include "bmp_file.h"
 #include "shell/settings.h"
 #include "support/temp_dir.h"
@@ -274,6 +276,24 @@ TEST_F(ConfigDialog, BannerBitmapsShowAtNaturalSizeCutAtTheEdges) {
   const auto below2 = test::ReadScreen(banner2.x, banner2.y + banner2.height + 1, banner2.width, 4);
   EXPECT_EQ(test::CountNear(below2, {255, 0, 255}, 8), 0) << "cut at the banner's edge";
 
+  ClickOn(Widget("button", "Cancel"));
+  EXPECT_EQ(child_->Wait(), 0);
+}
+
+// A named pipe or an oversized file in place of a banner bitmap: the dialog still
+// appears at once, with the links' texts in the banners.
+TEST_F(ConfigDialog, BannerFilesThatAreNoPicturesShowTheText) {
+  ASSERT_EQ(mkfifo((install_ + "/ad1.bmp").c_str(), 0600), 0);
+  ASSERT_TRUE(test::WriteSolidBmp(install_ + "/ad2.bmp", 60, 20, 0, 255, 0));
+  fs::resize_file(install_ + "/ad2.bmp", kBannerFileSizeLimit + 1);
+  StartDialog();
+  for (const char* text : {"Winter page", "Second link"}) {
+    const WidgetInfo& banner = Widget("banner", text);
+    EXPECT_TRUE(test::WaitUntil([&] {
+      return test::CountNear(test::ReadScreen(banner.x, banner.y, banner.width, banner.height),
+                             {0, 0, 200}, 60) > 20;
+    })) << text;
+  }
   ClickOn(Widget("button", "Cancel"));
   EXPECT_EQ(child_->Wait(), 0);
 }

@@ -1,7 +1,7 @@
 # Thin wrapper over the CMake presets. `make run` and `make test` install what is missing.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build debug asan run test test-default test-asan fuzz bench format clean
+.PHONY: all deps build debug asan windows run test test-default test-asan test-windows fuzz bench format clean
 
 all: build
 
@@ -20,6 +20,15 @@ asan: deps
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
 
+# The Windows screensaver, cross-built with mingw-w64: build/windows/yulo.scr with its data
+# beside it, and the zip and the installer of both. The data set (and the program icon) come from the Linux asset generator.
+windows: deps
+	cmake --preset default
+	cmake --build --preset default --target yulo_assets -j $(JOBS)
+	cmake --preset windows
+	cmake --build --preset windows -j $(JOBS)
+	scripts/package-windows build/windows/yulo.scr build/windows build/windows
+
 run: build
 	@scripts/run
 
@@ -32,7 +41,15 @@ test-asan: asan
 fuzz: deps
 	@scripts/fuzz-smoke
 
-test: test-default test-asan fuzz
+# The Wine checks of the Windows build, each under a time limit, on an X server and a fresh
+# Wine prefix of their own (tests/windows/run); skipped where Wine is not installed.
+test-windows: windows
+	@if command -v wine >/dev/null 2>&1; then \
+	  tests/windows/run build/windows; rc=$$?; [ $$rc = 0 ] || [ $$rc = 77 ]; \
+	else echo "test-windows: Wine is not installed: skipped"; fi
+
+# The Windows build comes first, so that the default tests can compare it with the Linux one.
+test: windows test-default test-asan fuzz test-windows
 
 bench: build
 	@scripts/bench

@@ -443,7 +443,8 @@ OptionsResult ParseOptions(int argc, const char* const* argv, const char* xscree
   }
   if (options->recordPath != nullptr) {
     // A video's frames lie on its own clock: a fixed step or a count would contradict it.
-    if (options->renderDir != nullptr) return parser.Fail("--record and --render exclude each other");
+    if (options->renderDir != nullptr)
+      return parser.Fail("--record and --render exclude each other");
     if (options->hasFixedStep) return parser.Fail("--record takes --fps, not --fixed-step");
     if (options->hasSize && (options->width % 2 != 0 || options->height % 2 != 0)) {
       return parser.Fail("--record needs a --size with even sides");

@@ -12,8 +12,7 @@ constexpr uint64_t kRedrawIntervalUs = 250000;
 
 void FormatDuration(char* out, size_t capacity, uint64_t seconds) {
   if (seconds >= 3600) {
-    std::snprintf(out, capacity, "%llu:%02u:%02u",
-                  static_cast<unsigned long long>(seconds / 3600),
+    std::snprintf(out, capacity, "%llu:%02u:%02u", static_cast<unsigned long long>(seconds / 3600),
                   static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60));
   } else {
     std::snprintf(out, capacity, "%u:%02u", static_cast<unsigned>(seconds / 60),
@@ -25,8 +24,7 @@ void FormatDuration(char* out, size_t capacity, uint64_t seconds) {
 uint64_t ProgressClockUs() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<uint64_t>(now.tv_sec) * 1000000u +
-         static_cast<uint64_t>(now.tv_nsec) / 1000u;
+  return static_cast<uint64_t>(now.tv_sec) * 1000000u + static_cast<uint64_t>(now.tv_nsec) / 1000u;
 }
 
 void StartProgress(ProgressLine* line, uint32_t totalFrames, uint64_t nowUs) {
@@ -63,8 +61,7 @@ const char* FormatProgress(char* out, size_t capacity, uint32_t framesDone, uint
   const uint64_t leftUs = (static_cast<uint64_t>(left) * elapsedUs + framesDone - 1) / framesDone;
   char leftText[32];
   FormatDuration(leftText, sizeof leftText, (leftUs + 999999) / 1000000);
-  std::snprintf(out, capacity, "frame %u/%u  %.1f fps  %s left", framesDone, total, rate,
-                leftText);
+  std::snprintf(out, capacity, "frame %u/%u  %.1f fps  %s left", framesDone, total, rate, leftText);
   return out;
 }
 

@@ -1,16 +1,14 @@
 #include "shell/startup.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "base/shell_state.h"
 #include "scene/scene.h"
+#include "shell/folders.h"
 #include "shell/run_frame.h"
 #include "shell/settings.h"
+#include "shell/value_store.h"
 
 namespace yulo {
 
@@ -32,25 +30,21 @@ bool StoreHolds(const Settings& s) {
   return std::memcmp(stored, expected, 4) == 0 &&
          std::memcmp(stored + 4, s.reserved, sizeof s.reserved) == 0;
 }
-
-bool IsFolder(const char* path) {
-  struct stat info {};
-  return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
-}
 }  // namespace
 
 bool EnterDataFolder() {
   char folder[kPathCapacity];
-  if (getcwd(folder, sizeof folder) == nullptr) return false;
+  if (!CurrentFolder(folder, sizeof folder) || folder[0] == '\0') return false;
   char data[kPathCapacity];
-  const char* separator = folder[std::strlen(folder) - 1] == '/' ? "" : "/";
-  const int length = std::snprintf(data, sizeof data, "%s%sData/", folder, separator);
+  const char separator[2] = {kPathSeparator, '\0'};
+  const bool endsInSeparator = IsPathSeparator(folder[std::strlen(folder) - 1]);
+  const int length = std::snprintf(data, sizeof data, "%s%sData%s", folder,
+                                   endsInSeparator ? "" : separator, separator);
   if (length < 0 || static_cast<size_t>(length) >= sizeof data) return false;
   std::memcpy(installDir, folder, sizeof installDir);
   std::memcpy(dataDir, data, sizeof dataDir);
   // A missing Data folder is not an error here: the first file it should hold is, by name.
-  const int changed = chdir(dataDir);
-  (void)changed;
+  EnterFolder(dataDir);
   return true;
 }
 
@@ -88,12 +82,12 @@ bool SaveSettingsAtExit() {
 
 bool AbsolutePath(const char* path, char* out, size_t capacity) {
   int length = 0;
-  if (path[0] == '/') {
+  if (IsAbsolutePath(path)) {
     length = std::snprintf(out, capacity, "%s", path);
   } else {
     char here[4096];
-    if (getcwd(here, sizeof here) == nullptr) return false;
-    length = std::snprintf(out, capacity, "%s/%s", here, path);
+    if (!CurrentFolder(here, sizeof here)) return false;
+    length = std::snprintf(out, capacity, "%s%c%s", here, kPathSeparator, path);
   }
   return length >= 0 && static_cast<size_t>(length) < capacity;
 }
@@ -103,13 +97,13 @@ bool MakeFolders(const char* folder) {
   const int length = std::snprintf(path, sizeof path, "%s", folder);
   if (length <= 0 || static_cast<size_t>(length) >= sizeof path) return false;
   for (char* p = path + 1; *p != '\0'; ++p) {
-    if (*p != '/') continue;
+    if (!IsPathSeparator(*p) || IsPathSeparator(p[-1])) continue;
+    const char separator = *p;
     *p = '\0';
-    if (mkdir(path, 0777) != 0 && errno != EEXIST) return false;
-    *p = '/';
+    if (!MakeFolder(path)) return false;
+    *p = separator;
   }
-  if (mkdir(path, 0777) != 0 && errno != EEXIST) return false;
-  return IsFolder(path);
+  return MakeFolder(path);
 }
 
 }  // namespace yulo

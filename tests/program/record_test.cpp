@@ -125,17 +125,15 @@ TEST(Record, EachContainerHoldsTheShowAndItsSound) {
   ScopedTempDir temp;
   const bool haveMusic = PrepareDataSet(temp.Path());
   const ContainerCase cases[] = {
-      {"mp4", "h264", "aac", "20"},     {"webm", "vp9", "opus", "10"},
-      {"mkv", "h264", "", "0"},         {"gif", "gif", "", "20"},
-      {"y4m", "rawvideo", "", "20"},
+      {"mp4", "h264", "aac", "20"}, {"webm", "vp9", "opus", "10"}, {"mkv", "h264", "", "0"},
+      {"gif", "gif", "", "20"},     {"y4m", "rawvideo", "", "20"},
   };
   for (const ContainerCase& c : cases) {
     SCOPED_TRACE(c.extension);
     const std::string file = temp.Path() + "/show." + c.extension;
     std::string output;
     ASSERT_EQ(Yulo(temp.Path(),
-                   {"--record", file, "--size", "160x120", "--duration", "2", "--volume",
-                    c.volume},
+                   {"--record", file, "--size", "160x120", "--duration", "2", "--volume", c.volume},
                    &output),
               0)
         << output;
@@ -166,8 +164,8 @@ TEST(Record, TheSameCommandTwiceGivesTheSameY4mOnStandardOutput) {
   ScopedTempDir temp;
   PrepareDataSet(temp.Path());
   std::string output;
-  const std::string command = std::string(ProgramPath()) +
-                              " --record - --size 160x120 --duration 0.5 --start 3000 > ";
+  const std::string command =
+      std::string(ProgramPath()) + " --record - --size 160x120 --duration 0.5 --start 3000 > ";
   for (const char* name : {"a.y4m", "b.y4m"}) {
     ASSERT_EQ(Shell(temp.Path(), command + temp.Path() + "/" + name, &output), 0) << output;
   }
@@ -230,8 +228,8 @@ TEST(Record, SeamlessEndsWhereItBegins) {
   PrepareDataSet(temp.Path());
   std::string output;
   // From 10 s on the camera slides sideways: two seconds apart, frames differ a lot.
-  std::vector<std::string> args = {"--size", "160x120", "--fps", "10", "--duration", "2",
-                                   "--start", "10000"};
+  std::vector<std::string> args = {"--size",     "160x120", "--fps",   "10",
+                                   "--duration", "2",       "--start", "10000"};
   double seam[2] = {0.0, 0.0};
   double largestStep = 0.0;
   for (int seamless = 0; seamless < 2; ++seamless) {

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <utility>
+#include <vector>
 
 #include "creatures.h"
 #include "image.h"
@@ -62,15 +64,54 @@ bool WriteInstallFiles(OutputFolder& out) {
          out.Write("ad2.bmp", EncodeBmp(BuildBanner(1)));
 }
 
+// The same pictures as one Windows icon file (icons/yulo.ico, for the .scr's resources):
+// a directory of entries, each a whole PNG file.
+std::vector<uint8_t> EncodeIco(const std::vector<std::vector<uint8_t>>& pngs,
+                               const std::vector<int>& sizes) {
+  std::vector<uint8_t> ico;
+  auto put16 = [&ico](uint32_t v) {
+    ico.push_back(static_cast<uint8_t>(v));
+    ico.push_back(static_cast<uint8_t>(v >> 8));
+  };
+  auto put32 = [&put16](uint32_t v) {
+    put16(v & 0xFFFF);
+    put16(v >> 16);
+  };
+  put16(0);  // reserved
+  put16(1);  // icon
+  put16(static_cast<uint32_t>(pngs.size()));
+  uint32_t offset = 6 + 16 * static_cast<uint32_t>(pngs.size());
+  for (size_t i = 0; i < pngs.size(); ++i) {
+    const uint32_t side = sizes[i] >= 256 ? 0 : static_cast<uint32_t>(sizes[i]);  // 0 = 256
+    ico.push_back(static_cast<uint8_t>(side));
+    ico.push_back(static_cast<uint8_t>(side));
+    ico.push_back(0);  // no palette
+    ico.push_back(0);
+    put16(1);   // planes
+    put16(32);  // bits per pixel
+    put32(static_cast<uint32_t>(pngs[i].size()));
+    put32(offset);
+    offset += static_cast<uint32_t>(pngs[i].size());
+  }
+  for (const std::vector<uint8_t>& png : pngs) ico.insert(ico.end(), png.begin(), png.end());
+  return ico;
+}
+
 bool WriteIcons(OutputFolder& out) {
+  std::vector<std::vector<uint8_t>> pngs;
+  std::vector<int> sizes;
   for (int size : kIconSizes) {
     std::vector<uint8_t> png;
     if (!EncodePng(BuildIcon(size), &png)) return false;
     char path[96];
     std::snprintf(path, sizeof(path), "icons/hicolor/%dx%d/apps/yulo.png", size, size);
     if (!out.Write(path, png)) return false;
+    if (size <= 256) {
+      pngs.push_back(std::move(png));
+      sizes.push_back(size);
+    }
   }
-  return true;
+  return out.Write("icons/yulo.ico", EncodeIco(pngs, sizes));
 }
 
 bool WriteTextures(OutputFolder& out) {

@@ -126,8 +126,8 @@ class RecordSink final : public FrameSink {
       held_.reset(new (std::nothrow) uint8_t[frameBytes * plan_.crossFadeFrames]);
       blended_.reset(new (std::nothrow) uint8_t[frameBytes]);
       if (held_ == nullptr || blended_ == nullptr) {
-        std::fprintf(stderr, "yulo: not enough memory to hold one second of %ux%u frames\n",
-                     width_, height_);
+        std::fprintf(stderr, "yulo: not enough memory to hold one second of %ux%u frames\n", width_,
+                     height_);
         return false;
       }
     }
@@ -137,14 +137,14 @@ class RecordSink final : public FrameSink {
     return true;
   }
 
-  bool TakeFrame(uint32_t index, const uint8_t* rgba, uint32_t width,
-                 uint32_t height) override {
+  bool TakeFrame(uint32_t index, const uint8_t* rgba, uint32_t width, uint32_t height) override {
     if (width != width_ || height != height_) {
-      std::fprintf(stderr, "yulo: the renderer made %ux%u frames instead of %ux%u\n", width,
-                   height, width_, height_);
+      std::fprintf(stderr, "yulo: the renderer made %ux%u frames instead of %ux%u\n", width, height,
+                   width_, height_);
       return false;
     }
     const size_t frameBytes = static_cast<size_t>(width_) * height_ * 4;
+    ++taken_;
     if (index < plan_.crossFadeFrames) {
       // The first second is what the end of the video fades into: kept for then.
       std::memcpy(held_.get() + frameBytes * index, rgba, frameBytes);
@@ -170,6 +170,9 @@ class RecordSink final : public FrameSink {
     return true;
   }
 
+  // Frames taken so far.
+  uint32_t Taken() const { return taken_; }
+
  private:
   bool Failed() {
     std::fprintf(stderr, "yulo: %s\n", writer_->Error());
@@ -187,6 +190,7 @@ class RecordSink final : public FrameSink {
   std::unique_ptr<uint8_t[]> held_;
   std::unique_ptr<uint8_t[]> blended_;
   std::vector<float> chunk_;
+  uint32_t taken_ = 0;
 };
 
 }  // namespace
@@ -224,8 +228,9 @@ int RecordVideo(const LaunchOptions& options, const char* path,
   }
   const bool toStdout = std::strcmp(path, "-") == 0;
   if (toStdout && isatty(STDOUT_FILENO) == 1) {
-    std::fprintf(stderr, "yulo: standard output is a terminal: send the video into a pipe "
-                         "or a file, or name a file\n");
+    std::fprintf(stderr,
+                 "yulo: standard output is a terminal: send the video into a pipe "
+                 "or a file, or name a file\n");
     return 1;
   }
   int32_t step = settings.musicVolume;
@@ -282,6 +287,11 @@ int RecordVideo(const LaunchOptions& options, const char* path,
   } else {
     const FrameClock clock = {options.startMs, 1000, options.fps};
     exitCode = RenderHeadless(options, clock, plan.renderedFrames, &sink, makeAdapter);
+    if (exitCode == 0 && sink.Taken() != plan.renderedFrames) {
+      // The scene declined to start: an empty video is no success.
+      std::fprintf(stderr, "yulo: the scene did not start; %s was not written\n", path);
+      exitCode = 1;
+    }
     if (exitCode == 0 && !writer.Finish()) {
       std::fprintf(stderr, "yulo: can't finish %s: %s\n", path, writer.Error());
       exitCode = 1;

@@ -36,7 +36,6 @@ FrameBlend OutputFrameSource(const RecordPlan& plan, uint32_t j);
 // folder. Returns the exit code: 0 with the file complete under its name, 1 otherwise
 // (said on stderr) with nothing left under that name, nor any temporary file.
 // makeAdapter draws the frames offscreen.
-int RecordVideo(const LaunchOptions& options, const char* path,
-                HeadlessAdapterFactory makeAdapter);
+int RecordVideo(const LaunchOptions& options, const char* path, HeadlessAdapterFactory makeAdapter);
 
 }  // namespace yulo

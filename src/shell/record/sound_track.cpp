@@ -63,8 +63,8 @@ uint64_t MusicFramesNeeded(const SoundPlan& plan) {
   return plan.startFrame + plan.outputFrames + plan.crossFadeFrames;
 }
 
-bool DecodeMusic(const char* path, uint64_t maxFrames, std::vector<float>* samples,
-                 char* error, size_t errorCapacity) {
+bool DecodeMusic(const char* path, uint64_t maxFrames, std::vector<float>* samples, char* error,
+                 size_t errorCapacity) {
   samples->clear();
   // The same limits as the screensaver's own player: a regular file of a sane size, so
   // that a named pipe or a device never stalls the export.
@@ -101,17 +101,16 @@ bool DecodeMusic(const char* path, uint64_t maxFrames, std::vector<float>* sampl
   AVChannelLayout inLayout;
   if (d.decoder->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC ||
       av_channel_layout_check(&d.decoder->ch_layout) == 0) {
-    av_channel_layout_default(&inLayout, d.decoder->ch_layout.nb_channels > 0
-                                             ? d.decoder->ch_layout.nb_channels
-                                             : 2);
+    av_channel_layout_default(
+        &inLayout, d.decoder->ch_layout.nb_channels > 0 ? d.decoder->ch_layout.nb_channels : 2);
   } else if (av_channel_layout_copy(&inLayout, &d.decoder->ch_layout) < 0) {
     std::snprintf(error, errorCapacity, "out of memory decoding %s", path);
     return false;
   }
   AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-  const int made = swr_alloc_set_opts2(&d.resampler, &stereo, AV_SAMPLE_FMT_FLT, kSoundRate,
-                                       &inLayout, d.decoder->sample_fmt,
-                                       d.decoder->sample_rate, 0, nullptr);
+  const int made =
+      swr_alloc_set_opts2(&d.resampler, &stereo, AV_SAMPLE_FMT_FLT, kSoundRate, &inLayout,
+                          d.decoder->sample_fmt, d.decoder->sample_rate, 0, nullptr);
   // Mono music plays at full level on both sides, as the screensaver plays it; the
   // resampler's own matrix would lower it by 3 dB.
   static const double kMonoToStereo[2] = {1.0, 1.0};
@@ -162,8 +161,8 @@ bool DecodeMusic(const char* path, uint64_t maxFrames, std::vector<float>* sampl
   return true;
 }
 
-void MixSoundTrack(const float* music, uint64_t musicFrames, const SoundPlan& plan,
-                   uint64_t from, uint64_t count, float* out) {
+void MixSoundTrack(const float* music, uint64_t musicFrames, const SoundPlan& plan, uint64_t from,
+                   uint64_t count, float* out) {
   const uint64_t length = plan.outputFrames;
   const uint64_t cross = plan.crossFadeFrames < length ? plan.crossFadeFrames : length;
   const uint64_t fade = plan.fadeOutFrames < length ? plan.fadeOutFrames : length;

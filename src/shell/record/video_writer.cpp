@@ -159,15 +159,13 @@ bool CheckVideoEncoders(const VideoFormat& format, bool withSound, char* error,
   } else if (withSound && format.audioEncoder != nullptr &&
              avcodec_find_encoder_by_name(format.audioEncoder) == nullptr) {
     missing = format.audioEncoder;
-  } else if (format.kind == VideoKind::Gif &&
-             (avfilter_get_by_name("palettegen") == nullptr ||
-              avfilter_get_by_name("paletteuse") == nullptr)) {
+  } else if (format.kind == VideoKind::Gif && (avfilter_get_by_name("palettegen") == nullptr ||
+                                               avfilter_get_by_name("paletteuse") == nullptr)) {
     missing = "palettegen/paletteuse";
   }
   if (missing == nullptr) return true;
-  std::snprintf(error, errorCapacity,
-                "the installed FFmpeg has no '%s', which %s files need", missing,
-                format.extension);
+  std::snprintf(error, errorCapacity, "the installed FFmpeg has no '%s', which %s files need",
+                missing, format.extension);
   return false;
 }
 
@@ -183,7 +181,8 @@ bool VideoWriter::State::OpenVideo(const char* path) {
   const VideoFormat& format = *settings.format;
   const AVCodec* codec = avcodec_find_encoder_by_name(
       format.kind == VideoKind::Raw ? "wrapped_avframe" : format.videoEncoder);
-  if (codec == nullptr) return Fail("the installed FFmpeg has no '%s' encoder", format.videoEncoder);
+  if (codec == nullptr)
+    return Fail("the installed FFmpeg has no '%s' encoder", format.videoEncoder);
   videoStream = avformat_new_stream(output, nullptr);
   video = avcodec_alloc_context3(codec);
   if (videoStream == nullptr || video == nullptr) return Fail("out of memory");
@@ -239,8 +238,8 @@ bool VideoWriter::State::OpenVideo(const char* path) {
   if (got < 0) return FailCode("out of memory", got);
   if (format.kind != VideoKind::Gif) {
     converter = sws_getContext(settings.width, settings.height, AV_PIX_FMT_RGBA, settings.width,
-                               settings.height, AV_PIX_FMT_YUV420P,
-                               SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+                               settings.height, AV_PIX_FMT_YUV420P, SWS_BILINEAR | SWS_ACCURATE_RND,
+                               nullptr, nullptr, nullptr);
     if (converter == nullptr) return Fail("can't convert the pictures to YUV");
   }
   (void)path;
@@ -303,8 +302,7 @@ bool VideoWriter::State::OpenPaletteGen(const char* spoolFolder) {
   if (filtered == nullptr || paletteGen.graph == nullptr) return Fail("out of memory");
   char args[96];
   // One palette for the whole clip: a palette per frame would flicker.
-  std::snprintf(args, sizeof args, "max_colors=%d:stats_mode=full",
-                GifColours(settings.quality));
+  std::snprintf(args, sizeof args, "max_colors=%d:stats_mode=full", GifColours(settings.quality));
   AVFilterContext* generate = nullptr;
   if (!MakeBufferSource(paletteGen.graph, "frames", settings.width, settings.height,
                         AV_PIX_FMT_RGB24, settings.fps, &paletteGen.source) ||
@@ -329,7 +327,8 @@ bool VideoWriter::Open(const char* path, const VideoSettings& settings, const ch
   }
   const VideoFormat& format = *settings.format;
   int result = avformat_alloc_output_context2(&s.output, nullptr, format.muxer, path);
-  if (result < 0 || s.output == nullptr) return s.Fail("the installed FFmpeg has no '%s'", format.muxer);
+  if (result < 0 || s.output == nullptr)
+    return s.Fail("the installed FFmpeg has no '%s'", format.muxer);
   s.packet = av_packet_alloc();
   if (s.packet == nullptr) return s.Fail("out of memory");
   if (!s.OpenVideo(path)) return false;
@@ -473,8 +472,9 @@ bool VideoWriter::State::FinishGif() {
                                    "dither=sierra2_4a", nullptr, use.graph) >= 0 &&
       avfilter_graph_create_filter(&use.sink, avfilter_get_by_name("buffersink"), "out", nullptr,
                                    nullptr, use.graph) >= 0 &&
-      avfilter_link(use.source, 0, dither, 0) >= 0 && avfilter_link(use.palette, 0, dither, 1) >= 0 &&
-      avfilter_link(dither, 0, use.sink, 0) >= 0 && avfilter_graph_config(use.graph, nullptr) >= 0;
+      avfilter_link(use.source, 0, dither, 0) >= 0 &&
+      avfilter_link(use.palette, 0, dither, 1) >= 0 && avfilter_link(dither, 0, use.sink, 0) >= 0 &&
+      avfilter_graph_config(use.graph, nullptr) >= 0;
   if (ready) {
     palette->pts = 0;
     ready = av_buffersrc_add_frame_flags(use.palette, palette, 0) >= 0 &&

@@ -62,7 +62,7 @@ TEST(VideoFormats, QualityRunsFromSmallestToBestOnEachScale) {
 TEST(RecordPlans, FrameCountsAndTheSeamlessLayout) {
   EXPECT_EQ(PlanRecording(35000, 30, false).outputFrames, 1050u);
   EXPECT_EQ(PlanRecording(2000, 30, false).renderedFrames, 60u);
-  EXPECT_EQ(PlanRecording(1, 30, false).outputFrames, 1u);  // never an empty video
+  EXPECT_EQ(PlanRecording(1, 30, false).outputFrames, 1u);       // never an empty video
   EXPECT_EQ(PlanRecording(500, 30, true).crossFadeFrames, 15u);  // at most the whole video
 
   const RecordPlan plan = PlanRecording(2000, 10, true);
@@ -108,11 +108,11 @@ TEST(SoundTracks, LoopedScaledAndFadedOnTheSampleClock) {
   EXPECT_EQ(MusicFramesNeeded(plan), 1030u);
   std::vector<float> out(1000 * 2);
   MixSoundTrack(music.data(), 100, plan, 0, 1000, out.data());
-  EXPECT_FLOAT_EQ(out[0], 15.0f);       // music frame 30 at half volume
+  EXPECT_FLOAT_EQ(out[0], 15.0f);  // music frame 30 at half volume
   EXPECT_FLOAT_EQ(out[1], -15.0f);
-  EXPECT_FLOAT_EQ(out[70 * 2], 0.0f);   // the music loops at its end
-  EXPECT_FLOAT_EQ(out[799 * 2], 0.5f * 29.0f);  // just before the fade
-  EXPECT_FLOAT_EQ(out[800 * 2], 0.5f * 30.0f);  // fade starts at full level
+  EXPECT_FLOAT_EQ(out[70 * 2], 0.0f);                    // the music loops at its end
+  EXPECT_FLOAT_EQ(out[799 * 2], 0.5f * 29.0f);           // just before the fade
+  EXPECT_FLOAT_EQ(out[800 * 2], 0.5f * 30.0f);           // fade starts at full level
   EXPECT_FLOAT_EQ(out[999 * 2], 0.5f * 29.0f / 200.0f);  // last sample nearly silent
   // In chunks it is the same track; past the end and without music it is silence.
   std::vector<float> chunk(7 * 2);
@@ -181,9 +181,11 @@ TEST(MusicDecoding, ResampledToStereoAtTheVideoRateAndCapped) {
   EXPECT_EQ(samples.size(), 2000u);
 
   temp.Write("bad.ogg", "OggS but nothing more");
-  EXPECT_FALSE(DecodeMusic((temp.Path() + "/bad.ogg").c_str(), 1000, &samples, error, sizeof error));
+  EXPECT_FALSE(
+      DecodeMusic((temp.Path() + "/bad.ogg").c_str(), 1000, &samples, error, sizeof error));
   EXPECT_NE(std::string(error).find("bad.ogg"), std::string::npos) << error;
-  EXPECT_FALSE(DecodeMusic((temp.Path() + "/none.ogg").c_str(), 1000, &samples, error, sizeof error));
+  EXPECT_FALSE(
+      DecodeMusic((temp.Path() + "/none.ogg").c_str(), 1000, &samples, error, sizeof error));
 }
 
 }  // namespace

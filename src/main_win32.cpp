@@ -1,0 +1,80 @@
+// Entry point of the Windows screensaver: the command line decides between the settings
+// dialog, the screensaver (full screen, in a preview area, or in a window) and headless
+// rendering.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "base/shell_state.h"
+#include "render/d3d8/d3d8_device.h"
+#include "scene/scene.h"
+#include "shell/headless.h"
+#include "shell/options.h"
+#include "shell/settings.h"
+#include "shell/startup.h"
+#include "shell/win32/config_dialog.h"
+#include "shell/win32/hyperlink.h"
+#include "shell/win32/win32_shell.h"
+
+namespace {
+
+// Headless frames come from a device on a hidden window that never presents.
+yulo::Adapter* MakeOffscreenD3d8Adapter(uint32_t width, uint32_t height) {
+  yulo::D3d8AdapterOptions options;
+  options.offscreenWidth = width;
+  options.offscreenHeight = height;
+  return yulo::CreateD3d8Adapter(options);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  using namespace yulo;
+  RegisterHyperlinkClass();
+  currentScene = &winterScene;
+
+  // The C runtime has split GetCommandLineA() into __argv the same way in every mode; the
+  // screensaver switches among them reach ParseCommandLine joined again.
+  LaunchOptions options;
+  char message[256];
+  switch (ParseOptions(__argc, __argv, nullptr, &options, message, sizeof message)) {
+    case OptionsResult::Help:
+      std::fputs(HelpText(), stdout);
+      return 0;
+    case OptionsResult::Version:
+      std::fputs(VersionText(), stdout);
+      return 0;
+    case OptionsResult::Error:
+      std::fprintf(stderr, "yulo: %s\nTry 'yulo --help' for more information.\n", message);
+      return 2;
+    case OptionsResult::Run:
+      break;
+  }
+  runMode = options.mode;
+
+  // The output folder is named relative to where we were started, before start-up moves
+  // to the install folder.
+  char renderDir[4096] = {};
+  if (options.launch == Launch::Render &&
+      !AbsolutePath(options.renderDir, renderDir, sizeof renderDir)) {
+    std::fprintf(stderr, "yulo: the folder name '%s' is too long\n", options.renderDir);
+    return 2;
+  }
+
+  if (options.launch == Launch::Record) {
+    std::fprintf(stderr, "yulo: --record (video export) is part of the Linux program only\n");
+    return 2;
+  }
+
+  LoadSettings();
+  if (options.launch == Launch::Configure) {
+    return RunConfigureDialog(reinterpret_cast<HWND>(static_cast<uintptr_t>(options.ownerWindow)));
+  }
+
+  ApplyRunOptions(options);
+  if (options.launch == Launch::Render) {
+    return RenderFrames(options, renderDir, MakeOffscreenD3d8Adapter);
+  }
+  return RunScreensaver(instance, options);
+}

@@ -1,0 +1,25 @@
+// Texel conversions between the engine's RGBA8 pictures and the packed formats of device
+// surfaces, and the box filter that makes mip levels. Pure functions over caller memory.
+#pragma once
+
+#include <cstdint>
+
+namespace yulo {
+
+// The next mip level of a width x height RGBA8 picture: max(1, width / 2) x
+// max(1, height / 2) texels, each the rounded mean of the 2 x 2 (at an odd edge: 2 x 1,
+// 1 x 2 or 1 x 1) texels it covers. An odd last row or column folds into its neighbour.
+void HalveRgba(const uint8_t* source, uint32_t width, uint32_t height, uint8_t* destination);
+
+// One row of RGBA8 texels as A8R8G8B8 (bytes B, G, R, A in memory).
+void RgbaRowToBgra(const uint8_t* rgba, uint32_t count, uint8_t* bgra);
+
+// Back-buffer rows (pitch bytes apart, row 0 at the top) as tightly packed RGBA8 with
+// alpha 255: X8R8G8B8 / A8R8G8B8 (bytes B, G, R, x) or R5G6B5 (each channel widened by
+// repeating its top bits, so 0 stays 0 and full stays 255).
+void XrgbToRgba(const uint8_t* source, uint32_t pitch, uint32_t width, uint32_t height,
+                uint8_t* rgba);
+void Rgb565ToRgba(const uint8_t* source, uint32_t pitch, uint32_t width, uint32_t height,
+                  uint8_t* rgba);
+
+}  // namespace yulo

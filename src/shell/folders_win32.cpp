@@ -1,0 +1,31 @@
+#include <windows.h>
+
+#include "shell/folders.h"
+
+namespace yulo {
+
+const char kPathSeparator = '\\';
+
+bool CurrentFolder(char* out, size_t capacity) {
+  const DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(capacity), out);
+  return length > 0 && length < capacity;
+}
+
+bool IsAbsolutePath(const char* path) {
+  // "C:\..." or "C:/...", and "\\server\share\..." names.
+  const bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+                     path[1] == ':' && IsPathSeparator(path[2]);
+  return drive || (IsPathSeparator(path[0]) && IsPathSeparator(path[1]));
+}
+
+bool IsPathSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+bool MakeFolder(const char* path) {
+  CreateDirectoryA(path, nullptr);  // an existing folder is as good as a new one
+  const DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace yulo

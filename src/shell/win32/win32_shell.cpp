@@ -1,0 +1,400 @@
+#include "shell/win32/win32_shell.h"
+
+#include <cstdio>
+
+#include "base/fatal.h"
+#include "base/shell_state.h"
+#include "math/scalar.h"
+#include "render/d3d8/d3d8_device.h"
+#include "render/renderer.h"
+#include "scene/scene.h"
+#include "shell/frame_pacing.h"
+#include "shell/run_frame.h"
+#include "shell/startup.h"
+#include "shell/win32/resource_ids.h"
+#include "shell/window_title.h"
+
+namespace yulo {
+
+HWND mainWindow = nullptr;
+
+namespace {
+
+constexpr int kMaxBlankWindows = 16;  // monitors beyond the primary one
+
+struct ShellState {
+  HINSTANCE instance = nullptr;
+  HWND parentWindow = nullptr;  // the preview area, or null
+  bool fullScreen = false;      // our own window covers the primary monitor
+  bool quitRequested = false;
+  bool previewWaiting = false;
+  bool running = false;  // the main loop has started: activation restarts the timing
+  int32_t windowX = 0;
+  int32_t windowY = 0;
+  int32_t windowWidth = 0;
+  int32_t windowHeight = 0;
+  HWND blankWindows[kMaxBlankWindows] = {};
+  int blankWindowCount = 0;
+};
+ShellState shell;
+
+void Quit() {
+  shell.quitRequested = true;
+}
+
+// Keys and buttons end the run from any of our windows, as the table of MainWindowProc
+// says; the scene hears of them only through the main window.
+bool IsEndingInput(UINT message) {
+  switch (message) {
+    case WM_KEYDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// >>section black windows over the other monitors
+LRESULT CALLBACK BlankWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (IsEndingInput(message)) {
+    Quit();
+    return 0;
+  }
+  switch (message) {
+    case WM_SETCURSOR:
+      SetCursor(nullptr);
+      return TRUE;
+    case WM_SYSCOMMAND:
+      // The same system commands as the main window's are kept from taking effect.
+      if (wParam == SC_NEXTWINDOW || wParam == SC_PREVWINDOW || wParam == SC_CLOSE ||
+          wParam == SC_SCREENSAVE) {
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+BOOL CALLBACK AddBlankWindow(HMONITOR monitor, HDC, LPRECT, LPARAM) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoA(monitor, &info) || (info.dwFlags & MONITORINFOF_PRIMARY) != 0) return TRUE;
+  if (shell.blankWindowCount >= kMaxBlankWindows) return FALSE;
+  const RECT& r = info.rcMonitor;
+  HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kBlankWindowClass, kWindowTitle,
+                                WS_POPUP, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                                nullptr, nullptr, shell.instance, nullptr);
+  if (window != nullptr) shell.blankWindows[shell.blankWindowCount++] = window;
+  return TRUE;
+}
+
+// Full screen takes the primary monitor; the others are covered in black so that no
+// desktop stays visible.
+void CreateBlankWindows() {
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = BlankWindowProc;
+  windowClass.hInstance = shell.instance;
+  windowClass.hCursor = nullptr;
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  windowClass.lpszClassName = kBlankWindowClass;
+  if (RegisterClassExA(&windowClass) == 0) return;
+  EnumDisplayMonitors(nullptr, nullptr, AddBlankWindow, 0);
+}
+
+void ShowBlankWindows() {
+  for (int i = 0; i < shell.blankWindowCount; ++i) {
+    ShowWindow(shell.blankWindows[i], SW_SHOWNOACTIVATE);
+    UpdateWindow(shell.blankWindows[i]);
+  }
+}
+
+void DestroyBlankWindows() {
+  for (int i = 0; i < shell.blankWindowCount; ++i) DestroyWindow(shell.blankWindows[i]);
+  shell.blankWindowCount = 0;
+  UnregisterClassA(kBlankWindowClass, shell.instance);
+}
+
+// >>section main window
+bool CreateMainWindow(const LaunchOptions& options) {
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = MainWindowProc;
+  windowClass.hInstance = shell.instance;
+  windowClass.hIcon = LoadIconA(shell.instance, MAKEINTRESOURCEA(IDI_YULO));
+  windowClass.hIconSm = windowClass.hIcon;
+  windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  windowClass.lpszClassName = kMainWindowClass;
+  if (RegisterClassExA(&windowClass) == 0) return false;
+
+  DWORD exStyle = 0;
+  DWORD style = 0;
+  if (options.mode == RunMode::Preview) {
+    style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+  } else if (options.windowed) {
+    style = WS_OVERLAPPEDWINDOW;
+  } else {
+    exStyle = WS_EX_TOPMOST | WS_EX_APPWINDOW;
+    style = WS_POPUP;
+    ShowCursor(FALSE);
+  }
+  mainWindow = CreateWindowExA(exStyle, kMainWindowClass, kWindowTitle, style, shell.windowX,
+                               shell.windowY, shell.windowWidth, shell.windowHeight,
+                               shell.parentWindow, nullptr, shell.instance, nullptr);
+  return mainWindow != nullptr;
+}
+
+// Window geometry per run mode; false when the preview area cannot be measured.
+bool ComputeGeometry(const LaunchOptions& options) {
+  if (options.mode == RunMode::Preview) {
+    RECT client{};
+    if (!GetClientRect(shell.parentWindow, &client)) return false;
+    AdjustWindowRect(&client, WS_CHILD | WS_VISIBLE, FALSE);
+    shell.windowX = client.left;
+    shell.windowY = client.top;
+    shell.windowWidth = client.right - client.left;
+    shell.windowHeight = client.bottom - client.top;
+    shell.fullScreen = false;
+    return true;
+  }
+  if (options.windowed) {
+    RECT frame = {0, 0, options.width, options.height};
+    AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
+    shell.windowX = CW_USEDEFAULT;
+    shell.windowY = CW_USEDEFAULT;
+    shell.windowWidth = frame.right - frame.left;
+    shell.windowHeight = frame.bottom - frame.top;
+    shell.fullScreen = false;
+    return true;
+  }
+  shell.windowX = 0;
+  shell.windowY = 0;
+  shell.windowWidth = kDefaultWindowWidth;
+  shell.windowHeight = kDefaultWindowHeight;
+  shell.fullScreen = true;
+  return true;
+}
+
+// Waits about half a second before the renderer starts: the preview area settles first.
+// The window procedure starts the timer on WM_USER and ends the wait on its first tick.
+void PreviewWait() {
+  shell.previewWaiting = true;
+  PostMessageA(mainWindow, WM_USER, 0, 0);
+  while (shell.previewWaiting) {
+    MSG message{};
+    const BOOL got = GetMessageA(&message, mainWindow, 0, 0);
+    if (got == 0 || got == -1) {
+      // A WM_QUIT, or the window is gone: the loop below ends at once.
+      PostQuitMessage(0);
+      Quit();
+      break;
+    }
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+uint64_t NowMicroseconds() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f{};
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER now{};
+  QueryPerformanceCounter(&now);
+  const uint64_t ticks = static_cast<uint64_t>(now.QuadPart);
+  const uint64_t hz = static_cast<uint64_t>(frequency.QuadPart);
+  return ticks / hz * 1000000u + ticks % hz * 1000000u / hz;
+}
+
+// One message per pass; a frame only when the queue is empty. A frame-rate cap (--max-fps)
+// sleeps until the next frame is due, waking for any message.
+void MainLoop(const LaunchOptions& options) {
+  FramePacer pacer{};
+  SetFrameRateCap(&pacer, options.hasMaxFps ? options.maxFps : 0);
+  FpsCounter fps{};
+  MSG message{};
+  while (!shell.quitRequested) {
+    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        Quit();
+      } else {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+      }
+      continue;
+    }
+    const uint64_t now = NowMicroseconds();
+    const uint64_t wait = TimeUntilNextFrame(pacer, now);
+    if (wait > 0) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>((wait + 999) / 1000),
+                                QS_ALLINPUT);
+      continue;
+    }
+    MarkFrameStart(&pacer, now);
+    RunFrame();
+    float rate = 0.0f;
+    if (options.showFps && CountFrame(&fps, NowMicroseconds(), &rate)) {
+      std::printf("yulo: %.1f fps\n", static_cast<double>(rate));
+      std::fflush(stdout);
+    }
+  }
+}
+
+// Releases the renderer, lets the scene shut down, destroys the windows and unregisters
+// the class, in this order.
+void Teardown() {
+  ReleaseRenderer();
+  currentScene->Shutdown();
+  if (mainWindow != nullptr) DestroyWindow(mainWindow);
+  mainWindow = nullptr;
+  DestroyBlankWindows();
+  UnregisterClassA(kMainWindowClass, shell.instance);
+}
+
+void PlaceWindowForReset(void* window, int32_t width, int32_t height) {
+  SetWindowPos(static_cast<HWND>(window), HWND_TOPMOST, 0, 0, width, height, SWP_SHOWWINDOW);
+}
+
+}  // namespace
+
+// >>section window procedure
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_DESTROY:
+      if (window == mainWindow) mainWindow = nullptr;
+      Quit();
+      break;
+    case WM_QUIT:
+      Quit();
+      break;
+    case WM_SIZE:
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // never erased: the renderer covers the window
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE && shell.running) RestartFrameTiming();
+      return 0;
+    case WM_ACTIVATEAPP:
+      if (wParam == FALSE) Quit();
+      break;
+    case WM_KEYDOWN:
+      Quit();
+      return 0;
+    case WM_KEYUP:
+      return 0;
+    case WM_SYSCOMMAND:
+      if (runMode == RunMode::FullScreen && (wParam == SC_NEXTWINDOW || wParam == SC_PREVWINDOW ||
+                                             wParam == SC_CLOSE || wParam == SC_SCREENSAVE)) {
+        return 0;
+      }
+      break;
+    case WM_SETCURSOR:
+      // Full screen keeps the pointer hidden wherever the system would set it.
+      if (shell.fullScreen) {
+        SetCursor(nullptr);
+        return TRUE;
+      }
+      break;
+    case WM_TIMER:
+      shell.previewWaiting = false;
+      KillTimer(window, kPreviewTimer);
+      break;
+    case WM_USER:
+      SetTimer(window, kPreviewTimer, kPreviewWaitMs, nullptr);
+      break;
+    case WM_MOUSEMOVE:
+      currentScene->OnMouseMove();
+      return 0;
+    case WM_LBUTTONDOWN:
+      currentScene->OnLeftButtonDown();
+      return 0;
+    case WM_LBUTTONUP:
+      currentScene->OnLeftButtonUp();
+      Quit();
+      return 0;
+    case WM_RBUTTONDOWN:
+      currentScene->OnRightButtonDown();
+      Quit();
+      return 0;
+    case WM_RBUTTONUP:
+      currentScene->OnRightButtonUp();
+      Quit();
+      return 0;
+    case WM_MBUTTONDOWN:
+      currentScene->OnMiddleButtonDown();
+      Quit();
+      return 0;
+    case WM_POWERBROADCAST:
+      if (wParam == PBT_APMSUSPEND) Quit();
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void ShowWin32MessageBox(const char* caption, const char* text) {
+  MessageBoxA(nullptr, text, caption, MB_OK);
+}
+
+int RunScreensaver(HINSTANCE instance, const LaunchOptions& options) {
+  shell = ShellState{};
+  shell.instance = instance;
+  shell.parentWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(options.foreignWindow));
+  // A message box would hide under the preview host or behind the full-screen window.
+  if (options.mode != RunMode::Preview) SetMessageBoxHook(ShowWin32MessageBox);
+
+  BuildSqrtTable();
+  if (!ComputeGeometry(options)) return 0;
+  if (!EnterDataFolder()) {
+    FatalError("Initialization failed", "The install folder's path is too long.");
+  }
+  if (!CreateMainWindow(options)) {
+    UnregisterClassA(kMainWindowClass, instance);
+    if (shell.fullScreen) ShowCursor(TRUE);
+    return 0;
+  }
+  if (shell.fullScreen) CreateBlankWindows();
+  if (options.mode == RunMode::Preview) PreviewWait();
+
+  if (!shell.quitRequested) {
+    rendererOptions.fullScreen = shell.fullScreen;
+    rendererOptions.preferTrueColor = true;
+    rendererOptions.waitForVSync = true;
+    // The size the renderer asks for: the mode's in full screen, else the client area's.
+    rendererOptions.windowWidth = options.windowed ? options.width : shell.windowWidth;
+    rendererOptions.windowHeight = options.windowed ? options.height : shell.windowHeight;
+    SetWindowPlacementHook(PlaceWindowForReset);
+    if (!CreateRenderer(CreateD3d8Adapter(D3d8AdapterOptions{}), mainWindow)) {
+      Teardown();
+      ShowCursor(TRUE);
+      return 0;
+    }
+    ClearTarget(0x00FFFFFF);
+    blankScene.ShowBlankFrame();
+    if (currentScene->Init() == 0) {
+      Teardown();
+      ShowCursor(TRUE);
+      return 0;
+    }
+    ShowWindow(mainWindow, SW_SHOWNORMAL);
+    ShowBlankWindows();
+    StartFrameTiming(options.startMs);
+    shell.running = true;
+    MainLoop(options);
+  }
+  Teardown();
+  ShowCursor(TRUE);
+  if (!SaveSettingsAtExit()) std::fprintf(stderr, "yulo: the settings could not be saved\n");
+  return 0;
+}
+
+}  // namespace yulo

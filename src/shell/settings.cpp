@@ -1,10 +1,13 @@
 #include "shell/settings.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
 
+#include "base/fatal.h"
 #include "base/shell_state.h"
 #include "resources/key_value.h"
 #include "resources/loaded_file.h"
@@ -15,6 +18,29 @@ char link1[kLinkCapacity] = {};
 char link2[kLinkCapacity] = {};
 
 namespace {
+
+// links.txt is the first file read: a missing one most often means a wrong install folder,
+// so the message names the folder it was looked for in.
+[[noreturn]] void StopWithoutLinksFile() {
+  char reason[160];
+  DescribeLastLoadFailure(reason, sizeof reason);
+  char folder[kPathCapacity];
+  if (getcwd(folder, sizeof folder) == nullptr) std::snprintf(folder, sizeof folder, "%s", installDir);
+#ifdef _WIN32
+  const char separator = '\\';
+#else
+  const char separator = '/';
+#endif
+  const size_t length = std::strlen(folder);
+  const char between[2] = {length > 0 && folder[length - 1] == separator ? '\0' : separator, '\0'};
+  if (reason[0] == '\0') {
+    FatalErrorF("Loading Error", 1, "Can't load %s%s%s...\nProgram will now stop.", folder,
+                between, kLinksFileName);
+  }
+  FatalErrorF("Loading Error", 1, "Can't load %s%s%s...\n%s\nProgram will now stop.", folder,
+              between, kLinksFileName, reason);
+}
+
 
 // The install-folder value is read into a buffer of this size, terminator included.
 constexpr uint32_t kInstallDirValueCapacity = 255;
@@ -108,7 +134,8 @@ void LoadSettings() {
   EnterFolder(installDir);
 
   int32_t length = 0;
-  uint8_t* data = LoadFile(kLinksFileName, &length, true);
+  uint8_t* data = LoadFile(kLinksFileName, &length, false);
+  if (data == nullptr) StopWithoutLinksFile();
   // The reader needs a terminated text; the file has no terminator of its own.
   std::unique_ptr<char[]> text(new char[static_cast<size_t>(length) + 1]);
   std::memcpy(text.get(), data, static_cast<size_t>(length));
@@ -116,6 +143,17 @@ void LoadSettings() {
   FreeFile(data);
   ReadLink(link1, text.get(), "link1=");
   ReadLink(link2, text.get(), "link2=");
+}
+
+uint32_t FrameRateCapSetting(const Settings& s) {
+  uint32_t cap = 0;
+  for (int i = 0; i < 4; ++i) cap |= static_cast<uint32_t>(s.reserved[i]) << (8 * i);
+  return cap <= kMaxFrameRateCapSetting ? cap : 0;
+}
+
+void SetFrameRateCapSetting(Settings* s, uint32_t framesPerSecond) {
+  if (framesPerSecond > kMaxFrameRateCapSetting) framesPerSecond = kMaxFrameRateCapSetting;
+  for (int i = 0; i < 4; ++i) s->reserved[i] = static_cast<uint8_t>(framesPerSecond >> (8 * i));
 }
 
 bool SettingsRecordUnreadable() {

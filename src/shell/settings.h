@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/shell_state.h"
 #include "shell/value_store.h"
 
 namespace yulo {
@@ -17,6 +18,15 @@ inline constexpr int kLinkCapacity = 256;
 
 extern char link1[kLinkCapacity];  // target of the first banner; "" when links.txt has none
 extern char link2[kLinkCapacity];  // target of the second banner
+
+inline constexpr uint32_t kMaxFrameRateCapSetting = 1000;
+
+// The frame-rate cap chosen in the settings dialog, kept in the first four reserved bytes
+// of the record (little-endian): 0 for none. A record from before the cap existed holds
+// zeros there; bytes that are no valid cap (above kMaxFrameRateCapSetting) read as none
+// too, and are left as they are unless a cap is chosen.
+uint32_t FrameRateCapSetting(const Settings& s);
+void SetFrameRateCapSetting(Settings* s, uint32_t framesPerSecond);
 
 // Reads the settings record (defaults when it is absent or not exactly 16 bytes), the
 // install folder (InstallDir_Demo, else DefaultInstallDir) and link1/link2 from

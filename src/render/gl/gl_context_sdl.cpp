@@ -3,6 +3,9 @@
 #include <SDL_syswm.h>
 #include <epoxy/glx.h>
 
+#include <dlfcn.h>
+#include <link.h>
+
 #include <cstdio>
 
 #include "render/gl/gl_context.h"
@@ -260,6 +263,18 @@ void NoteGlContextFailure(const char* what, const char* detail) {
 
 const char* GlContextFailure() {
   return failure;
+}
+
+void KeepLoadedLibrariesMapped() {
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, size_t, void*) {
+        // The handle is kept on purpose: it is what holds the library.
+        if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0') {
+          dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+        }
+        return 0;
+      },
+      nullptr);
 }
 
 bool RetargetGlWindow(SDL_Window* window) {

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "base/fatal.h"
 #include "base/read_file.h"
@@ -22,7 +24,7 @@ namespace {
 struct DialogBox {
   int x, y, width, height;
 };
-constexpr DialogBox kDialogSize = {0, 0, 202, 180};
+constexpr DialogBox kDialogSize = {0, 0, 202, 186};
 constexpr DialogBox kOkBox = {140, 9, 50, 25};
 constexpr DialogBox kCancelBox = {140, 39, 50, 25};
 constexpr DialogBox kParametersBox = {9, 5, 120, 61};
@@ -33,6 +35,12 @@ constexpr DialogBox kMaxLabelBox = {100, 52, 17, 9};
 constexpr DialogBox kLinksBox = {9, 71, 183, 91};
 constexpr DialogBox kBanner1Box = {17, 81, 168, 33};
 constexpr DialogBox kBanner2Box = {17, 122, 168, 33};
+constexpr DialogBox kFrameCapLabelBox = {11, 170, 68, 10};
+constexpr DialogBox kFrameCapBox = {84, 166, 64, 16};
+
+// The frame-rate caps offered, 0 for none; a stored cap not among them is offered too.
+constexpr uint32_t kFrameCaps[] = {0, 60, 50, 30, 25, 20, 15, 10};
+constexpr int kFrameCapCount = static_cast<int>(sizeof kFrameCaps / sizeof kFrameCaps[0]);
 
 constexpr int kVolumeSteps = 20;
 constexpr char kSaveErrorText[] = "The settings could not be saved. The volume stays as it was.";
@@ -138,6 +146,40 @@ void OnButtonClicked(GtkButton* button, gpointer data) {
   gtk_dialog_response(dialog, GPOINTER_TO_INT(data));
 }
 
+// The caps to choose from, "No limit" first, with the stored one chosen.
+GtkWidget* MakeFrameCapChoice(uint32_t stored) {
+  uint32_t caps[kFrameCapCount + 1];
+  int count = 0;
+  bool listed = false;
+  for (int i = 0; i < kFrameCapCount; ++i) {
+    // A stored cap the list lacks goes in its place in the falling order.
+    if (!listed && stored != 0 && kFrameCaps[i] != 0 && stored > kFrameCaps[i]) {
+      caps[count++] = stored;
+      listed = true;
+    }
+    listed = listed || kFrameCaps[i] == stored;
+    caps[count++] = kFrameCaps[i];
+  }
+  if (!listed) caps[count++] = stored;
+  GtkWidget* choice = gtk_combo_box_text_new();
+  for (int i = 0; i < count; ++i) {
+    char text[32];
+    if (caps[i] == 0) {
+      std::snprintf(text, sizeof text, "No limit");
+    } else {
+      std::snprintf(text, sizeof text, "%u fps", caps[i]);
+    }
+    gtk_combo_box_text_append(GTK_COMBO_BOX_TEXT(choice), std::to_string(caps[i]).c_str(), text);
+  }
+  gtk_combo_box_set_active_id(GTK_COMBO_BOX(choice), std::to_string(stored).c_str());
+  return choice;
+}
+
+uint32_t ChosenFrameCap(GtkWidget* choice) {
+  const char* id = gtk_combo_box_get_active_id(GTK_COMBO_BOX(choice));
+  return id != nullptr ? static_cast<uint32_t>(std::strtoul(id, nullptr, 10)) : 0;
+}
+
 }  // namespace
 
 int RunConfigureDialog(unsigned long ownerWindow) {
@@ -191,6 +233,12 @@ int RunConfigureDialog(unsigned long ownerWindow) {
   Place(fixed, MakeLabel("0"), kZeroLabelBox, units);
   Place(fixed, MakeLabel("max"), kMaxLabelBox, units);
 
+  // Below the links: drawing fewer frames than the display shows, for less heat and power.
+  const uint32_t storedCap = FrameRateCapSetting(settings);
+  Place(fixed, MakeLabel("Frame rate limit"), kFrameCapLabelBox, units);
+  GtkWidget* frameCap = MakeFrameCapChoice(storedCap);
+  Place(fixed, frameCap, kFrameCapBox, units);
+
   const Banner banner1 = MakeBanner(link1, "ad1.bmp");
   const Banner banner2 = MakeBanner(link2, "ad2.bmp");
   Place(fixed, banner1.widget, kBanner1Box, units);
@@ -206,6 +254,9 @@ int RunConfigureDialog(unsigned long ownerWindow) {
   const Settings loaded = settings;
   while (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK) {
     settings.musicVolume = static_cast<int32_t>(gtk_range_get_value(GTK_RANGE(slider)) + 0.5);
+    // Reserved bytes that hold no cap stay exactly as read unless a cap is chosen.
+    const uint32_t cap = ChosenFrameCap(frameCap);
+    if (cap != storedCap) SetFrameRateCapSetting(&settings, cap);
     if (SaveSettings()) break;
     settings = loaded;
     ShowSaveError(dialog);

@@ -19,6 +19,7 @@
 #include "shell/sdl/input_policy.h"
 #include "shell/sdl/quit_signals.h"
 #include "shell/sdl/sdl_window.h"
+#include "shell/settings.h"
 #include "shell/startup.h"
 
 namespace yulo {
@@ -147,6 +148,8 @@ int WaitInBlackWindow() {
 
 uint32_t FrameRateCap(const LaunchOptions& options) {
   if (options.hasMaxFps) return options.maxFps;
+  const uint32_t chosen = FrameRateCapSetting(settings);  // in the settings dialog
+  if (chosen != 0) return chosen;
   // In a host's window, the pace hosts give their programs: a preview or a second monitor
   // need not heat the machine at the display's full rate.
   if (options.foreignWindow != 0) return kHostWindowFrameRate;
@@ -239,6 +242,7 @@ void MainLoop(const LaunchOptions& options) {
 // Releases the renderer, lets the scene shut down, destroys the window (never the foreign
 // one itself), shows the cursor again and saves the settings.
 void Teardown() {
+  KeepLoadedLibrariesMapped();
   SetFrameOverlay(nullptr);
   ReleaseFpsOverlay();
   ReleaseRenderer();

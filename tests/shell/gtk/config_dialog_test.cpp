@@ -174,6 +174,27 @@ TEST_F(ConfigDialog, OkAtTheLeftEndStoresZero) {
   EXPECT_EQ(ReadBytes(SettingsFile()), Record(0)) << "volume 0, reserved bytes kept";
 }
 
+TEST_F(ConfigDialog, AChosenFrameRateCapIsKeptInTheReservedBytes) {
+  // Reserved bytes that hold no cap read as none, and OK without a choice kept them
+  // (OkAtTheLeftEndStoresZero); a choice replaces only the cap's four bytes.
+  std::ofstream(SettingsFile(), std::ios::binary) << Record(6);
+  StartDialog();
+  ClickOn(Widget("combo", "No limit"));  // opens the list
+  test::PressKeys({"End", "Return"});
+  test::Settle();
+  ClickOn(Widget("button", "OK"));
+  ASSERT_EQ(child_->Wait(), 0);
+  std::string expected = Record(6);
+  expected.replace(4, 4, std::string("\x0a\0\0\0", 4));
+  EXPECT_EQ(ReadBytes(SettingsFile()), expected) << "10 fps, the last of the list";
+
+  fs::remove(dump_);
+  StartDialog();
+  EXPECT_NE(test::FindWidget(widgets_, "combo", "10 fps"), nullptr) << "the stored cap shows";
+  ClickOn(Widget("button", "Cancel"));
+  EXPECT_EQ(child_->Wait(), 0);
+}
+
 TEST_F(ConfigDialog, CancelAndClosingChangeNothing) {
   std::ofstream(SettingsFile(), std::ios::binary) << Record(3);
   StartDialog();

@@ -54,6 +54,10 @@ void Visit(GtkWidget* widget, gpointer data) {
     Write(state, widget, "label", gtk_label_get_text(GTK_LABEL(widget)));
   } else if (GTK_IS_SCALE(widget)) {
     Write(state, widget, "scale", nullptr);
+  } else if (GTK_IS_COMBO_BOX_TEXT(widget)) {
+    gchar* text = gtk_combo_box_text_get_active_text(GTK_COMBO_BOX_TEXT(widget));
+    Write(state, widget, "combo", text);
+    g_free(text);
   } else if (GTK_IS_DRAWING_AREA(widget)) {
     const HyperlinkData* link = FindHyperlink(widget);
     Write(state, widget, "banner", link != nullptr ? link->text : nullptr);

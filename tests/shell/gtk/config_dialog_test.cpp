@@ -287,6 +287,7 @@ TEST_F(ConfigDialog, BannerFilesThatAreNoPicturesShowTheText) {
   ASSERT_TRUE(test::WriteSolidBmp(install_ + "/ad2.bmp", 60, 20, 0, 255, 0));
   fs::resize_file(install_ + "/ad2.bmp", kBannerFileSizeLimit + 1);
   StartDialog();
+  test::MovePointer(0, 0);  // a banner under the pointer shows its hover colour
   for (const char* text : {"Winter page", "Second link"}) {
     const WidgetInfo& banner = Widget("banner", text);
     EXPECT_TRUE(test::WaitUntil([&] {

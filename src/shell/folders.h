@@ -9,7 +9,7 @@
 namespace yulo {
 
 // The separator the platform writes between folder names: '/' or '\'.
-extern const char kPathSeparator;
+char PathSeparator();
 
 // The current folder in out; false when it does not fit.
 bool CurrentFolder(char* out, size_t capacity);

@@ -5,7 +5,7 @@
 
 namespace yulo {
 
-const char kPathSeparator = '/';
+char PathSeparator() { return '/'; }
 
 bool CurrentFolder(char* out, size_t capacity) {
   return getcwd(out, capacity) != nullptr;

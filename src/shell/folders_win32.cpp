@@ -4,7 +4,7 @@
 
 namespace yulo {
 
-const char kPathSeparator = '\\';
+char PathSeparator() { return '\\'; }
 
 bool CurrentFolder(char* out, size_t capacity) {
   const DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(capacity), out);

@@ -36,7 +36,7 @@ bool EnterDataFolder() {
   char folder[kPathCapacity];
   if (!CurrentFolder(folder, sizeof folder) || folder[0] == '\0') return false;
   char data[kPathCapacity];
-  const char separator[2] = {kPathSeparator, '\0'};
+  const char separator[2] = {PathSeparator(), '\0'};
   const bool endsInSeparator = IsPathSeparator(folder[std::strlen(folder) - 1]);
   const int length = std::snprintf(data, sizeof data, "%s%sData%s", folder,
                                    endsInSeparator ? "" : separator, separator);
@@ -87,7 +87,7 @@ bool AbsolutePath(const char* path, char* out, size_t capacity) {
   } else {
     char here[4096];
     if (!CurrentFolder(here, sizeof here)) return false;
-    length = std::snprintf(out, capacity, "%s%c%s", here, kPathSeparator, path);
+    length = std::snprintf(out, capacity, "%s%c%s", here, PathSeparator(), path);
   }
   return length >= 0 && static_cast<size_t>(length) < capacity;
 }

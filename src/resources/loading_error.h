@@ -1,6 +1,8 @@
 // The one message every failure to load a data file ends in.
 #pragma once
 
+#include "base/printf_format.h"
+
 namespace yulo {
 
 // The caption of every loading failure's message box (textures keep their own wording).
@@ -11,6 +13,6 @@ inline constexpr const char* kLoadingErrorCaption = "Loading Error";
 // kLoadingErrorCaption, and ends the process with exit code 1. Over-long names are cut.
 [[noreturn]] void LoadingError(const char* name);
 [[noreturn]] void LoadingError(const char* name, const char* reasonFormat, ...)
-    __attribute__((format(printf, 2, 3)));
+    YULO_PRINTF_FORMAT(2, 3);
 
 }  // namespace yulo

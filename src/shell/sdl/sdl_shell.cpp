@@ -141,6 +141,7 @@ int WaitInBlackWindow() {
   while (!shell.quitRequested) {
     SDL_Event event;
     if (SDL_WaitEventTimeout(&event, 1000) != 0) HandleEvent(event, false);
+    ProbeForeignWindow();
     CheckForeignWindow();
   }
   return 1;
@@ -208,6 +209,7 @@ void MainLoop(const LaunchOptions& options) {
       // what no event tells (the display's power).
       paused = true;
       if (SDL_WaitEventTimeout(&event, kPausedWaitMs) != 0) HandleEvent(event, true);
+      ProbeForeignWindow();
       CheckForeignWindow();
       continue;
     }

@@ -418,6 +418,24 @@ bool ForeignWindowLost() {
   return state.foreignLost;
 }
 
+bool ProbeForeignWindow() {
+  if (state.foreignId == 0 || state.foreignLost || state.windowCount == 0) {
+    return state.foreignLost;
+  }
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(state.windows[0].window, &info) || info.subsystem != SDL_SYSWM_X11) {
+    return state.foreignLost;
+  }
+  // A destroyed window answers with an error, which the handler above records too.
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(info.info.x11.display, state.foreignId, &attributes) == 0) {
+    state.foreignLost = true;
+  }
+  XSync(info.info.x11.display, False);
+  return state.foreignLost;
+}
+
 bool CreateWindowRenderer(SDL_Window* window, bool fullResolution) {
   GlAdapterOptions adapter;
   adapter.headless = false;

@@ -55,6 +55,10 @@ void PaintWindowBlack(SDL_Window* window);
 // True once the X server has reported the foreign window gone.
 bool ForeignWindowLost();
 
+// Asks the X server whether the host's window still exists (a round trip): while nothing is
+// drawn, no request would otherwise fail when the host destroys it. True when it is gone.
+bool ProbeForeignWindow();
+
 // Follows a new size of the drawing area.
 void NoteWindowResized(SDL_Window* window);
 

@@ -185,8 +185,7 @@ class D3d8Device final : public Device {
     device_->SetMaterial(&d);
   }
   void SetTexture(uint32_t stage, DeviceTexture* texture) override {
-    IDirect3DTexture8* d =
-        texture != nullptr ? static_cast<D3d8Texture*>(texture)->Get() : nullptr;
+    IDirect3DTexture8* d = texture != nullptr ? static_cast<D3d8Texture*>(texture)->Get() : nullptr;
     device_->SetTexture(stage, d);
   }
 
@@ -196,8 +195,8 @@ class D3d8Device final : public Device {
                                    Pool pool) override {
     if (length == 0) return nullptr;
     IDirect3DVertexBuffer8* buffer = nullptr;
-    if (FAILED(device_->CreateVertexBuffer(length, usage, fvf, static_cast<D3DPOOL>(pool),
-                                           &buffer))) {
+    if (FAILED(
+            device_->CreateVertexBuffer(length, usage, fvf, static_cast<D3DPOOL>(pool), &buffer))) {
       return nullptr;
     }
     return new D3d8VertexBuffer(this, length, usage, fvf, buffer);
@@ -236,8 +235,7 @@ class D3d8Device final : public Device {
   }
   void DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
                        uint32_t stride) override {
-    device_->DrawPrimitiveUP(static_cast<D3DPRIMITIVETYPE>(type), primitiveCount, vertices,
-                             stride);
+    device_->DrawPrimitiveUP(static_cast<D3DPRIMITIVETYPE>(type), primitiveCount, vertices, stride);
   }
 
   void Clear(uint32_t count, const void* rects, uint32_t flags, uint32_t color, float z,
@@ -441,10 +439,9 @@ class D3d8Adapter final : public Adapter {
       if (RegisterClassA(&windowClass) == 0) return nullptr;
     }
     // A pop-up window's client area is its whole size; it is never shown.
-    return CreateWindowExA(0, kOffscreenClass, "", WS_POPUP, 0, 0,
-                           static_cast<int>(options_.offscreenWidth),
-                           static_cast<int>(options_.offscreenHeight), nullptr, nullptr,
-                           instance, nullptr);
+    return CreateWindowExA(
+        0, kOffscreenClass, "", WS_POPUP, 0, 0, static_cast<int>(options_.offscreenWidth),
+        static_cast<int>(options_.offscreenHeight), nullptr, nullptr, instance, nullptr);
   }
 
   IDirect3D8* d3d_;

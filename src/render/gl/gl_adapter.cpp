@@ -85,8 +85,7 @@ class GlAdapter final : public Adapter {
         device = CreateGlDeviceHeadless(options_.headlessWidth, options_.headlessHeight);
       } else if (window != nullptr) {
         const bool vsync = params.fullScreenPresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE;
-        device =
-            CreateGlDeviceForWindow(static_cast<SDL_Window*>(window), vsync, options_.keep4by3,
+        device = CreateGlDeviceForWindow(static_cast<SDL_Window*>(window), vsync, options_.keep4by3,
                                          options_.fullResolution);
       }
     }

@@ -22,8 +22,8 @@ class UserDrawBatch {
   bool Joins(PrimitiveType type, uint32_t primitiveCount, uint32_t stride, uint32_t fvf) const;
   // Appends an accepted draw that joins. A strip becomes a list of its triangles, every
   // second one reordered so that it keeps its winding and its first (provoking) vertex.
-  void Append(PrimitiveType type, uint32_t primitiveCount, const uint8_t* vertices,
-              uint32_t stride, uint32_t fvf);
+  void Append(PrimitiveType type, uint32_t primitiveCount, const uint8_t* vertices, uint32_t stride,
+              uint32_t fvf);
 
   bool Empty() const { return vertices_ == 0; }
   // The pending draw: a list of Vertices() vertices of Stride() bytes at Bytes().

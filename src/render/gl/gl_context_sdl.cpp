@@ -170,8 +170,7 @@ GlContext* CreateGlxWindowContext(SDL_Window* window, Display* display, Window x
   }
   GLXFBConfig config = ConfigForVisual(display, screen, XVisualIDFromVisual(attributes.visual));
   if (config == nullptr) {
-    NoteFailure("the window's visual has no double-buffered OpenGL configuration with depth",
-                "");
+    NoteFailure("the window's visual has no double-buffered OpenGL configuration with depth", "");
     return nullptr;
   }
   const int contextAttributes[] = {GLX_CONTEXT_MAJOR_VERSION_ARB,
@@ -185,8 +184,8 @@ GlContext* CreateGlxWindowContext(SDL_Window* window, Display* display, Window x
   XSync(display, False);
   creationErrors = 0;
   XErrorHandler previous = XSetErrorHandler(CountCreationError);
-  GLXContext context = glXCreateContextAttribsARB(display, config, nullptr, True,
-                                                  contextAttributes);
+  GLXContext context =
+      glXCreateContextAttribsARB(display, config, nullptr, True, contextAttributes);
   XSync(display, False);
   XSetErrorHandler(previous);
   if (context == nullptr || creationErrors != 0) {
@@ -229,8 +228,8 @@ GlContext* CreateSdlWindowContext(SDL_Window* window, bool vsync) {
   SDL_VERSION(&info.version);
   if ((SDL_GetWindowFlags(window) & SDL_WINDOW_FOREIGN) != 0 &&
       SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
-    GlContext* context = CreateGlxWindowContext(window, info.info.x11.display,
-                                                info.info.x11.window, vsync);
+    GlContext* context =
+        CreateGlxWindowContext(window, info.info.x11.display, info.info.x11.window, vsync);
     current = static_cast<WindowContext*>(context);
     return context;
   }
@@ -258,7 +257,8 @@ GlContext* CreateSdlWindowContext(SDL_Window* window, bool vsync) {
 
 void NoteGlContextFailure(const char* what, const char* detail) {
   std::snprintf(failure, sizeof failure, "%s%s%s", what,
-                detail != nullptr && detail[0] != '\0' ? ": " : "", detail != nullptr ? detail : "");
+                detail != nullptr && detail[0] != '\0' ? ": " : "",
+                detail != nullptr ? detail : "");
 }
 
 const char* GlContextFailure() {

@@ -741,10 +741,10 @@ void GlDevice::UploadUniforms() {
 
   if (p.pointParams >= 0) {
     const float maxSize = std::fmin(BitsFloat(rs[D3DRS_POINTSIZE_MAX]), maxPointSize_);
-    glUniform4f(p.pointParams, BitsFloat(rs[D3DRS_POINTSIZE]),
-                BitsFloat(rs[D3DRS_POINTSIZE_MIN]), maxSize, static_cast<float>(viewportHeight_));
-    glUniform3f(p.pointScale, BitsFloat(rs[D3DRS_POINTSCALE_A]),
-                BitsFloat(rs[D3DRS_POINTSCALE_B]), BitsFloat(rs[D3DRS_POINTSCALE_C]));
+    glUniform4f(p.pointParams, BitsFloat(rs[D3DRS_POINTSIZE]), BitsFloat(rs[D3DRS_POINTSIZE_MIN]),
+                maxSize, static_cast<float>(viewportHeight_));
+    glUniform3f(p.pointScale, BitsFloat(rs[D3DRS_POINTSCALE_A]), BitsFloat(rs[D3DRS_POINTSCALE_B]),
+                BitsFloat(rs[D3DRS_POINTSCALE_C]));
   }
   // Pixel centres sit on whole coordinates in the device's convention, on halves in GL's:
   // moving everything half a pixel right and down makes both sample the same points. Down
@@ -898,9 +898,9 @@ GLintptr GlDevice::StreamUpload(const void* bytes, uint32_t size) {
     streamOffset_ = 0;
   }
   const GLintptr base = streamOffset_;
-  void* target = glMapBufferRange(GL_ARRAY_BUFFER, base, size,
-                                  GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT |
-                                      GL_MAP_INVALIDATE_RANGE_BIT);
+  void* target =
+      glMapBufferRange(GL_ARRAY_BUFFER, base, size,
+                       GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT);
   if (target != nullptr) {
     std::memcpy(target, bytes, size);
     glUnmapBuffer(GL_ARRAY_BUFFER);

@@ -36,7 +36,7 @@ struct GlAdapterOptions {
   bool headless = false;  // offscreen device of headlessWidth x headlessHeight
   uint32_t headlessWidth = 800;
   uint32_t headlessHeight = 600;
-  bool keep4by3 = true;  // window devices: pillarbox the scene at 4:3
+  bool keep4by3 = true;         // window devices: pillarbox the scene at 4:3
   bool fullResolution = false;  // window devices: no 800 x 600 cap on software rasterisers
 };
 // An adapter for CreateRenderer. Its modes are the 4:3 sizes up to the desktop's in both

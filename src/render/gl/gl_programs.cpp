@@ -48,7 +48,9 @@ uint32_t NormalArg(uint32_t arg) {
   }
 }
 
-uint32_t Field(ProgramKey key, int shift, uint32_t mask) { return (key.bits >> shift) & mask; }
+uint32_t Field(ProgramKey key, int shift, uint32_t mask) {
+  return (key.bits >> shift) & mask;
+}
 
 // Whether an alpha of exactly one (255 in eight bits) passes the test.
 bool OnePasses(uint32_t func, uint32_t reference) {
@@ -109,8 +111,8 @@ ProgramKey MakeProgramKey(const DeviceStateTable& states, const DrawInputs& draw
   uint32_t bits = 0;
   const bool hasDiffuse = (draw.fvf & D3DFVF_DIFFUSE) != 0;
   bool usesVertexDiffuse = true;
-  const bool fromVertex = hasDiffuse && rs[D3DRS_COLORVERTEX] != 0 &&
-                          rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1;
+  const bool fromVertex =
+      hasDiffuse && rs[D3DRS_COLORVERTEX] != 0 && rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1;
   if (rs[D3DRS_LIGHTING] != 0) {
     bits |= kLighting;
     if (fromVertex) bits |= kDiffuseFromVertex;
@@ -149,7 +151,9 @@ ProgramKey MakeProgramKey(const DeviceStateTable& states, const DrawInputs& draw
   return ProgramKey{bits};
 }
 
-bool KeyDiscards(ProgramKey key) { return Field(key, kAlphaFuncShift, 7) != 0; }
+bool KeyDiscards(ProgramKey key) {
+  return Field(key, kAlphaFuncShift, 7) != 0;
+}
 
 // >>section shader texts
 namespace {

@@ -40,6 +40,22 @@ TEST_F(FastSqrtTest, WithinTableResolutionAcrossExponents) {
   }
 }
 
+// Whichever way FastSqrt takes (the processor's root or the table), it gives the table's
+// bits: every 61st bit pattern of the positive floats, and the ends of each kind.
+TEST_F(FastSqrtTest, SameBitsAsTheTableForEveryKindOfInput) {
+  const auto check = [](uint32_t bits) {
+    return std::bit_cast<uint32_t>(FastSqrt(std::bit_cast<float>(bits))) ==
+           std::bit_cast<uint32_t>(detail::TableSqrt(bits));
+  };
+  size_t differing = 0;
+  for (uint64_t bits = 0; bits <= 0x7F800000u; bits += 61) differing += !check(uint32_t(bits));
+  for (const uint32_t bits : {0x00000000u, 0x00000001u, 0x007FFFFFu, 0x00800000u, 0x008000FFu,
+                              0x3F7FFFFFu, 0x3F800000u, 0x7F7FFFFFu, 0x7F800000u}) {
+    EXPECT_TRUE(check(bits)) << std::hex << bits;
+  }
+  EXPECT_EQ(differing, 0u);
+}
+
 TEST(Trigonometry, DegreesUseTheRoundedConstant) {
   EXPECT_EQ(std::bit_cast<uint32_t>(DegToRad), 0x3C8EFA35u);
   EXPECT_NEAR(SinDeg(90.0f), 1.0f, 1e-7f);

@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<yulo::Vector3> positions(static_cast<size_t>(skin.boneCount));
   std::vector<yulo::Vector3> skinned(static_cast<size_t>(skin.vertexCount));
   std::vector<yulo::Vector3> normals(static_cast<size_t>(skin.vertexCount));
+  std::vector<yulo::PaddedNormal> faces(static_cast<size_t>(skin.faceCount));
   yulo::SkinVertices(skin.vertices, rotations, positions, skinned);
-  yulo::RebuildNormals(skin.corners, skinned, normals);
+  yulo::RebuildNormals(skin.corners, skinned, skin.vertexTriangles, faces, normals);
   return 0;
 }

@@ -34,6 +34,7 @@ void Character::Reset() {
   renderToSkin = nullptr;
   skinnedPositions.clear();
   normals.clear();
+  faceNormals.clear();
   skin = nullptr;
   texture = nullptr;
   currentClip = nullptr;
@@ -80,6 +81,7 @@ bool Character::Load(const char* path) {
   }
   skinnedPositions.assign(static_cast<size_t>(skin->vertexCount), Vector3());
   normals.assign(static_cast<size_t>(skin->vertexCount), Vector3());
+  faceNormals.assign(static_cast<size_t>(skin->faceCount), PaddedNormal{});
   bonePositions.assign(static_cast<size_t>(skin->boneCount), Vector3());
   boneRotations.assign(static_cast<size_t>(skin->boneCount), Matrix4());
   return true;
@@ -150,7 +152,7 @@ void Character::Update() {
   pose.m[3][1] = rootPosition.y;
   pose.m[3][2] = rootPosition.z;
 
-  RebuildNormals(skin->corners, skinnedPositions, normals);
+  RebuildNormals(skin->corners, skinnedPositions, skin->vertexTriangles, faceNormals, normals);
 
   uint8_t* bytes = nullptr;
   if (vertexBuffer && vertexBuffer->Lock(0, 0, &bytes, 0) == D3D_OK) {

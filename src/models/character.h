@@ -9,6 +9,7 @@
 
 #include "math/matrix.h"
 #include "math/vector.h"
+#include "models/skinning.h"
 
 namespace yulo {
 
@@ -53,6 +54,7 @@ class Character {
   const int32_t* renderToSkin = nullptr;  // the skin's map, R entries
   std::vector<Vector3> skinnedPositions;  // V
   std::vector<Vector3> normals;           // V
+  std::vector<PaddedNormal> faceNormals;  // F, scratch of RebuildNormals
   CharacterSkin* skin = nullptr;          // shared
   const Texture* texture = nullptr;       // shared
   AnimationClip* currentClip = nullptr;   // set by the owner

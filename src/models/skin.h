@@ -8,6 +8,7 @@
 #include "math/quaternion.h"
 #include "math/vector.h"
 #include "models/model_files.h"
+#include "models/skinning.h"
 #include "resources/asset_table.h"
 
 namespace yulo {
@@ -30,6 +31,7 @@ struct CharacterSkin {
   std::vector<BoneRecord> bones;         // B: a tree under bone 0 (checked on load)
   std::vector<SkinVertex> vertices;      // V
   std::vector<int32_t> corners;          // 3F skin-vertex indices
+  VertexTriangles vertexTriangles;       // corners listed by vertex
   int32_t faceCount = 0;                 // F
   std::vector<Vector2> renderTexCoords;  // R: (u, v) with v pointing down
   int32_t renderVertexCount = 0;         // R

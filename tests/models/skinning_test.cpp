@@ -1,9 +1,10 @@
-// The skinning job against the plain per-influence loop it replaces: the same bits.
+// The skinning jobs against the plain loops they replace: the same bits.
 #include "models/skinning.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -55,6 +56,56 @@ TEST(SkinVertices, BitForBitTheBranchingLoop) {
   ReferenceSkin(vertices, rotations, positions, &expected);
   SkinVertices(vertices, rotations, positions, got);
   EXPECT_EQ(std::memcmp(expected.data(), got.data(), got.size() * sizeof(Vector3)), 0);
+}
+
+// The normals loop as first written, summing straight into the normals.
+void ReferenceNormals(const std::vector<int32_t>& corners, const std::vector<Vector3>& positions,
+                      std::vector<Vector3>* normals) {
+  for (Vector3& n : *normals) n.Set(0.0f, 0.0f, 0.0f);
+  for (size_t c = 0; c + 2 < corners.size(); c += 3) {
+    const Vector3& p0 = positions[size_t(corners[c])];
+    Vector3 n =
+        (positions[size_t(corners[c + 2])] - p0).Cross(positions[size_t(corners[c + 1])] - p0);
+    n.Normalize();
+    for (size_t k = 0; k < 3; ++k) (*normals)[size_t(corners[c + k])] += n;
+  }
+  for (Vector3& n : *normals) n.Normalize();
+}
+
+// Random meshes whose triangle and vertex counts are no multiples of four, with the
+// awkward cases among ordinary ones: repeated corners (zero normals), triangles so small
+// that the squared length is subnormal or zero while the cross product is not, huge ones
+// (infinite squared length), a NaN position, and vertices no triangle uses.
+TEST(RebuildNormals, BitForBitThePlainLoop) {
+  BuildSqrtTable();
+  std::mt19937 random(11);
+  std::uniform_real_distribution<float> any(-10.0f, 10.0f);
+  for (const size_t vertexCount : {size_t(1), size_t(7), size_t(403)}) {
+    std::vector<Vector3> positions(vertexCount);
+    for (size_t v = 0; v < vertexCount; ++v) {
+      const int kind = int(random() % 10);
+      const float scale = kind == 0 ? 1e-21f : kind == 1 ? 1e-19f : kind == 2 ? 1e19f : 1.0f;
+      positions[v].Set(any(random) * scale, any(random) * scale, any(random) * scale);
+    }
+    if (vertexCount > 7) positions[5].y = std::numeric_limits<float>::quiet_NaN();
+    std::vector<int32_t> corners;
+    for (size_t t = 0; t < vertexCount * 2 + 3; ++t) {
+      const int32_t a = int32_t(random() % vertexCount);
+      const bool repeat = random() % 8 == 0;
+      corners.push_back(a);
+      corners.push_back(repeat ? a : int32_t(random() % vertexCount));
+      corners.push_back(int32_t(random() % (vertexCount > 7 ? vertexCount - 3 : vertexCount)));
+    }
+    corners.push_back(0);  // a trailing corner that makes no triangle
+    std::vector<Vector3> expected(vertexCount), got(vertexCount);
+    VertexTriangles byVertex;
+    ListVertexTriangles(corners, vertexCount, &byVertex);
+    std::vector<PaddedNormal> faces(corners.size() / 3);
+    ReferenceNormals(corners, positions, &expected);
+    RebuildNormals(corners, positions, byVertex, faces, got);
+    EXPECT_EQ(std::memcmp(expected.data(), got.data(), got.size() * sizeof(Vector3)), 0)
+        << vertexCount << " vertices";
+  }
 }
 
 }  // namespace

@@ -52,13 +52,13 @@ inline Vector3 FaceNormal(const int32_t* c, std::span<const Vector3> positions) 
 
 // (x, y, z, 0) from a Vector3, reading only its twelve bytes.
 inline __m128 Load3(const Vector3& v) {
-  const __m128 xy = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&v.x)));
+  const __m128 xy = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&v.x)));
   return _mm_movelh_ps(xy, _mm_load_ss(&v.z));
 }
 
 // Stores lanes 0..2 into a Vector3, writing only its twelve bytes.
 inline void Store3(Vector3* out, __m128 v) {
-  _mm_store_sd(reinterpret_cast<double*>(&out->x), _mm_castps_pd(v));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(&out->x), _mm_castps_si128(v));
   _mm_store_ss(&out->z, _mm_movehl_ps(v, v));
 }
 

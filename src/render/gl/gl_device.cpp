@@ -285,6 +285,7 @@ class GlDevice final : public Device {
   uint32_t fvf_ = 0;
   uint32_t dirty_ = kDirtyAll;
   bool lastDrawPoints_ = false;
+  bool sourceAlphaOne_ = false;  // the current draw's alpha is one everywhere
 
   // The scene's viewport in the pixels of what it is drawn into (GL's lower-left origin):
   // the window's 4:3 part, or the whole small framebuffer when scaled.
@@ -647,20 +648,21 @@ void GlDevice::SyncRaster() {
     glDepthFunc(depthFunc);
     applied_.depthFunc = depthFunc;
   }
-  const int blend = rs[D3DRS_ALPHABLENDENABLE] != 0 ? 1 : 0;
+  const BlendUse use = ReduceBlend(states_, sourceAlphaOne_);
+  const int blend = use.enabled ? 1 : 0;
   if (applied_.blend != blend) {
     blend ? glEnable(GL_BLEND) : glDisable(GL_BLEND);
     applied_.blend = blend;
   }
-  const GLenum src = GlBlend(rs[D3DRS_SRCBLEND]);
-  const GLenum dst = GlBlend(rs[D3DRS_DESTBLEND]);
-  if (applied_.blendSrc != src || applied_.blendDst != dst) {
+  const GLenum src = GlBlend(use.src);
+  const GLenum dst = GlBlend(use.dst);
+  if (blend && (applied_.blendSrc != src || applied_.blendDst != dst)) {
     glBlendFunc(src, dst);
     applied_.blendSrc = src;
     applied_.blendDst = dst;
   }
   const GLenum op = GlBlendOp(rs[D3DRS_BLENDOP]);
-  if (applied_.blendOp != op) {
+  if (blend && applied_.blendOp != op) {
     glBlendEquation(op);
     applied_.blendOp = op;
   }
@@ -780,6 +782,11 @@ void GlDevice::Sync(bool points) {
     draw.directionalLight = lightEnabled_ && light_.type == D3DLIGHT_DIRECTIONAL;
     draw.textureOpaque = draw.textured && static_cast<GlTexture*>(boundTexture_)->Opaque();
     draw.materialAlphaOne = material_.diffuse.a >= 1.0f;
+    const bool alphaOne = DrawAlphaIsOne(states_, draw);
+    if (alphaOne != sourceAlphaOne_) {
+      sourceAlphaOne_ = alphaOne;
+      dirty_ |= kDirtyRaster;  // blending may reduce differently
+    }
     const ProgramKey key = MakeProgramKey(states_, draw);
     if (!(key == programKey_) || program_ == nullptr) {
       const Program* next = programs_.Get(key);

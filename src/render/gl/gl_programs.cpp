@@ -76,8 +76,13 @@ bool OnePasses(uint32_t func, uint32_t reference) {
 // alpha operation reads is one (a product, a sum or a doubled product of ones clamps
 // back to one). Interpolation may leave a constant one a rounding step below, which the
 // eight-bit compare still sees as 255.
-bool AlphaIsOne(const uint32_t* rs, const uint32_t* st, const DrawInputs& draw,
-                bool diffuseFromVertex) {
+bool DiffuseFromVertex(const uint32_t* rs, uint32_t fvf) {
+  return (fvf & D3DFVF_DIFFUSE) != 0 && rs[D3DRS_COLORVERTEX] != 0 &&
+         rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1;
+}
+
+bool AlphaIsOne(const uint32_t* rs, const uint32_t* st, const DrawInputs& draw) {
+  const bool diffuseFromVertex = DiffuseFromVertex(rs, draw.fvf);
   const bool hasDiffuse = (draw.fvf & D3DFVF_DIFFUSE) != 0;
   bool diffuseOne;
   if (rs[D3DRS_LIGHTING] != 0) {
@@ -111,8 +116,7 @@ ProgramKey MakeProgramKey(const DeviceStateTable& states, const DrawInputs& draw
   uint32_t bits = 0;
   const bool hasDiffuse = (draw.fvf & D3DFVF_DIFFUSE) != 0;
   bool usesVertexDiffuse = true;
-  const bool fromVertex =
-      hasDiffuse && rs[D3DRS_COLORVERTEX] != 0 && rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1;
+  const bool fromVertex = DiffuseFromVertex(rs, draw.fvf);
   if (rs[D3DRS_LIGHTING] != 0) {
     bits |= kLighting;
     if (fromVertex) bits |= kDiffuseFromVertex;
@@ -145,7 +149,7 @@ ProgramKey MakeProgramKey(const DeviceStateTable& states, const DrawInputs& draw
   if (rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT) bits |= kFlat;
   const uint32_t func = rs[D3DRS_ALPHAFUNC];
   if (rs[D3DRS_ALPHATESTENABLE] != 0 && func >= D3DCMP_NEVER && func < D3DCMP_ALWAYS &&
-      !(OnePasses(func, rs[D3DRS_ALPHAREF] & 0xFF) && AlphaIsOne(rs, st, draw, fromVertex))) {
+      !(OnePasses(func, rs[D3DRS_ALPHAREF] & 0xFF) && AlphaIsOne(rs, st, draw))) {
     bits |= func << kAlphaFuncShift;
   }
   return ProgramKey{bits};
@@ -153,6 +157,28 @@ ProgramKey MakeProgramKey(const DeviceStateTable& states, const DrawInputs& draw
 
 bool KeyDiscards(ProgramKey key) {
   return Field(key, kAlphaFuncShift, 7) != 0;
+}
+
+bool DrawAlphaIsOne(const DeviceStateTable& states, const DrawInputs& draw) {
+  return AlphaIsOne(states.render, states.stage[0], draw);
+}
+
+BlendUse ReduceBlend(const DeviceStateTable& states, bool sourceAlphaOne) {
+  const uint32_t* rs = states.render;
+  BlendUse use;
+  if (rs[D3DRS_ALPHABLENDENABLE] == 0) return use;
+  const auto reduce = [sourceAlphaOne](uint32_t factor) {
+    if (sourceAlphaOne && factor == D3DBLEND_SRCALPHA) return uint32_t{D3DBLEND_ONE};
+    if (sourceAlphaOne && factor == D3DBLEND_INVSRCALPHA) return uint32_t{D3DBLEND_ZERO};
+    return factor;
+  };
+  use.src = reduce(rs[D3DRS_SRCBLEND]);
+  use.dst = reduce(rs[D3DRS_DESTBLEND]);
+  const uint32_t op = rs[D3DRS_BLENDOP];
+  const bool addsOrSubtracts =
+      op != D3DBLENDOP_REVSUBTRACT && op != D3DBLENDOP_MIN && op != D3DBLENDOP_MAX;
+  use.enabled = !(use.src == D3DBLEND_ONE && use.dst == D3DBLEND_ZERO && addsOrSubtracts);
+  return use;
 }
 
 // >>section shader texts

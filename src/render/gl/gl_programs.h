@@ -41,6 +41,20 @@ ProgramKey MakeProgramKey(const DeviceStateTable& states, const DrawInputs& draw
 // Whether programs of key discard fragments (the alpha test is on).
 bool KeyDiscards(ProgramKey key);
 
+// Whether the stage's alpha is one for every fragment of the draw, as the eight-bit frame
+// sees it (a value a rounding step below one still stores as 255).
+bool DrawAlphaIsOne(const DeviceStateTable& states, const DrawInputs& draw);
+
+// Blending as GL needs to do it: factors in the device's numbering, and off where it
+// cannot change a pixel (source alpha one makes SRCALPHA one and INVSRCALPHA zero, and
+// ONE, ZERO adds or subtracts nothing), which spares the rasteriser reading the frame.
+struct BlendUse {
+  bool enabled = false;
+  uint32_t src = D3DBLEND_ONE;
+  uint32_t dst = D3DBLEND_ZERO;
+};
+BlendUse ReduceBlend(const DeviceStateTable& states, bool sourceAlphaOne);
+
 // Writes the vertex and fragment shader texts of key (NUL-terminated, no version line).
 // False when a buffer is too small.
 bool WriteShaderSources(ProgramKey key, char* vertex, size_t vertexSize, char* fragment,

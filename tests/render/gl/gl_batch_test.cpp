@@ -128,5 +128,43 @@ TEST(ProgramKey, StatesTheDrawIgnoresDoNotSplitPrograms) {
   EXPECT_FALSE(MakeProgramKey(a, untexturedLines) == MakeProgramKey(b, untexturedLines));
 }
 
+// Blending is left to GL only where it can change a pixel: with source alpha one,
+// SRCALPHA is one and INVSRCALPHA zero, and ONE, ZERO is the source itself.
+TEST(ReduceBlend, OnlyBlendsThatCannotChangeAPixelAreDropped) {
+  struct Case {
+    uint32_t enable, src, dst, op;
+    bool alphaOne;
+    BlendUse want;
+  };
+  constexpr uint32_t kOne = D3DBLEND_ONE, kZero = D3DBLEND_ZERO, kSa = D3DBLEND_SRCALPHA;
+  constexpr uint32_t kInvSa = D3DBLEND_INVSRCALPHA, kSc = D3DBLEND_SRCCOLOR;
+  constexpr uint32_t kAdd = D3DBLENDOP_ADD;
+  for (const Case c : {
+           Case{0, kSa, kInvSa, kAdd, false, {false, kOne, kZero}},
+           Case{1, kSa, kInvSa, kAdd, true, {false, kOne, kZero}},
+           Case{1, kSa, kInvSa, D3DBLENDOP_SUBTRACT, true, {false, kOne, kZero}},
+           Case{1, kSa, kInvSa, kAdd, false, {true, kSa, kInvSa}},
+           Case{1, kSa, kInvSa, D3DBLENDOP_REVSUBTRACT, true, {true, kOne, kZero}},
+           Case{1, kSa, kInvSa, D3DBLENDOP_MAX, true, {true, kOne, kZero}},
+           Case{1, kOne, kZero, kAdd, false, {false, kOne, kZero}},
+           Case{1, kZero, kInvSa, kAdd, true, {true, kZero, kZero}},
+           Case{1, kSc, kOne, kAdd, true, {true, kSc, kOne}},
+       }) {
+    DeviceStateTable states = Defaults();
+    states.render[D3DRS_ALPHABLENDENABLE] = c.enable;
+    states.render[D3DRS_SRCBLEND] = c.src;
+    states.render[D3DRS_DESTBLEND] = c.dst;
+    states.render[D3DRS_BLENDOP] = c.op;
+    const BlendUse got = ReduceBlend(states, c.alphaOne);
+    SCOPED_TRACE(testing::Message() << c.enable << " " << c.src << " " << c.dst << " " << c.op
+                                    << " " << c.alphaOne);
+    EXPECT_EQ(got.enabled, c.want.enabled);
+    if (got.enabled) {
+      EXPECT_EQ(got.src, c.want.src);
+      EXPECT_EQ(got.dst, c.want.dst);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace yulo

@@ -206,7 +206,9 @@ uniform vec4 pointParams;  // size, minimum, maximum, viewport height
 uniform vec3 pointScale;   // A, B, C
 uniform vec2 pixelOffset;  // half a pixel, in clip units per w
 
+#if !WHITE_DIFFUSE
 SHADE out vec4 vDiffuse;
+#endif
 #if TEXTURED && !SPRITE_COORDS
 out vec2 vTexCoord;
 #endif
@@ -240,7 +242,9 @@ void main() {
 #endif
   diffuse = clamp(vec4(rgb, md.a), 0.0, 1.0);
 #endif
+#if !WHITE_DIFFUSE
   vDiffuse = diffuse;
+#endif
 
 #if TEXTURED && !SPRITE_COORDS
 #if TEX_TRANSFORM
@@ -266,7 +270,12 @@ void main() {
 )";
 
 const char* const kFragmentBody = R"(
+#if WHITE_DIFFUSE
+// Unlit without vertex colours: the same white at every vertex, so nothing to interpolate.
+const vec4 vDiffuse = vec4(1.0);
+#else
 SHADE in vec4 vDiffuse;
+#endif
 #if TEXTURED && !SPRITE_COORDS
 in vec2 vTexCoord;
 #endif
@@ -371,10 +380,12 @@ bool WriteShaderSources(ProgramKey key, char* vertex, size_t vertexSize, char* f
       "#define DIFFUSE_FROM_VERTEX %d\n#define HAS_DIFFUSE %d\n#define POINT_SIZE %d\n"
       "#define HAS_POINT_SIZE %d\n#define POINT_SCALE %d\n#define TEXTURED %d\n"
       "#define SPRITE_COORDS %d\n#define TEX_TRANSFORM %d\n#define ALPHA_FUNC %u\n"
-      "#define COLOR_RESULT %s\n#define ALPHA_RESULT %s\n#define ALPHA_PASSES %s\n",
+      "#define COLOR_RESULT %s\n#define ALPHA_RESULT %s\n#define ALPHA_PASSES %s\n"
+      "#define WHITE_DIFFUSE %d\n",
       on(kFlat) ? "flat" : "", on(kLighting), on(kDirectional), on(kHasNormal),
       on(kDiffuseFromVertex), on(kHasDiffuse), on(kPointSize), on(kHasPointSize), on(kPointScale),
-      on(kTextured), on(kSpriteCoords), on(kTexTransform), func, colour, alpha, PassesText(func));
+      on(kTextured), on(kSpriteCoords), on(kTexTransform), func, colour, alpha, PassesText(func),
+      !on(kLighting) && !on(kHasDiffuse));
   if (n < 0 || size_t(n) >= sizeof defines) return false;
   const int v = std::snprintf(vertex, vertexSize, "%s%s", defines, kVertexBody);
   const int f = std::snprintf(fragment, fragmentSize, "%s%s", defines, kFragmentBody);

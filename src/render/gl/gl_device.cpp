@@ -5,6 +5,7 @@
 
 #include "render/gl/gl_batch.h"
 #include "render/gl/gl_context.h"
+#include "render/gl/gl_magnify.h"
 #include "render/gl/gl_programs.h"
 #include "render/gl/gl_resources.h"
 
@@ -245,6 +246,9 @@ class GlDevice final : public Device {
   void UseFramebuffer(GLuint framebuffer);
   void BindAttributes(uint32_t fvf, uint32_t stride, GLuint buffer, GLintptr base);
   void BindElements(GLuint buffer);
+  void SetMinFilter(GLenum filter);
+  void ChooseMinFilter(const GlVertexBuffer& vertices, const GlIndexBuffer& indices,
+                       PrimitiveType type, uint32_t startIndex, uint32_t count);
   void Flush();
   void DrawUserDirect(PrimitiveType type, uint32_t vertexCount, const uint8_t* bytes,
                       uint32_t stride);
@@ -286,6 +290,9 @@ class GlDevice final : public Device {
   uint32_t dirty_ = kDirtyAll;
   bool lastDrawPoints_ = false;
   bool sourceAlphaOne_ = false;  // the current draw's alpha is one everywhere
+  GLenum mipMinFilter_ = GL_NEAREST;    // the stage's minification filter
+  GLenum plainMinFilter_ = GL_NEAREST;  // the same without mips, where that's equivalent
+  GLenum appliedMinFilter_ = 0;
 
   // The scene's viewport in the pixels of what it is drawn into (GL's lower-left origin):
   // the window's 4:3 part, or the whole small framebuffer when scaled.
@@ -813,7 +820,13 @@ void GlDevice::Sync(bool points) {
     } else if (st[D3DTSS_MIPFILTER] >= D3DTEXF_LINEAR) {
       minFilter = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
     }
-    glSamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(minFilter));
+    mipMinFilter_ = minFilter;
+    // Where the texture is only magnified the minification filter is never used, and
+    // without mips it is the magnification filter's twin.
+    plainMinFilter_ = minFilter != GL_LINEAR && minFilter != GL_NEAREST && minLinear == magLinear
+                          ? (minLinear ? GL_LINEAR : GL_NEAREST)
+                          : minFilter;
+    SetMinFilter(minFilter);
     glSamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER, magLinear ? GL_LINEAR : GL_NEAREST);
     const uint32_t border = st[D3DTSS_BORDERCOLOR];
     const float borderColor[4] = {static_cast<float>((border >> 16) & 0xFF) / 255.0f,
@@ -833,6 +846,48 @@ void GlDevice::Sync(bool points) {
   }
   if ((dirty_ & (kDirtyUniforms | kDirtyTransforms)) && program_ != nullptr) UploadUniforms();
   dirty_ = 0;
+}
+
+void GlDevice::SetMinFilter(GLenum filter) {
+  if (appliedMinFilter_ == filter) return;
+  glSamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(filter));
+  appliedMinFilter_ = filter;
+}
+
+// Indexed triangle lists that provably only magnify their texture are drawn without mip
+// filtering: the same texels, without the per-pixel level-of-detail work.
+void GlDevice::ChooseMinFilter(const GlVertexBuffer& vertices, const GlIndexBuffer& indices,
+                               PrimitiveType type, uint32_t startIndex, uint32_t count) {
+  const uint32_t* st = states_.stage[0];
+  bool plain = false;
+  // Filled triangles only: lines and points set up their derivatives their own way.
+  if (plainMinFilter_ != mipMinFilter_ && type == D3DPT_TRIANGLELIST && boundTexture_ != nullptr &&
+      (fvf_ & D3DFVF_TEXCOUNT_MASK) != 0 && states_.render[D3DRS_FILLMODE] == D3DFILL_SOLID) {
+    MagnifyDraw d;
+    d.vertices = vertices.Bytes().data();
+    d.stride = streamStride_;
+    d.vertexCount = vertices.Length() / streamStride_;
+    d.texOffset = 12 + ((fvf_ & D3DFVF_NORMAL) ? 12 : 0) + ((fvf_ & D3DFVF_PSIZE) ? 4 : 0) +
+                  ((fvf_ & D3DFVF_DIFFUSE) ? 4 : 0) + ((fvf_ & D3DFVF_SPECULAR) ? 4 : 0);
+    d.indexSize = indices.IndexSize();
+    d.indices = indices.Bytes().data() + static_cast<size_t>(startIndex) * d.indexSize;
+    d.indexCount = count;
+    d.baseVertex = baseVertexIndex_;
+    Matrix4 worldView;
+    Multiply(world_, view_, &worldView);
+    Multiply(worldView, projection_, &d.clip);
+    if ((st[D3DTSS_TEXTURETRANSFORMFLAGS] & 0xFF) == D3DTTFF_COUNT2) {
+      const float linear[4] = {texture_.m[0][0], texture_.m[0][1], texture_.m[1][0],
+                               texture_.m[1][1]};
+      std::memcpy(d.texLinear, linear, sizeof linear);
+    }
+    d.texWidth = boundTexture_->Width();
+    d.texHeight = boundTexture_->Height();
+    d.viewWidth = static_cast<uint32_t>(viewportWidth_);
+    d.viewHeight = static_cast<uint32_t>(viewportHeight_);
+    plain = DrawOnlyMagnifies(d);
+  }
+  SetMinFilter(plain ? plainMinFilter_ : mipMinFilter_);
 }
 
 void GlDevice::BindAttributes(uint32_t fvf, uint32_t stride, GLuint buffer, GLintptr base) {
@@ -925,6 +980,7 @@ void GlDevice::DrawUserDirect(PrimitiveType type, uint32_t vertexCount, const ui
   Sync(type == D3DPT_POINTLIST);
   const GLintptr base = StreamUpload(bytes, vertexCount * stride);
   BindAttributes(fvf_, stride, streamBuffer_, base);
+  SetMinFilter(mipMinFilter_);
   glDrawArrays(GlPrimitive(type), 0, static_cast<GLsizei>(vertexCount));
   ++glDrawCalls_;
 }
@@ -964,6 +1020,7 @@ void GlDevice::DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t 
   if (end > buffer->Length() || !context_->MakeCurrent()) return;
   Sync(type == D3DPT_POINTLIST);
   BindAttributes(fvf_, streamStride_, buffer->Name(), 0);
+  SetMinFilter(mipMinFilter_);
   glDrawArrays(GlPrimitive(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(count));
   ++glDrawCalls_;
 }
@@ -988,6 +1045,7 @@ void GlDevice::DrawIndexedPrimitive(PrimitiveType type, uint32_t /*minIndex*/,
   Sync(type == D3DPT_POINTLIST);
   BindAttributes(fvf_, streamStride_, vertices->Name(), 0);
   BindElements(indices->Name());
+  ChooseMinFilter(*vertices, *indices, type, startIndex, count);
   const GLenum indexType = indices->IndexSize() == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
   glDrawElementsBaseVertex(
       GlPrimitive(type), static_cast<GLsizei>(count), indexType,

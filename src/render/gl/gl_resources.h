@@ -67,6 +67,7 @@ class GlVertexBuffer final : public VertexBuffer {
   }
   HResult Unlock() override { return data_.Unlock(); }
   GLuint Name() const { return data_.Name(); }
+  const std::vector<uint8_t>& Bytes() const { return data_.Bytes(); }
 
  private:
   ~GlVertexBuffer() override;
@@ -84,6 +85,7 @@ class GlIndexBuffer final : public IndexBuffer {
   }
   HResult Unlock() override;
   GLuint Name() const { return data_.Name(); }
+  const std::vector<uint8_t>& Bytes() const { return data_.Bytes(); }
   // The largest index anywhere in the buffer, as of the last Unlock.
   uint32_t LargestIndex() const { return largestIndex_; }
   // The largest index in [first, first + count), for bounds checks before a draw.

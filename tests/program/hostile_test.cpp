@@ -147,9 +147,12 @@ TEST_F(Hostile, SpecialAndOversizedFilesEndTheRunCleanlyByName) {
 }
 
 // A screensaver host kills and restarts its programs freely: SIGTERM and SIGINT end the
-// program within a second at any point of its start, here with music padded by 24 MiB of
-// zeros (which once took the start ten seconds, deaf to signals).
-TEST_F(Hostile, QuitSignalsEndTheStartWithinASecond) {
+// program at once at any point of its start, here with music padded by 24 MiB of zeros
+// (which once took the start ten seconds, deaf to signals). Alone it ends in well under a
+// second; the limit is three, as a process's exit can take that long on a machine busy
+// with two other tests (each with its rasteriser threads) while a start deaf to signals
+// still fails.
+TEST_F(Hostile, QuitSignalsEndTheStartPromptly) {
   if (!HaveProgram("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
   XvfbServer server;
   ASSERT_TRUE(server.Start(320, 240));
@@ -165,7 +168,8 @@ TEST_F(Hostile, QuitSignalsEndTheStartWithinASecond) {
     ASSERT_TRUE(child.Running()) << child.Output();
     kill(child.Pid(), signal);
     int code = -1;
-    EXPECT_TRUE(child.Wait(1000, &code)) << "still running a second after signal " << signal;
+    EXPECT_TRUE(child.Wait(3000, &code))
+        << "still running three seconds after signal " << signal;
     // Killed by the signal during the start, or a normal end once the loop ran.
     EXPECT_TRUE(code == 0 || code == 128 + signal) << code << "\n" << child.Output();
     EXPECT_FALSE(SanitizerSpoke(child.Output())) << child.Output();

@@ -128,8 +128,8 @@ uint8_t* LoadFile(const char* name, int32_t* size, bool fatal) {
   uint32_t length = 0;
   uint8_t* data = nullptr;
   const uint32_t limit = SizeLimitFor(name);
-  lastFailure = NameFits(name) ? ReadRegularFile(name, limit, &data, &length)
-                               : ReadFileResult::CannotOpen;
+  lastFailure =
+      NameFits(name) ? ReadRegularFile(name, limit, &data, &length) : ReadFileResult::CannotOpen;
   lastFailureLimit = limit;
   if (lastFailure != ReadFileResult::Ok) {
     if (fatal) CannotLoad(name);

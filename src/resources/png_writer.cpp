@@ -49,8 +49,8 @@ void PngEncoder::BeginChunk(const char type[4]) {
 void PngEncoder::EndChunk() {
   const size_t dataLength = size_ - chunkStart_ - 8;
   PutBigEndian(out_.data() + chunkStart_, static_cast<uint32_t>(dataLength));
-  const uLong crc = crc32(crc32(0L, Z_NULL, 0), out_.data() + chunkStart_ + 4,
-                          static_cast<uInt>(dataLength + 4));
+  const uLong crc =
+      crc32(crc32(0L, Z_NULL, 0), out_.data() + chunkStart_ + 4, static_cast<uInt>(dataLength + 4));
   uint8_t tail[4];
   PutBigEndian(tail, static_cast<uint32_t>(crc));
   Append(tail, 4);

@@ -5,7 +5,9 @@
 
 namespace yulo {
 
-char PathSeparator() { return '/'; }
+char PathSeparator() {
+  return '/';
+}
 
 bool CurrentFolder(char* out, size_t capacity) {
   return getcwd(out, capacity) != nullptr;

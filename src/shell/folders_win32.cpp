@@ -4,7 +4,9 @@
 
 namespace yulo {
 
-char PathSeparator() { return '\\'; }
+char PathSeparator() {
+  return '\\';
+}
 
 bool CurrentFolder(char* out, size_t capacity) {
   const DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(capacity), out);

@@ -7,8 +7,8 @@
 #include "base/fatal.h"
 #include "math/scalar.h"
 #include "render/renderer.h"
-#include "scene/scene.h"
 #include "resources/png_writer.h"
+#include "scene/scene.h"
 #include "shell/frame_timing.h"
 #include "shell/frame_writer.h"
 #include "shell/progress.h"
@@ -28,8 +28,7 @@ class PngFolderSink final : public FrameSink {
  public:
   explicit PngFolderSink(const char* folder) : folder_(folder) {}
 
-  bool TakeFrame(uint32_t index, const uint8_t* rgba, uint32_t width,
-                 uint32_t height) override {
+  bool TakeFrame(uint32_t index, const uint8_t* rgba, uint32_t width, uint32_t height) override {
     char path[4200];
     std::snprintf(path, sizeof path, "%s/frame-%05u.png", folder_, index);
     if (encoder_.Write(path, rgba, width, height)) return true;

@@ -289,7 +289,7 @@ class GlDevice final : public Device {
   uint32_t fvf_ = 0;
   uint32_t dirty_ = kDirtyAll;
   bool lastDrawPoints_ = false;
-  bool sourceAlphaOne_ = false;  // the current draw's alpha is one everywhere
+  bool sourceAlphaOne_ = false;         // the current draw's alpha is one everywhere
   GLenum mipMinFilter_ = GL_NEAREST;    // the stage's minification filter
   GLenum plainMinFilter_ = GL_NEAREST;  // the same without mips, where that's equivalent
   GLenum appliedMinFilter_ = 0;

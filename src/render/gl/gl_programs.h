@@ -26,8 +26,8 @@ struct ProgramKey {
 // What a draw brings besides the state table.
 struct DrawInputs {
   uint32_t fvf = 0;
-  bool pointList = false;       // D3DPT_POINTLIST
-  bool textured = false;        // a texture is bound to stage 0
+  bool pointList = false;         // D3DPT_POINTLIST
+  bool textured = false;          // a texture is bound to stage 0
   bool directionalLight = false;  // light 0 on and directional
   bool textureOpaque = false;     // every texel of the bound texture has alpha 255
   bool materialAlphaOne = false;  // the material's diffuse alpha is 1 or more

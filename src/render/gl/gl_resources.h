@@ -60,8 +60,7 @@ class GlBufferData {
 class GlVertexBuffer final : public VertexBuffer {
  public:
   GlVertexBuffer(Device* owner, uint32_t length, uint32_t usage, uint32_t fvf)
-      : VertexBuffer(owner, length, usage, fvf),
-        data_(length, (usage & D3DUSAGE_DYNAMIC) != 0) {}
+      : VertexBuffer(owner, length, usage, fvf), data_(length, (usage & D3DUSAGE_DYNAMIC) != 0) {}
   HResult Lock(uint32_t offset, uint32_t size, uint8_t** data, uint32_t /*flags*/) override {
     return data_.Lock(offset, size, data);
   }
@@ -78,8 +77,7 @@ class GlVertexBuffer final : public VertexBuffer {
 class GlIndexBuffer final : public IndexBuffer {
  public:
   GlIndexBuffer(Device* owner, uint32_t length, uint32_t usage, Format format)
-      : IndexBuffer(owner, length, usage, format),
-        data_(length, (usage & D3DUSAGE_DYNAMIC) != 0) {}
+      : IndexBuffer(owner, length, usage, format), data_(length, (usage & D3DUSAGE_DYNAMIC) != 0) {}
   HResult Lock(uint32_t offset, uint32_t size, uint8_t** data, uint32_t /*flags*/) override {
     return data_.Lock(offset, size, data);
   }

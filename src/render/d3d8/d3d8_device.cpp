@@ -70,6 +70,26 @@ class D3d8Texture final : public DeviceTexture {
   IDirect3DTexture8* texture_;
 };
 
+// Lock and Unlock of a vertex or index buffer: the byte range checked as on every device.
+template <class ComBuffer>
+HResult LockComBuffer(ComBuffer* buffer, uint32_t length, uint32_t offset, uint32_t size,
+                      uint8_t** data, uint32_t flags) {
+  uint32_t begin = 0;
+  uint32_t end = 0;
+  if (buffer == nullptr || data == nullptr || !LockRange(length, offset, size, &begin, &end)) {
+    return D3DERR_INVALIDCALL;
+  }
+  BYTE* bytes = nullptr;
+  const HRESULT result = buffer->Lock(begin, end - begin, &bytes, flags);
+  *data = SUCCEEDED(result) ? bytes : nullptr;
+  return static_cast<HResult>(result);
+}
+
+template <class ComBuffer>
+HResult UnlockComBuffer(ComBuffer* buffer) {
+  return buffer != nullptr ? static_cast<HResult>(buffer->Unlock()) : D3DERR_INVALIDCALL;
+}
+
 class D3d8VertexBuffer final : public VertexBuffer {
  public:
   D3d8VertexBuffer(Device* owner, uint32_t length, uint32_t usage, uint32_t fvf,
@@ -78,19 +98,9 @@ class D3d8VertexBuffer final : public VertexBuffer {
   IDirect3DVertexBuffer8* Get() const { return buffer_; }
 
   HResult Lock(uint32_t offset, uint32_t size, uint8_t** data, uint32_t flags) override {
-    uint32_t begin = 0;
-    uint32_t end = 0;
-    if (buffer_ == nullptr || data == nullptr || !LockRange(Length(), offset, size, &begin, &end)) {
-      return D3DERR_INVALIDCALL;
-    }
-    BYTE* bytes = nullptr;
-    const HRESULT result = buffer_->Lock(begin, end - begin, &bytes, flags);
-    *data = SUCCEEDED(result) ? bytes : nullptr;
-    return static_cast<HResult>(result);
+    return LockComBuffer(buffer_, Length(), offset, size, data, flags);
   }
-  HResult Unlock() override {
-    return buffer_ != nullptr ? static_cast<HResult>(buffer_->Unlock()) : D3DERR_INVALIDCALL;
-  }
+  HResult Unlock() override { return UnlockComBuffer(buffer_); }
 
  protected:
   ~D3d8VertexBuffer() override { ReleaseCom(buffer_); }
@@ -111,19 +121,9 @@ class D3d8IndexBuffer final : public IndexBuffer {
   IDirect3DIndexBuffer8* Get() const { return buffer_; }
 
   HResult Lock(uint32_t offset, uint32_t size, uint8_t** data, uint32_t flags) override {
-    uint32_t begin = 0;
-    uint32_t end = 0;
-    if (buffer_ == nullptr || data == nullptr || !LockRange(Length(), offset, size, &begin, &end)) {
-      return D3DERR_INVALIDCALL;
-    }
-    BYTE* bytes = nullptr;
-    const HRESULT result = buffer_->Lock(begin, end - begin, &bytes, flags);
-    *data = SUCCEEDED(result) ? bytes : nullptr;
-    return static_cast<HResult>(result);
+    return LockComBuffer(buffer_, Length(), offset, size, data, flags);
   }
-  HResult Unlock() override {
-    return buffer_ != nullptr ? static_cast<HResult>(buffer_->Unlock()) : D3DERR_INVALIDCALL;
-  }
+  HResult Unlock() override { return UnlockComBuffer(buffer_); }
 
  protected:
   ~D3d8IndexBuffer() override { ReleaseCom(buffer_); }

@@ -34,20 +34,9 @@ int main(int argc, char** argv) {
   scenes.currentScene = &winterScene;
 
   LaunchOptions options;
-  char message[256];
-  switch (ParseOptions(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), &options, message,
-                       sizeof message)) {
-    case OptionsResult::Help:
-      std::fputs(HelpText(), stdout);
-      return 0;
-    case OptionsResult::Version:
-      std::fputs(VersionText(), stdout);
-      return 0;
-    case OptionsResult::Error:
-      std::fprintf(stderr, "yulo: %s\nTry 'yulo --help' for more information.\n", message);
-      return 2;
-    case OptionsResult::Run:
-      break;
+  int exitCode = 0;
+  if (!ParseOptionsOrAnswer(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), &options, &exitCode)) {
+    return exitCode;
   }
   runMode = options.mode;
 

@@ -38,20 +38,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // The C runtime has split GetCommandLineA() into __argv the same way in every mode; the
   // screensaver switches among them reach ParseCommandLine joined again.
   LaunchOptions options;
-  char message[256];
-  switch (ParseOptions(__argc, __argv, nullptr, &options, message, sizeof message)) {
-    case OptionsResult::Help:
-      std::fputs(HelpText(), stdout);
-      return 0;
-    case OptionsResult::Version:
-      std::fputs(VersionText(), stdout);
-      return 0;
-    case OptionsResult::Error:
-      std::fprintf(stderr, "yulo: %s\nTry 'yulo --help' for more information.\n", message);
-      return 2;
-    case OptionsResult::Run:
-      break;
-  }
+  int exitCode = 0;
+  if (!ParseOptionsOrAnswer(__argc, __argv, nullptr, &options, &exitCode)) return exitCode;
   runMode = options.mode;
 
   // The output folder is named relative to where we were started, before start-up moves

@@ -526,6 +526,28 @@ OptionsResult ParseOptions(int argc, const char* const* argv, const char* xscree
   return OptionsResult::Run;
 }
 
+bool ParseOptionsOrAnswer(int argc, const char* const* argv, const char* xscreensaverWindow,
+                          LaunchOptions* options, int* exitCode) {
+  char message[256];
+  switch (ParseOptions(argc, argv, xscreensaverWindow, options, message, sizeof message)) {
+    case OptionsResult::Help:
+      std::fputs(HelpText(), stdout);
+      *exitCode = 0;
+      return false;
+    case OptionsResult::Version:
+      std::fputs(VersionText(), stdout);
+      *exitCode = 0;
+      return false;
+    case OptionsResult::Error:
+      std::fprintf(stderr, "yulo: %s\nTry 'yulo --help' for more information.\n", message);
+      *exitCode = 2;
+      return false;
+    case OptionsResult::Run:
+      break;
+  }
+  return true;
+}
+
 const char* HelpText() {
   return kHelpText;
 }

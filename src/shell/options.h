@@ -15,7 +15,8 @@ inline constexpr int kMaxSizeSide = 16384;            // largest --size side
 inline constexpr uint32_t kDefaultRenderStepMs = 40;  // --render without --fixed-step
 inline constexpr int32_t kMaxVolumeStep = 20;         // --volume 0..20
 inline constexpr uint32_t kMaxFramesPerSecond = 1000;
-inline constexpr int32_t kHostWindowFrameRate = 30;  // cap in a host's window, as XScreenSaver paces
+// The frame-rate cap in a host's window, as XScreenSaver paces its programs.
+inline constexpr int32_t kHostWindowFrameRate = 30;
 inline constexpr uint32_t kMaxRenderFrames = 1000000;
 inline constexpr int kCommandLineCapacity = 1024;  // switches handed on to ParseCommandLine
 inline constexpr int kDefaultRecordWidth = 1280;   // --record without --size
@@ -52,12 +53,12 @@ struct LaunchOptions {
   int width;  // --size: window or image size in pixels
   int height;
   bool hasMaxFps;
-  uint32_t maxFps;  // --max-fps: frame-rate cap, 0 = vsync only
+  uint32_t maxFps;      // --max-fps: frame-rate cap, 0 = vsync only
   bool fullResolution;  // --full-resolution: no 800 x 600 cap on software renderers
   bool hasVolume;
-  int32_t volume;         // --volume: music volume step for this run only
-  const char* renderDir;  // --render: output folder (points into argv)
-  uint32_t frames;        // --frames: number of images to render
+  int32_t volume;          // --volume: music volume step for this run only
+  const char* renderDir;   // --render: output folder (points into argv)
+  uint32_t frames;         // --frames: number of images to render
   const char* recordPath;  // --record: video file, "-" for y4m on stdout (points into argv)
   uint32_t fps;            // --fps: video frames a second
   uint32_t durationMs;     // --duration: video length
@@ -78,6 +79,12 @@ enum class OptionsResult {
 // parentWindow). On Error, message (of messageCapacity bytes) holds one line of text.
 OptionsResult ParseOptions(int argc, const char* const* argv, const char* xscreensaverWindow,
                            LaunchOptions* options, char* message, size_t messageCapacity);
+
+// ParseOptions with its answers given on the console: the help or version text on stdout,
+// a mistake on stderr. True when the program is to run; otherwise *exitCode is what it
+// ends with (0 after help or version, 2 after a mistake).
+bool ParseOptionsOrAnswer(int argc, const char* const* argv, const char* xscreensaverWindow,
+                          LaunchOptions* options, int* exitCode);
 
 // The --help text.
 const char* HelpText();

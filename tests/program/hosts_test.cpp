@@ -20,8 +20,6 @@
 namespace yulo::test {
 namespace {
 
-constexpr unsigned long kBackground = 0xFF00FF;  // a host window's colour before drawing
-
 std::vector<std::string> WithProgram(const std::vector<std::string>& args) {
   std::vector<std::string> argv = {ProgramPath()};
   argv.insert(argv.end(), args.begin(), args.end());
@@ -69,7 +67,8 @@ class OnTwoScreens : public ::testing::Test {
     display = XOpenDisplay((server.Display() + ".1").c_str());
     ASSERT_NE(display, nullptr);
     ASSERT_EQ(ScreenCount(display), 2);
-    host = XCreateSimpleWindow(display, RootWindow(display, 1), 0, 0, 320, 240, 0, 0, kBackground);
+    host =
+        XCreateSimpleWindow(display, RootWindow(display, 1), 0, 0, 320, 240, 0, 0, kHostBackground);
     XMapWindow(display, host);
     XSync(display, False);
   }
@@ -96,8 +95,8 @@ class OnTwoScreens : public ::testing::Test {
       for (int y = 20; y < 240; y += 50) {
         for (int x = 20; x < 320; x += 50) {
           const unsigned long p = Pixel(x, y);
-          covered = covered && p != kBackground;
-          lit = lit || (p != 0 && p != kBackground);
+          covered = covered && p != kHostBackground;
+          lit = lit || (p != 0 && p != kHostBackground);
         }
       }
       if (covered && (lit || !untilLit)) break;
@@ -134,7 +133,7 @@ TEST_F(OnTwoScreens, AHostWindowOnTheSecondScreenIsDrawnInto) {
   ChildProcess child;
   StartInHostWindow(&child, {});
   EXPECT_TRUE(WaitUntilCovered(&child, realData) || !realData) << child.Output();
-  EXPECT_NE(Pixel(20, 20), kBackground);
+  EXPECT_NE(Pixel(20, 20), kHostBackground);
   EXPECT_EQ(EndByTheHost(&child), 0) << child.Output();
 }
 

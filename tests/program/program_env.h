@@ -9,6 +9,9 @@
 
 namespace yulo::test {
 
+// The colour of a test's own window that stands for a host's, before anything is drawn.
+constexpr unsigned long kHostBackground = 0xFF00FF;
+
 // The program under test (build/.../bin/yulo).
 const char* ProgramPath();
 

@@ -21,7 +21,6 @@ namespace {
 // Small enough that a software-rendered frame stays well under the time bounds below.
 constexpr int kScreenWidth = 800;
 constexpr int kScreenHeight = 600;
-constexpr unsigned long kBackground = 0xFF00FF;  // the test window's colour before drawing
 
 class OnXvfb : public ::testing::Test {
  protected:
@@ -186,11 +185,11 @@ TEST_F(OnXvfb, TermAndInterruptSignalsEndTheRunCleanly) {
   }
 }
 
-// A window of the test's own, filled with kBackground, standing for a host's window.
+// A window of the test's own, filled with kHostBackground, standing for a host's window.
 Window MakeHostWindow(Display* display, int width, int height) {
   const Window window =
       XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, static_cast<unsigned>(width),
-                          static_cast<unsigned>(height), 0, 0, kBackground);
+                          static_cast<unsigned>(height), 0, 0, kHostBackground);
   XMapWindow(display, window);
   XSync(display, False);
   return window;
@@ -212,7 +211,7 @@ class DrawsIntoAForeignWindow : public OnXvfb {
                                 std::chrono::steady_clock::now() - started)
                                 .count();
         if (waited >= minimumWaitMs) break;
-        ASSERT_EQ(Pixel(host, 160, 120), kBackground) << "drawn after " << waited << " ms";
+        ASSERT_EQ(Pixel(host, 160, 120), kHostBackground) << "drawn after " << waited << " ms";
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
       }
     }
@@ -225,8 +224,8 @@ class DrawsIntoAForeignWindow : public OnXvfb {
       for (int y = 20; y < 240; y += 50) {
         for (int x = 20; x < 320; x += 50) {
           const unsigned long p = Pixel(host, x, y);
-          covered = covered && p != kBackground;
-          lit = lit || (p != 0 && p != kBackground);
+          covered = covered && p != kHostBackground;
+          lit = lit || (p != 0 && p != kHostBackground);
         }
       }
       drawn = covered && (lit || !realData);

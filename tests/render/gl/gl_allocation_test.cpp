@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "gl_fixture.h"
 #include "render/gl/gl_device.h"
 #include "render/renderer.h"
 #include "support/allocation/allocation_counter.h"
@@ -11,10 +12,7 @@
 namespace yulo {
 namespace {
 
-struct PointVertex {
-  float x, y, z, size;
-  uint32_t colour;
-};
+using test::PointVertex;
 
 TEST(GlAllocations, FramesAfterTheFirstAllocateNothing) {
   Device* device = CreateGlDeviceHeadless(64, 48);

@@ -12,17 +12,14 @@
 namespace yulo {
 namespace {
 
-constexpr uint32_t kSize = 32;
+constexpr uint32_t kDeviceSize = 32;
 
-struct ColourVertex {
-  float x, y, z;
-  uint32_t colour;
-};
+using test::ColourVertex;
 constexpr uint32_t kColourFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
 
 class GlDeviceTest : public test::GlDeviceFixture {
  protected:
-  GlDeviceTest() : GlDeviceFixture(kSize) {}
+  GlDeviceTest() : GlDeviceFixture(kDeviceSize) {}
 
   std::vector<uint8_t> Frame() {
     std::vector<uint8_t> rgba;
@@ -31,7 +28,7 @@ class GlDeviceTest : public test::GlDeviceFixture {
     return rgba;
   }
   static uint32_t At(const std::vector<uint8_t>& f, uint32_t x, uint32_t y) {
-    const uint8_t* p = f.data() + (y * kSize + x) * 4;
+    const uint8_t* p = f.data() + (y * kDeviceSize + x) * 4;
     return (uint32_t{p[3]} << 24) | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
   }
 };

@@ -11,6 +11,16 @@
 
 namespace yulo::test {
 
+// Vertex layouts the GL tests draw with.
+struct ColourVertex {  // D3DFVF_XYZ | D3DFVF_DIFFUSE
+  float x, y, z;
+  uint32_t colour;
+};
+struct PointVertex {  // D3DFVF_XYZ | D3DFVF_PSIZE | D3DFVF_DIFFUSE
+  float x, y, z, size;
+  uint32_t colour;
+};
+
 class GlDeviceFixture : public ::testing::Test {
  protected:
   explicit GlDeviceFixture(uint32_t size) : size_(size) {}

@@ -22,14 +22,8 @@ struct Rgba {
 struct LitVertex {  // D3DFVF_XYZ | D3DFVF_NORMAL
   float x, y, z, nx, ny, nz;
 };
-struct ColourVertex {  // D3DFVF_XYZ | D3DFVF_DIFFUSE
-  float x, y, z;
-  uint32_t colour;
-};
-struct PointVertex {  // D3DFVF_XYZ | D3DFVF_PSIZE | D3DFVF_DIFFUSE
-  float x, y, z, size;
-  uint32_t colour;
-};
+using test::ColourVertex;
+using test::PointVertex;
 
 class GlPixelTest : public test::GlDeviceFixture {
  protected:

@@ -23,6 +23,9 @@ class GlContext {
   // Offscreen only: a new size for the framebuffer.
   virtual bool Resize(uint32_t /*width*/, uint32_t /*height*/) { return false; }
   virtual bool Offscreen() const = 0;
+  // True when the window drawn into is known to be gone (a host's window it was given).
+  // Asks the display server, so it is asked once a frame, just before the window is drawn.
+  virtual bool WindowGone() { return false; }
 };
 
 // An EGL surfaceless context with a width x height offscreen framebuffer (RGBA8 colour and

@@ -118,6 +118,10 @@ class GlxWindowContext final : public WindowContext {
     throttle_.AfterSwap();
   }
   bool Retarget(SDL_Window* window) override { return window == window_; }
+  // The host may destroy its window at any moment. Drawing into a destroyed window makes the
+  // driver size its buffers from a failed geometry query, whose size is then garbage (up to
+  // a memset of gigabytes), so the window is looked for first.
+  bool WindowGone() override;
 
  private:
   Display* display_;
@@ -129,6 +133,16 @@ int creationErrors = 0;
 int CountCreationError(Display* /*display*/, XErrorEvent* /*error*/) {
   ++creationErrors;
   return 0;
+}
+
+bool GlxWindowContext::WindowGone() {
+  XSync(display_, False);  // earlier errors go to the handler in place, as they would anyway
+  creationErrors = 0;
+  XErrorHandler previous = XSetErrorHandler(CountCreationError);
+  XWindowAttributes attributes{};
+  const bool exists = XGetWindowAttributes(display_, xwindow_, &attributes) != 0;
+  XSetErrorHandler(previous);
+  return !exists || creationErrors != 0;
 }
 
 // The double-buffered RGBA configuration of the window's own visual, with the deepest depth

@@ -1118,6 +1118,7 @@ void GlDevice::ShowScaledScene() {
 HResult GlDevice::Present() {
   Flush();
   if (!context_->MakeCurrent()) return D3DERR_DEVICELOST;
+  if (context_->WindowGone()) return D3DERR_DEVICELOST;
   if (scaled_ && sceneFramebuffer_ != 0) ShowScaledScene();
   context_->Swap();
   return D3D_OK;

@@ -226,6 +226,9 @@ void MainLoop(const LaunchOptions& options) {
       SDL_WaitEventTimeout(nullptr, static_cast<int>((wait + 999) / 1000));
       continue;
     }
+    // An error about the host's window may have been read while waiting, without an event.
+    CheckForeignWindow();
+    if (shell.quitRequested) break;
     MarkFrameStart(&pacer, now);
     DrawOnEveryMonitor();
     CheckForeignWindow();

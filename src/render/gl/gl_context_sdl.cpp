@@ -129,20 +129,21 @@ class GlxWindowContext final : public WindowContext {
   GLXContext context_;
 };
 
-int creationErrors = 0;
-int CountCreationError(Display* /*display*/, XErrorEvent* /*error*/) {
-  ++creationErrors;
+// X errors counted instead of handled, while a request that may fail is made.
+int trappedErrors = 0;
+int CountTrappedError(Display* /*display*/, XErrorEvent* /*error*/) {
+  ++trappedErrors;
   return 0;
 }
 
 bool GlxWindowContext::WindowGone() {
   XSync(display_, False);  // earlier errors go to the handler in place, as they would anyway
-  creationErrors = 0;
-  XErrorHandler previous = XSetErrorHandler(CountCreationError);
+  trappedErrors = 0;
+  XErrorHandler previous = XSetErrorHandler(CountTrappedError);
   XWindowAttributes attributes{};
   const bool exists = XGetWindowAttributes(display_, xwindow_, &attributes) != 0;
   XSetErrorHandler(previous);
-  return !exists || creationErrors != 0;
+  return !exists || trappedErrors != 0;
 }
 
 // The double-buffered RGBA configuration of the window's own visual, with the deepest depth
@@ -196,13 +197,13 @@ GlContext* CreateGlxWindowContext(SDL_Window* window, Display* display, Window x
                                    0};
   // A refused context is reported by the server as an error, not a result.
   XSync(display, False);
-  creationErrors = 0;
-  XErrorHandler previous = XSetErrorHandler(CountCreationError);
+  trappedErrors = 0;
+  XErrorHandler previous = XSetErrorHandler(CountTrappedError);
   GLXContext context =
       glXCreateContextAttribsARB(display, config, nullptr, True, contextAttributes);
   XSync(display, False);
   XSetErrorHandler(previous);
-  if (context == nullptr || creationErrors != 0) {
+  if (context == nullptr || trappedErrors != 0) {
     if (context != nullptr) glXDestroyContext(display, context);
     NoteFailure("GLX refused an OpenGL 3.3 core context for the window", "");
     return nullptr;

@@ -867,8 +867,7 @@ void GlDevice::ChooseMinFilter(const GlVertexBuffer& vertices, const GlIndexBuff
     d.vertices = vertices.Bytes().data();
     d.stride = streamStride_;
     d.vertexCount = vertices.Length() / streamStride_;
-    d.texOffset = 12 + ((fvf_ & D3DFVF_NORMAL) ? 12 : 0) + ((fvf_ & D3DFVF_PSIZE) ? 4 : 0) +
-                  ((fvf_ & D3DFVF_DIFFUSE) ? 4 : 0) + ((fvf_ & D3DFVF_SPECULAR) ? 4 : 0);
+    d.texOffset = FvfStride(fvf_ & ~D3DFVF_TEXCOUNT_MASK);  // coordinates come last
     d.indexSize = indices.IndexSize();
     d.indices = indices.Bytes().data() + static_cast<size_t>(startIndex) * d.indexSize;
     d.indexCount = count;

@@ -67,9 +67,9 @@ class Install {
 
   // A headless run of one small frame; its exit code (-1 on timeout) and output.
   int Render(std::string* output) const {
-    return RunCommand({ProgramPath(), "--render", (home_ / "out").string(), "--frames", "1",
-                       "--size", "64x48"},
-                      ProgramEnvironment(home_.string(), ""), kRunTimeoutMs, output);
+    return RunCommand(
+        {ProgramPath(), "--render", (home_ / "out").string(), "--frames", "1", "--size", "64x48"},
+        ProgramEnvironment(home_.string(), ""), kRunTimeoutMs, output);
   }
 
  private:
@@ -112,12 +112,15 @@ TEST_F(Hostile, SpecialAndOversizedFilesEndTheRunCleanlyByName) {
       {"Data/deer.chr", Pipe, 0, 1, "Can't load deer.chr...\nIt is not a regular file."},
       {"Data/deer.skn", Pipe, 0, 1, "Can't load deer.skn in deer.chr, skin...\nIt is not"},
       {"Data/deer.anm", Pipe, 0, 1, "Can't load deer.anm...\nIt is not a regular file."},
-      {"Data/sky.tga", Pipe, 0, 1, "Couldn't load texture: sky.tga in sky.cgo, texture0\nIt is not"},
+      {"Data/sky.tga", Pipe, 0, 1,
+       "Couldn't load texture: sky.tga in sky.cgo, texture0\nIt is not"},
       {"links.txt", Oversized, 1, 1, "/install/links.txt...\nIt is larger than 1 MiB"},
       {"Data/sky.cgo", Oversized, 1, 1, "Can't load sky.cgo...\nIt is larger than 1 MiB"},
-      {"Data/sky.msh_s", Oversized, 32, 1, "Can't load sky.msh_s in sky.cgo, mesh0...\nIt is larger than 32 MiB"},
+      {"Data/sky.msh_s", Oversized, 32, 1,
+       "Can't load sky.msh_s in sky.cgo, mesh0...\nIt is larger than 32 MiB"},
       {"Data/yulo.anm", Oversized, 32, 1, "Can't load yulo.anm...\nIt is larger than 32 MiB"},
-      {"Data/sky.tga", Oversized, 80, 1, "Couldn't load texture: sky.tga in sky.cgo, texture0\nIt is larger than 80 MiB"},
+      {"Data/sky.tga", Oversized, 80, 1,
+       "Couldn't load texture: sky.tga in sky.cgo, texture0\nIt is larger than 80 MiB"},
   };
   int index = 0;
   for (const Case& c : cases) {
@@ -159,8 +162,8 @@ TEST_F(Hostile, QuitSignalsEndTheStartPromptly) {
   for (int signal : {SIGTERM, SIGINT}) {
     const fs::path home = temp_.Path() + "/signal" + std::to_string(signal);
     const Install install(home);
-    install.Replace("Data/music.ogg", install.Original("Data/music.ogg") +
-                                          std::string(24u << 20, '\0'));
+    install.Replace("Data/music.ogg",
+                    install.Original("Data/music.ogg") + std::string(24u << 20, '\0'));
     ChildProcess child;
     ASSERT_TRUE(child.Start({ProgramPath(), "--windowed", "--size", "160x120"},
                             ProgramEnvironment(home.string(), server.Display())));
@@ -168,8 +171,7 @@ TEST_F(Hostile, QuitSignalsEndTheStartPromptly) {
     ASSERT_TRUE(child.Running()) << child.Output();
     kill(child.Pid(), signal);
     int code = -1;
-    EXPECT_TRUE(child.Wait(3000, &code))
-        << "still running three seconds after signal " << signal;
+    EXPECT_TRUE(child.Wait(3000, &code)) << "still running three seconds after signal " << signal;
     // Killed by the signal during the start, or a normal end once the loop ran.
     EXPECT_TRUE(code == 0 || code == 128 + signal) << code << "\n" << child.Output();
     EXPECT_FALSE(SanitizerSpoke(child.Output())) << child.Output();
@@ -244,9 +246,9 @@ TEST_F(Hostile, CorruptedInputsEndCleanly) {
     const Install install(home);
     install.Replace(variants[index].where, variants[index].bytes);
     auto child = std::make_unique<ChildProcess>();
-    EXPECT_TRUE(child->Start({ProgramPath(), "--render", (home / "out").string(), "--frames",
-                              "1", "--size", "64x48"},
-                             ProgramEnvironment(home.string(), "")));
+    EXPECT_TRUE(child->Start(
+        {ProgramPath(), "--render", (home / "out").string(), "--frames", "1", "--size", "64x48"},
+        ProgramEnvironment(home.string(), "")));
     return Running{index, std::move(child)};
   };
   auto finish = [&](Running& run) {

@@ -34,9 +34,9 @@ TEST(CommandLine, HelpVersionAndMisspeltFlagsAnswerWithoutStartingTheScreensaver
     const char* said;
   };
   // No display either: a run that started the screensaver would fail differently.
-  for (const Case& c : {Case{"-h", 0, "Usage: yulo"}, Case{"-help", 0, "Usage: yulo"},
-                        Case{"-v", 0, "yulo "}, Case{"-version", 0, "yulo "},
-                        Case{"-bogus", 2, "unrecognized option '-bogus'"}}) {
+  for (const Case& c :
+       {Case{"-h", 0, "Usage: yulo"}, Case{"-help", 0, "Usage: yulo"}, Case{"-v", 0, "yulo "},
+        Case{"-version", 0, "yulo "}, Case{"-bogus", 2, "unrecognized option '-bogus'"}}) {
     std::string output;
     EXPECT_EQ(RunCommand(WithProgram({c.arg}), ProgramEnvironment(temp.Path(), ""), 10000, &output),
               c.code)
@@ -50,9 +50,9 @@ TEST(CommandLine, WithoutADisplayTheScreensaverEndsAtOnceSayingSo) {
   PrepareDataSet(temp.Path());
   for (const char* display : {"", ":99.9"}) {
     std::string output;
-    EXPECT_EQ(RunCommand(WithProgram({"/s"}), ProgramEnvironment(temp.Path(), display), 10000,
-                         &output),
-              1)
+    EXPECT_EQ(
+        RunCommand(WithProgram({"/s"}), ProgramEnvironment(temp.Path(), display), 10000, &output),
+        1)
         << display << ": " << output;
     EXPECT_NE(output.find("no display to draw on"), std::string::npos) << output;
   }
@@ -230,7 +230,8 @@ TEST_F(FullScreenOnXvfb, AWindowedRunEndsCleanlyWithLeakChecking) {
   Start({{320, 240}}, false);
   env.push_back("ASAN_OPTIONS=detect_leaks=1:abort_on_error=1");
   ChildProcess child;
-  ASSERT_TRUE(child.Start(WithProgram({"--windowed", "--size", "160x120", "--max-fps", "10"}), env));
+  ASSERT_TRUE(
+      child.Start(WithProgram({"--windowed", "--size", "160x120", "--max-fps", "10"}), env));
   ASSERT_EQ(WaitForWindows(&child, 1).size(), 1u) << child.Output();
   std::this_thread::sleep_for(std::chrono::milliseconds(500));  // some frames
   kill(child.Pid(), SIGTERM);

@@ -10,11 +10,11 @@
 #include "base/fatal.h"
 #include "base/shell_state.h"
 #include "math/scalar.h"
+#include "render/gl/gl_window_target.h"
 #include "render/renderer.h"
 #include "scene/scene.h"
 #include "shell/frame_timing.h"
 #include "shell/run_frame.h"
-#include "render/gl/gl_window_target.h"
 #include "shell/sdl/fps_overlay.h"
 #include "shell/sdl/input_policy.h"
 #include "shell/sdl/quit_signals.h"
@@ -24,12 +24,11 @@
 
 namespace yulo {
 
-
 namespace {
 
 constexpr uint32_t kPreviewWaitMs = 500;  // the host's preview area settles first
 constexpr uint32_t kFallbackRefreshRate = 60;
-constexpr int kPausedWaitMs = 1000;      // while nothing can be seen: how often to look again
+constexpr int kPausedWaitMs = 1000;       // while nothing can be seen: how often to look again
 constexpr uint32_t kFocusSettleMs = 250;  // focus moving between our own windows
 
 struct ShellState {

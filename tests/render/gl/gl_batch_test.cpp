@@ -44,7 +44,7 @@ TEST(UserDrawBatch, OnlyLikeDrawsThatFitJoin) {
   UserDrawBatch batch(10 * 12);
   EXPECT_FALSE(batch.Accepts(D3DPT_TRIANGLEFAN, 1, 12));
   EXPECT_FALSE(batch.Accepts(D3DPT_LINESTRIP, 1, 12));
-  EXPECT_FALSE(batch.Accepts(D3DPT_POINTLIST, 11, 12));            // larger than the batch
+  EXPECT_FALSE(batch.Accepts(D3DPT_POINTLIST, 11, 12));              // larger than the batch
   EXPECT_FALSE(batch.Accepts(D3DPT_TRIANGLELIST, 0x60000000u, 12));  // no wrap to small
   EXPECT_TRUE(batch.Accepts(D3DPT_POINTLIST, 10, 12));
   const std::vector<float> points = Numbered(6);
@@ -119,10 +119,10 @@ TEST(ProgramKey, StatesTheDrawIgnoresDoNotSplitPrograms) {
   DeviceStateTable a = Defaults();
   a.render[D3DRS_LIGHTING] = 0;
   DeviceStateTable b = a;
-  b.render[D3DRS_POINTSCALEENABLE] ^= 1;               // no points drawn
-  b.stage[0][D3DTSS_COLOROP] = D3DTOP_ADD;             // no texture bound
+  b.render[D3DRS_POINTSCALEENABLE] ^= 1;                    // no points drawn
+  b.stage[0][D3DTSS_COLOROP] = D3DTOP_ADD;                  // no texture bound
   b.render[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_MATERIAL;  // lighting off
-  b.render[D3DRS_ALPHAREF] = 7;                        // a uniform, not a program
+  b.render[D3DRS_ALPHAREF] = 7;                             // a uniform, not a program
   EXPECT_EQ(MakeProgramKey(a, untexturedLines), MakeProgramKey(b, untexturedLines));
   b.render[D3DRS_SHADEMODE] = D3DSHADE_FLAT;
   EXPECT_FALSE(MakeProgramKey(a, untexturedLines) == MakeProgramKey(b, untexturedLines));
@@ -156,8 +156,8 @@ TEST(ReduceBlend, OnlyBlendsThatCannotChangeAPixelAreDropped) {
     states.render[D3DRS_DESTBLEND] = c.dst;
     states.render[D3DRS_BLENDOP] = c.op;
     const BlendUse got = ReduceBlend(states, c.alphaOne);
-    SCOPED_TRACE(testing::Message() << c.enable << " " << c.src << " " << c.dst << " " << c.op
-                                    << " " << c.alphaOne);
+    SCOPED_TRACE(testing::Message()
+                 << c.enable << " " << c.src << " " << c.dst << " " << c.op << " " << c.alphaOne);
     EXPECT_EQ(got.enabled, c.want.enabled);
     if (got.enabled) {
       EXPECT_EQ(got.src, c.want.src);

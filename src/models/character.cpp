@@ -141,7 +141,7 @@ void Character::Update() {
 
   PoseBone(0, 0);
 
-  SkinVertices(skin->vertices, boneRotations, bonePositions, skinnedPositions);
+  SkinVertices(skin->weighted, boneRotations, bonePositions, skinnedPositions);
 
   const int32_t next = frameIndex + 1 == clip.frameCount ? 0 : frameIndex + 1;
   rootPosition = clip.rootPositions[static_cast<size_t>(frameIndex)].Lerp(

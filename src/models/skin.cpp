@@ -35,6 +35,7 @@ void BuildSkin(const SkinFileView& file, CharacterSkin* skin) {
     skin->corners[static_cast<size_t>(c)] = file.Corner(c);
     texCoords[static_cast<size_t>(c)] = Vector2(file.U(c), file.V(c));  // compared as stored
   }
+  ListWeightedInfluences(skin->vertices, &skin->weighted);
   ListVertexTriangles(skin->corners, static_cast<size_t>(file.vertexCount), &skin->vertexTriangles);
   TexCoordSplit split;
   SplitByTexCoord(skin->corners.data(), texCoords.data(), cornerCount, file.vertexCount, &split);

@@ -30,6 +30,7 @@ struct CharacterSkin {
   std::vector<Vector3> boneOffsets;      // B: from the parent, in its rotated frame
   std::vector<BoneRecord> bones;         // B: a tree under bone 0 (checked on load)
   std::vector<SkinVertex> vertices;      // V
+  WeightedInfluences weighted;           // the vertices' influences grouped for skinning
   std::vector<int32_t> corners;          // 3F skin-vertex indices
   VertexTriangles vertexTriangles;       // corners listed by vertex
   int32_t faceCount = 0;                 // F

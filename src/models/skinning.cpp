@@ -1,7 +1,8 @@
 #include "models/skinning.h"
 
-#include <bit>
+#include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -17,29 +18,6 @@
 namespace yulo {
 
 namespace {
-
-#if !defined(__SSE2__)
-// One influence's contribution, as the plain loop computes it: an unused influence (weight
-// 0) reads bone 0 at the origin with no offset and adds 0 * (that) = 0, which leaves the
-// sum as it was (the sum starts at +0 and so never is -0). Its bone index is never used,
-// as it may be anything.
-inline void AddInfluence(const SkinInfluence& in, std::span<const Matrix4> boneRotations,
-                         std::span<const Vector3> bonePositions, float* sx, float* sy, float* sz) {
-  const bool used = in.weight != 0.0f;
-  const size_t b = used ? size_t(in.bone) : 0;
-  const float px = used ? in.position.x : 0.0f;
-  const float py = used ? in.position.y : 0.0f;
-  const float pz = used ? in.position.z : 0.0f;
-  const Matrix4& r = boneRotations[b];
-  const Vector3& t = bonePositions[b];
-  const float tx = used ? t.x : 0.0f;
-  const float ty = used ? t.y : 0.0f;
-  const float tz = used ? t.z : 0.0f;
-  *sx += in.weight * (px * r.m[0][0] + py * r.m[1][0] + pz * r.m[2][0] + tx);
-  *sy += in.weight * (px * r.m[0][1] + py * r.m[1][1] + pz * r.m[2][1] + ty);
-  *sz += in.weight * (px * r.m[0][2] + py * r.m[1][2] + pz * r.m[2][2] + tz);
-}
-#endif
 
 // The unit normal of the triangle at corners c, c + 1, c + 2, as Vector3::Normalize makes it.
 inline Vector3 FaceNormal(const int32_t* c, std::span<const Vector3> positions) {
@@ -96,52 +74,91 @@ inline void Normalize4(__m128* x, __m128* y, __m128* z) {
   *z = _mm_or_ps(_mm_and_ps(keep, *z), _mm_andnot_ps(keep, _mm_mul_ps(*z, inv)));
 }
 
-inline __m128 Gather(std::span<const Vector3> p, const int32_t* c, int corner, int axis) {
-  const auto at = [&](int t) { return p[size_t(c[3 * t + corner])].Data()[axis]; };
-  return _mm_setr_ps(at(0), at(1), at(2), at(3));
+// The x, y and z of corner `corner` of the four triangles at c, as three registers.
+inline void GatherCorner(std::span<const Vector3> p, const int32_t* c, int corner, __m128* x,
+                         __m128* y, __m128* z) {
+  // Sixteen bytes from each position where the array goes on past it, else twelve.
+  const auto load = [&](int t) {
+    const size_t i = size_t(c[3 * t + corner]);
+    return i + 1 < p.size() ? _mm_loadu_ps(&p[i].x) : Load3(p[i]);
+  };
+  __m128 a = load(0), b = load(1), d = load(2), e = load(3);
+  _MM_TRANSPOSE4_PS(a, b, d, e);
+  *x = a;
+  *y = b;
+  *z = d;
 }
 
 #endif  // __SSE2__
 
 }  // namespace
 
-void SkinVertices(std::span<const SkinVertex> vertices, std::span<const Matrix4> boneRotations,
-                  std::span<const Vector3> bonePositions, std::span<Vector3> out) {
-  const size_t count = vertices.size();
+void ListWeightedInfluences(std::span<const SkinVertex> vertices, WeightedInfluences* out) {
+  *out = WeightedInfluences();
+  for (size_t v = 0; v < vertices.size(); ++v) {
+    WeightedInfluences::Influence used[kSkinInfluences];
+    size_t count = 0;
+    for (const SkinInfluence& in : vertices[v].influences) {
+      if (in.weight != 0.0f) used[count++] = {in.position, in.weight, in.bone};
+    }
+    if (count == 0) {
+      out->none.push_back(int32_t(v));
+      continue;
+    }
+    out->vertices[count - 1].push_back(int32_t(v));
+    out->influences[count - 1].insert(out->influences[count - 1].end(), used, used + count);
+  }
+}
+
+namespace {
+
+// The vertices of one group, each with exactly K weighted influences.
+template <int K>
+void SkinGroup(std::span<const int32_t> vertices, const WeightedInfluences::Influence* in,
+               std::span<const Matrix4> boneRotations, std::span<const Vector3> bonePositions,
+               std::span<Vector3> out) {
+  for (const int32_t v : vertices) {
 #if defined(__SSE2__)
-  // The three lanes x, y, z of AddInfluence at once; the fourth lane is ignored.
-  const __m128 zero = _mm_setzero_ps();
-  for (size_t v = 0; v < count; ++v) {
-    __m128 sum = zero;
-    for (const SkinInfluence& in : vertices[v].influences) {
-      const __m128 weight = _mm_set1_ps(in.weight);
-      const __m128 used = _mm_cmpneq_ps(weight, zero);
-      // Bone 0 for an unused influence, chosen without a branch: about a third of the
-      // influences are unused, in no order a branch predictor could follow.
-      const uint32_t weightBits = std::bit_cast<uint32_t>(in.weight);
-      const uint32_t usedBits = 0u - uint32_t((weightBits & 0x7FFFFFFFu) != 0);
-      const size_t b = size_t(uint32_t(in.bone) & usedBits);
-      const Matrix4& r = boneRotations[b];
-      const __m128 px = _mm_and_ps(used, _mm_set1_ps(in.position.x));
-      const __m128 py = _mm_and_ps(used, _mm_set1_ps(in.position.y));
-      const __m128 pz = _mm_and_ps(used, _mm_set1_ps(in.position.z));
-      const __m128 t = _mm_and_ps(used, Load3(bonePositions[b]));
-      const __m128 turned = _mm_add_ps(
-          _mm_add_ps(_mm_mul_ps(px, _mm_loadu_ps(r.m[0])), _mm_mul_ps(py, _mm_loadu_ps(r.m[1]))),
-          _mm_mul_ps(pz, _mm_loadu_ps(r.m[2])));
-      sum = _mm_add_ps(sum, _mm_mul_ps(weight, _mm_add_ps(turned, t)));
+    // x, y and z in three lanes at once; the fourth lane is ignored.
+    __m128 sum = _mm_setzero_ps();
+    for (int k = 0; k < K; ++k, ++in) {
+      const Matrix4& r = boneRotations[size_t(in->bone)];
+      const __m128 p = _mm_loadu_ps(&in->position.x);  // x, y, z, weight
+      const __m128 turned =
+          _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_shuffle_ps(p, p, 0x00), _mm_loadu_ps(r.m[0])),
+                                _mm_mul_ps(_mm_shuffle_ps(p, p, 0x55), _mm_loadu_ps(r.m[1]))),
+                     _mm_mul_ps(_mm_shuffle_ps(p, p, 0xAA), _mm_loadu_ps(r.m[2])));
+      const __m128 moved = _mm_add_ps(turned, Load3(bonePositions[size_t(in->bone)]));
+      sum = _mm_add_ps(sum, _mm_mul_ps(_mm_shuffle_ps(p, p, 0xFF), moved));
     }
-    Store3(&out[v], sum);
-  }
+    Store3(&out[size_t(v)], sum);
 #else
-  for (size_t v = 0; v < count; ++v) {
     float sx = 0.0f, sy = 0.0f, sz = 0.0f;
-    for (const SkinInfluence& in : vertices[v].influences) {
-      AddInfluence(in, boneRotations, bonePositions, &sx, &sy, &sz);
+    for (int k = 0; k < K; ++k, ++in) {
+      const Matrix4& r = boneRotations[size_t(in->bone)];
+      const Vector3& p = in->position;
+      const Vector3& t = bonePositions[size_t(in->bone)];
+      sx += in->weight * (p.x * r.m[0][0] + p.y * r.m[1][0] + p.z * r.m[2][0] + t.x);
+      sy += in->weight * (p.x * r.m[0][1] + p.y * r.m[1][1] + p.z * r.m[2][1] + t.y);
+      sz += in->weight * (p.x * r.m[0][2] + p.y * r.m[1][2] + p.z * r.m[2][2] + t.z);
     }
-    out[v].Set(sx, sy, sz);
-  }
+    out[size_t(v)].Set(sx, sy, sz);
 #endif
+  }
+}
+
+}  // namespace
+
+void SkinVertices(const WeightedInfluences& weighted, std::span<const Matrix4> boneRotations,
+                  std::span<const Vector3> bonePositions, std::span<Vector3> out) {
+  static_assert(kSkinInfluences == 3);
+  for (const int32_t v : weighted.none) out[size_t(v)] = Vector3();
+  SkinGroup<1>(weighted.vertices[0], weighted.influences[0].data(), boneRotations, bonePositions,
+               out);
+  SkinGroup<2>(weighted.vertices[1], weighted.influences[1].data(), boneRotations, bonePositions,
+               out);
+  SkinGroup<3>(weighted.vertices[2], weighted.influences[2].data(), boneRotations, bonePositions,
+               out);
 }
 
 void ListVertexTriangles(std::span<const int32_t> corners, size_t vertexCount,
@@ -154,6 +171,34 @@ void ListVertexTriangles(std::span<const int32_t> corners, size_t vertexCount,
   std::vector<int32_t> next(out->first.begin(), out->first.end() - 1);
   for (size_t c = 0; c < cornerCount; ++c) {
     out->triangles[size_t(next[size_t(corners[c])]++)] = int32_t(c / 3);
+  }
+
+  const auto count = [&](int32_t v) { return out->first[size_t(v) + 1] - out->first[size_t(v)]; };
+  std::vector<int32_t> order(vertexCount);
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(),
+                   [&](int32_t a, int32_t b) { return count(a) < count(b); });
+  out->blockVertices.clear();
+  out->blockCounts.clear();
+  out->blockTriangles.clear();
+  out->leftOver.clear();
+  for (size_t i = 0; i < vertexCount;) {
+    size_t end = i;
+    while (end < vertexCount && count(order[end]) == count(order[i])) ++end;
+    for (; i + 4 <= end; i += 4) {
+      const int32_t m = count(order[i]);
+      out->blockVertices.insert(out->blockVertices.end(), &order[i], &order[i] + 4);
+      out->blockCounts.push_back(m);
+      for (int32_t k = 0; k < m; ++k) {
+        for (size_t l = 0; l < 4; ++l) {
+          out->blockTriangles.push_back(
+              out->triangles[size_t(out->first[size_t(order[i + l])] + k)]);
+        }
+      }
+    }
+    out->leftOver.insert(out->leftOver.end(), order.begin() + ptrdiff_t(i),
+                         order.begin() + ptrdiff_t(end));
+    i = end;
   }
 }
 
@@ -168,16 +213,17 @@ void RebuildNormals(std::span<const int32_t> corners, std::span<const Vector3> p
 #if defined(__SSE2__)
   for (; t + 4 <= triangles; t += 4) {
     const int32_t* c = &corners[3 * t];
-    const __m128 x0 = Gather(positions, c, 0, 0);
-    const __m128 y0 = Gather(positions, c, 0, 1);
-    const __m128 z0 = Gather(positions, c, 0, 2);
+    __m128 x0, y0, z0, x1, y1, z1, x2, y2, z2;
+    GatherCorner(positions, c, 0, &x0, &y0, &z0);
+    GatherCorner(positions, c, 1, &x1, &y1, &z1);
+    GatherCorner(positions, c, 2, &x2, &y2, &z2);
     // a = p2 - p0, b = p1 - p0, n = a x b
-    const __m128 ax = _mm_sub_ps(Gather(positions, c, 2, 0), x0);
-    const __m128 ay = _mm_sub_ps(Gather(positions, c, 2, 1), y0);
-    const __m128 az = _mm_sub_ps(Gather(positions, c, 2, 2), z0);
-    const __m128 bx = _mm_sub_ps(Gather(positions, c, 1, 0), x0);
-    const __m128 by = _mm_sub_ps(Gather(positions, c, 1, 1), y0);
-    const __m128 bz = _mm_sub_ps(Gather(positions, c, 1, 2), z0);
+    const __m128 ax = _mm_sub_ps(x2, x0);
+    const __m128 ay = _mm_sub_ps(y2, y0);
+    const __m128 az = _mm_sub_ps(z2, z0);
+    const __m128 bx = _mm_sub_ps(x1, x0);
+    const __m128 by = _mm_sub_ps(y1, y0);
+    const __m128 bz = _mm_sub_ps(z1, z0);
     __m128 nx = _mm_sub_ps(_mm_mul_ps(ay, bz), _mm_mul_ps(az, by));
     __m128 ny = _mm_sub_ps(_mm_mul_ps(az, bx), _mm_mul_ps(ax, bz));
     __m128 nz = _mm_sub_ps(_mm_mul_ps(ax, by), _mm_mul_ps(ay, bx));
@@ -197,36 +243,40 @@ void RebuildNormals(std::span<const int32_t> corners, std::span<const Vector3> p
 
   const int32_t* first = byVertex.first.data();
   const int32_t* listed = byVertex.triangles.data();
-  size_t v = 0;
-#if defined(__SSE2__)
-  const auto sum = [&](size_t vertex) {
-    __m128 s = _mm_setzero_ps();
-    for (int32_t i = first[vertex]; i < first[vertex + 1]; ++i) {
-      s = _mm_add_ps(s, _mm_load_ps(&faceNormals[size_t(listed[i])].x));
-    }
-    return s;
-  };
-  for (; v + 4 <= normals.size(); v += 4) {
-    __m128 x = sum(v), y = sum(v + 1), z = sum(v + 2), w = sum(v + 3);
-    _MM_TRANSPOSE4_PS(x, y, z, w);  // now x, y, z of four vertices
-    Normalize4(&x, &y, &z);
-    _MM_TRANSPOSE4_PS(x, y, z, w);  // back to one vertex per register
-    Store3(&normals[v], x);
-    Store3(&normals[v + 1], y);
-    Store3(&normals[v + 2], z);
-    Store3(&normals[v + 3], w);
-  }
-#endif
-  for (; v < normals.size(); ++v) {
+  const auto sumAndNormalize = [&](int32_t vertex) {
     Vector3 n;
-    for (int32_t i = first[v]; i < first[v + 1]; ++i) {
+    for (int32_t i = first[vertex]; i < first[vertex + 1]; ++i) {
       const PaddedNormal& f = faceNormals[size_t(listed[i])];
       n.x += f.x;
       n.y += f.y;
       n.z += f.z;
     }
-    normals[v] = n.Normalize();
+    normals[size_t(vertex)] = n.Normalize();
+  };
+#if defined(__SSE2__)
+  // Four vertices at once, their four sums side by side.
+  const int32_t* block = byVertex.blockTriangles.data();
+  for (size_t b = 0; b < byVertex.blockCounts.size(); ++b) {
+    __m128 x = _mm_setzero_ps(), y = x, z = x, w = x;
+    for (int32_t k = 0; k < byVertex.blockCounts[b]; ++k, block += 4) {
+      x = _mm_add_ps(x, _mm_load_ps(&faceNormals[size_t(block[0])].x));
+      y = _mm_add_ps(y, _mm_load_ps(&faceNormals[size_t(block[1])].x));
+      z = _mm_add_ps(z, _mm_load_ps(&faceNormals[size_t(block[2])].x));
+      w = _mm_add_ps(w, _mm_load_ps(&faceNormals[size_t(block[3])].x));
+    }
+    _MM_TRANSPOSE4_PS(x, y, z, w);  // now x, y, z of four vertices
+    Normalize4(&x, &y, &z);
+    _MM_TRANSPOSE4_PS(x, y, z, w);  // back to one vertex per register
+    const int32_t* v = &byVertex.blockVertices[4 * b];
+    Store3(&normals[size_t(v[0])], x);
+    Store3(&normals[size_t(v[1])], y);
+    Store3(&normals[size_t(v[2])], z);
+    Store3(&normals[size_t(v[3])], w);
   }
+  for (const int32_t v : byVertex.leftOver) sumAndNormalize(v);
+#else
+  for (size_t v = 0; v < normals.size(); ++v) sumAndNormalize(int32_t(v));
+#endif
 }
 
 void WriteRenderVertices(std::span<const int32_t> renderToSkin, std::span<const Vector3> positions,

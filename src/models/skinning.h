@@ -2,6 +2,7 @@
 // span once at load time; the jobs check nothing and allocate nothing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -12,10 +13,29 @@
 
 namespace yulo {
 
-// out[v] = sum over the influences of vertices[v] with a weight other than 0 of
-// weight * (position * boneRotations[bone] + bonePositions[bone]). Weights are used as
-// stored. out.size() == vertices.size(); every weighted bone indexes both bone spans.
-void SkinVertices(std::span<const SkinVertex> vertices, std::span<const Matrix4> boneRotations,
+// A skin's weighted influences (those whose weight is not 0 or -0), grouped by how many
+// each vertex has so that the per-frame loop tests no weight: group k - 1 lists the
+// vertices with k of them, and their influences k at a time in the stored order.
+struct WeightedInfluences {
+  struct Influence {
+    Vector3 position;  // the vertex in the bone's frame
+    float weight;
+    int32_t bone;
+  };
+  std::vector<int32_t> none;  // vertices without any: skinned to the origin
+  std::vector<int32_t> vertices[kSkinInfluences];
+  std::vector<Influence> influences[kSkinInfluences];
+};
+static_assert(offsetof(WeightedInfluences::Influence, weight) == 12);  // loaded with position
+
+// Groups the weighted influences of vertices. Allocates; called once when a skin is built.
+void ListWeightedInfluences(std::span<const SkinVertex> vertices, WeightedInfluences* out);
+
+// out[v] = sum over the weighted influences of vertex v, in their stored order, of
+// weight * (position * boneRotations[bone] + bonePositions[bone]); weights are used as
+// stored. weighted lists the vertices of out (ListWeightedInfluences), and its every bone
+// indexes both bone spans.
+void SkinVertices(const WeightedInfluences& weighted, std::span<const Matrix4> boneRotations,
                   std::span<const Vector3> bonePositions, std::span<Vector3> out);
 
 // A triangle's unit normal, padded to 16 bytes so that adding it is one four-lane addition.
@@ -28,10 +48,17 @@ struct alignas(16) PaddedNormal {
 struct VertexTriangles {
   std::vector<int32_t> first;      // V + 1
   std::vector<int32_t> triangles;  // 3F
+  // The same lists arranged for summing four vertices at once: blocks of four vertices with
+  // equally many triangles (blocks of equal counts in a row), each block's lists
+  // interleaved (triangle k of its vertex l at 4k + l); then the vertices in no block.
+  std::vector<int32_t> blockVertices;   // 4 per block
+  std::vector<int32_t> blockCounts;     // a block's triangles per vertex
+  std::vector<int32_t> blockTriangles;  // 4 x count per block
+  std::vector<int32_t> leftOver;
 };
 
-// Lists the whole triangles of corners (indices below vertexCount) by vertex. Allocates;
-// called once when a skin is built.
+// Lists the whole triangles of corners (indices below vertexCount) by vertex, both ways.
+// Allocates; called once when a skin is built.
 void ListVertexTriangles(std::span<const int32_t> corners, size_t vertexCount,
                          VertexTriangles* out);
 

@@ -56,7 +56,9 @@ TEST(SkinVertices, BitForBitTheBranchingLoop) {
   }
   std::vector<Vector3> expected(vertices.size()), got(vertices.size());
   ReferenceSkin(vertices, rotations, positions, &expected);
-  SkinVertices(vertices, rotations, positions, got);
+  WeightedInfluences weighted;
+  ListWeightedInfluences(vertices, &weighted);
+  SkinVertices(weighted, rotations, positions, got);
   EXPECT_EQ(std::memcmp(expected.data(), got.data(), got.size() * sizeof(Vector3)), 0);
 }
 

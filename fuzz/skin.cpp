@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<yulo::Vector3> skinned(static_cast<size_t>(skin.vertexCount));
   std::vector<yulo::Vector3> normals(static_cast<size_t>(skin.vertexCount));
   std::vector<yulo::PaddedNormal> faces(static_cast<size_t>(skin.faceCount));
-  yulo::SkinVertices(skin.vertices, rotations, positions, skinned);
+  yulo::SkinVertices(skin.weighted, rotations, positions, skinned);
   yulo::RebuildNormals(skin.corners, skinned, skin.vertexTriangles, faces, normals);
   return 0;
 }

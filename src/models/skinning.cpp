@@ -173,6 +173,8 @@ void ListVertexTriangles(std::span<const int32_t> corners, size_t vertexCount,
     out->triangles[size_t(next[size_t(corners[c])]++)] = int32_t(c / 3);
   }
 
+  // Blocks of four vertices that sum equally many normals, so that the four sums of a block
+  // run side by side and the loop over them ends at the same place in every block of a row.
   const auto count = [&](int32_t v) { return out->first[size_t(v) + 1] - out->first[size_t(v)]; };
   std::vector<int32_t> order(vertexCount);
   std::iota(order.begin(), order.end(), 0);

@@ -6,12 +6,10 @@ if(WIN32)
   # Windows 7 and later APIs, and no min/max macros over the standard library's.
   target_compile_definitions(yulo_options INTERFACE
     _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
-  # Debian's stb headers (libstb-dev) sit in /usr/include, which a cross build must not
-  # search as a whole: they are copied into a folder of their own.
-  file(GLOB stb_headers /usr/include/stb/stb_image.h /usr/include/stb/stb_vorbis.h)
-  file(COPY ${stb_headers} DESTINATION ${CMAKE_BINARY_DIR}/stb-include/stb)
-  target_include_directories(yulo_options SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/stb-include)
 endif()
+# stb's headers from the build folder's copy (cmake/StbHeaders.cmake says why).
+include(${CMAKE_CURRENT_LIST_DIR}/StbHeaders.cmake)
+target_include_directories(yulo_options SYSTEM INTERFACE ${YULO_STB_INCLUDE})
 target_include_directories(yulo_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
 if(YULO_SANITIZE)
   target_compile_options(yulo_options INTERFACE

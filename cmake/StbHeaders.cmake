@@ -1,10 +1,13 @@
 # Debian's stb headers (libstb-dev) are used from a copy in the build folder, for two
 # reasons. A cross build must not search /usr/include as a whole. And stb_image 2.27's
-# JPEG bit reader, given corrupt coded data, takes more bits than it holds: its bit count
-# goes negative and the next refill shifts by 32 or more, which is undefined (the fuzz
-# targets found it). The copy stops there as later stb_image versions do: a block that
-# runs out of bits reads zeros, and a combined Huffman code longer than the bits left is a
-# corrupt file. Other versions are copied as they are.
+# JPEG reader does undefined arithmetic on corrupt coded data (the fuzz targets found it),
+# which the copy checks for as later stb_image versions do:
+# - its bit reader takes more bits than it holds, the count goes negative and the next
+#   refill shifts by 32 or more: a read that finds too few bits now gives zeros, and a
+#   combined Huffman code longer than the bits left is a corrupt file;
+# - its DC prediction adds and multiplies in int without bound: a sum past int or a
+#   coefficient past a short is a corrupt file (no sound picture has one).
+# Other versions are copied as they are.
 
 set(YULO_STB_SOURCE /usr/include/stb)
 set(YULO_STB_INCLUDE ${CMAKE_BINARY_DIR}/stb-include)
@@ -49,5 +52,33 @@ if(stb_image_text MATCHES "stb_image - v2\\.27 ")
   set(combined "s = r & 15; // combined length\n")
   yulo_stb_patch(stb_image_text 2 "${combined}"
                  "${combined} if (s > j->code_bits) return stbi__err(\"bad huffman code\", \"Corrupt JPEG\");\n")
+  set(decode "// decode a jpeg huffman value from the bitstream\n")
+  set(helpers [=[
+// whether a DC prediction plus its difference stays an int
+static int stbi__dc_sum_valid(int a, int b)
+{
+   long long s = (long long) a + b;
+   return s >= INT_MIN && s <= INT_MAX;
+}
+
+// whether a DC coefficient times its scale stays a short
+static int stbi__dc_product_valid(int a, int b)
+{
+   long long p = (long long) a * b;
+   return p >= -32768 && p <= 32767;
+}
+
+]=])
+  yulo_stb_patch(stb_image_text 1 "${decode}" "${helpers}${decode}")
+  foreach(indent "   " "      ")
+    if(indent STREQUAL "   ")
+      set(scale "dequant[0]")
+    else()
+      set(scale "(1 << j->succ_low)")
+    endif()
+    set(predict "${indent}dc = j->img_comp[b].dc_pred + diff;\n${indent}j->img_comp[b].dc_pred = dc;\n${indent}data[0] = (short) (dc * ${scale});\n")
+    set(checked "${indent}if (!stbi__dc_sum_valid(j->img_comp[b].dc_pred, diff)) return stbi__err(\"bad delta\", \"Corrupt JPEG\");\n${indent}dc = j->img_comp[b].dc_pred + diff;\n${indent}j->img_comp[b].dc_pred = dc;\n${indent}if (!stbi__dc_product_valid(dc, ${scale})) return stbi__err(\"can't merge dc and ac\", \"Corrupt JPEG\");\n${indent}data[0] = (short) (dc * ${scale});\n")
+    yulo_stb_patch(stb_image_text 1 "${predict}" "${checked}")
+  endforeach()
 endif()
 yulo_stb_write(${YULO_STB_INCLUDE}/stb/stb_image.h "${stb_image_text}")

@@ -26,6 +26,15 @@ function(yulo_stb_patch var count from to)
   set(${var} "${patched}" PARENT_SCOPE)
 endfunction()
 
+# The DC prediction at `indent`, scaled by `scale`: checked before it is summed and scaled.
+function(yulo_stb_check_dc var indent scale)
+  set(text "${${var}}")
+  set(sum "${indent}dc = j->img_comp[b].dc_pred + diff;\n${indent}j->img_comp[b].dc_pred = dc;\n")
+  set(store "${indent}data[0] = (short) (dc * ${scale});\n")
+  yulo_stb_patch(text 1 "${sum}${store}" "${indent}if (!stbi__dc_sum_valid(j->img_comp[b].dc_pred, diff)) return stbi__err(\"bad delta\", \"Corrupt JPEG\");\n${sum}${indent}if (!stbi__dc_product_valid(dc, ${scale})) return stbi__err(\"can't merge dc and ac\", \"Corrupt JPEG\");\n${store}")
+  set(${var} "${text}" PARENT_SCOPE)
+endfunction()
+
 # Writes text to path unless it already holds it, so that builds stay up to date.
 function(yulo_stb_write path text)
   if(EXISTS ${path})
@@ -70,15 +79,7 @@ static int stbi__dc_product_valid(int a, int b)
 
 ]=])
   yulo_stb_patch(stb_image_text 1 "${decode}" "${helpers}${decode}")
-  foreach(indent "   " "      ")
-    if(indent STREQUAL "   ")
-      set(scale "dequant[0]")
-    else()
-      set(scale "(1 << j->succ_low)")
-    endif()
-    set(predict "${indent}dc = j->img_comp[b].dc_pred + diff;\n${indent}j->img_comp[b].dc_pred = dc;\n${indent}data[0] = (short) (dc * ${scale});\n")
-    set(checked "${indent}if (!stbi__dc_sum_valid(j->img_comp[b].dc_pred, diff)) return stbi__err(\"bad delta\", \"Corrupt JPEG\");\n${indent}dc = j->img_comp[b].dc_pred + diff;\n${indent}j->img_comp[b].dc_pred = dc;\n${indent}if (!stbi__dc_product_valid(dc, ${scale})) return stbi__err(\"can't merge dc and ac\", \"Corrupt JPEG\");\n${indent}data[0] = (short) (dc * ${scale});\n")
-    yulo_stb_patch(stb_image_text 1 "${predict}" "${checked}")
-  endforeach()
+  yulo_stb_check_dc(stb_image_text "   " "dequant[0]")           # baseline
+  yulo_stb_check_dc(stb_image_text "      " "(1 << j->succ_low)")  # progressive
 endif()
 yulo_stb_write(${YULO_STB_INCLUDE}/stb/stb_image.h "${stb_image_text}")

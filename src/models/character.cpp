@@ -118,9 +118,10 @@ void Character::Update() {
       fading = false;
     } else {
       fadeTime += dt;
-      // Past the end only by the frame that completes it; more than that (a huge step)
-      // would extrapolate the blend.
-      fadeWeight = std::fmin(fadeTime / fadeDuration, 1.0f);
+      // The frame that completes the fade carries the blend a little past its end (a
+      // weight slightly over one). A step longer than the whole fade (a stall, a machine
+      // waking up) lands on the new clip instead of extrapolating far beyond it.
+      fadeWeight = dt <= fadeDuration ? fadeTime / fadeDuration : 1.0f;
     }
   }
   CheckClip(currentClip);

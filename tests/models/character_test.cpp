@@ -247,12 +247,14 @@ TEST_F(CharacterPlayback, CrossFadeRunsTwoHundredMillisecondsPlusOneFrame) {
     EXPECT_FLOAT_EQ(c.fadeWeight, 30.0f * float(i) / 200.0f) << i;
     EXPECT_FLOAT_EQ(c.clipTime, 30.0f * float(i + 1)) << i;  // the old clip plays on
   }
-  // fadeTime reaches 210 here: still blending, fully towards the new clip.
+  // fadeTime reaches 210 here: still blending, 5 % past the new clip's first frame.
   Step(c, 30.0f);
   EXPECT_TRUE(c.fading);
   EXPECT_FLOAT_EQ(c.fadeTime, 210.0f);
-  EXPECT_FLOAT_EQ(c.fadeWeight, 1.0f);
-  ExpectNear(c.rootPosition, bent->rootPositions[0]);
+  EXPECT_FLOAT_EQ(c.fadeWeight, 1.05f);
+  const size_t f = size_t(c.frameIndex);
+  const Vector3 own = walk->rootPositions[f].Lerp(walk->rootPositions[f + 1], c.frameFraction);
+  ExpectNear(c.rootPosition, own.Lerp(bent->rootPositions[0], 1.05f));
   // The next Update switches, starting the new clip at the 10 ms overshoot.
   Step(c, 30.0f);
   EXPECT_FALSE(c.fading);
@@ -277,6 +279,11 @@ TEST_F(CharacterPlayback, CrossFadeBlendsPoseAndRootHalfway) {
   c.CrossFadeTo(walk);
   EXPECT_EQ(c.nextClip, walk);
   EXPECT_EQ(c.fadeTime, 0.0f);
+  // A step longer than the whole fade (a machine waking up) lands on the new clip
+  // instead of extrapolating far past it.
+  Step(c, 5000.0f);
+  EXPECT_FLOAT_EQ(c.fadeWeight, 1.0f);
+  ExpectNear(c.rootPosition, walk->rootPositions[0]);
 }
 
 // >>section drawing

@@ -4,11 +4,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/fatal.h"
 #include "base/shell_state.h"
 #include "render/gl/gl_device.h"
 #include "scene/scene.h"
 #include "scene/winter_scene.h"
 #include "shell/gtk/config_dialog.h"
+#include "shell/gtk/message_box.h"
 #include "shell/headless.h"
 #include "shell/options.h"
 #include "shell/record/recorder.h"
@@ -55,6 +57,13 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  // Fatal messages show in a box from here on, also a missing links.txt, which ends the
+  // program before any window exists. Not over a host's window (a locked screen would
+  // hide it) and not in headless runs: stderr only there.
+  if (options.launch == Launch::Configure ||
+      (options.launch == Launch::Screensaver && options.foreignWindow == 0)) {
+    SetMessageBoxHook(ShowGtkMessageBox);
+  }
   LoadSettings();
   if (options.launch == Launch::Configure) return RunConfigureDialog(options.ownerWindow);
 

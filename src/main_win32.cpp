@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/fatal.h"
 #include "base/shell_state.h"
 #include "render/d3d8/d3d8_device.h"
 #include "scene/scene.h"
@@ -56,6 +57,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     return 2;
   }
 
+  // A missing links.txt ends the program before any window exists: say so in a box here
+  // already (not over a preview host's dialog, and headless runs keep to stderr).
+  if (options.launch != Launch::Render && options.mode != RunMode::Preview) {
+    SetMessageBoxHook(ShowWin32MessageBox);
+  }
   LoadSettings();
   if (options.launch == Launch::Configure) {
     return RunConfigureDialog(reinterpret_cast<HWND>(static_cast<uintptr_t>(options.ownerWindow)));

@@ -4,6 +4,8 @@
 #include <signal.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -267,6 +269,40 @@ TEST_F(DrawsIntoAForeignWindow, GivenByXScreenSaverWithRoot) {
   char id[32];
   std::snprintf(id, sizeof id, "0x%lx", host);
   RunInHostWindow({"-root", "--max-fps", "20"}, {std::string("XSCREENSAVER_WINDOW=") + id}, host);
+}
+
+// A data file missing at the start (links.txt, read before any window exists) is named in
+// a message box; the program ends with exit code 1 once the box is closed.
+TEST_F(OnXvfb, AMissingDataFileIsReportedInAMessageBox) {
+  const std::string key = temp.Path() + "/velmora/screensavers/yulo";
+  std::filesystem::create_directories(key);
+  std::filesystem::create_directories(temp.Path() + "/empty");
+  std::ofstream(key + "/InstallDir_Demo", std::ios::binary) << temp.Path() + "/empty";
+  ChildProcess child;
+  Launch(&child, {"--windowed", "--size", "400x300"});
+  std::string box;
+  for (int i = 0; i < 100 && box.empty() && child.Running(); ++i) {
+    RunCommand({"xdotool", "search", "--onlyvisible", "--name", "^Loading Error$"}, Env(), 5000,
+               &box);
+    if (box.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_FALSE(box.empty()) << child.Output();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(child.Running()) << "the box waits to be closed";
+  XEvent close{};  // what a window manager sends when the user closes the box
+  close.xclient.type = ClientMessage;
+  close.xclient.window = std::stoul(box);
+  close.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  close.xclient.format = 32;
+  close.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  close.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, close.xclient.window, False, NoEventMask, &close);
+  XSync(display, False);
+  int code = -1;
+  ASSERT_TRUE(child.Wait(5000, &code)) << child.Output();
+  EXPECT_EQ(code, 1);
+  EXPECT_NE(child.Output().find("/empty/links.txt...\nProgram will now stop."), std::string::npos)
+      << child.Output();
 }
 
 TEST_F(OnXvfb, AWindowIdThatDoesNotExistIsReported) {

@@ -41,10 +41,6 @@ struct ShellState {
 
 ShellState shell;
 
-void ShowSdlMessageBox(const char* caption, const char* text) {
-  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
-}
-
 // SDL falls back to video drivers that show nothing (offscreen, dummy) when it finds no
 // display: a screensaver there would only burn the CPU unseen.
 bool OnRealDisplay() {
@@ -284,8 +280,6 @@ int RunScreensaver(const LaunchOptions& options) {
   }
   EndAtOnceOnQuitSignals();
   const bool foreign = options.foreignWindow != 0;
-  // A message box would hide under a host's window (a locked screen): stderr only there.
-  if (!foreign) SetMessageBoxHook(ShowSdlMessageBox);
 
   if (!EnterDataFolder()) {
     FatalError("Initialization failed", "The install folder's path is too long.");

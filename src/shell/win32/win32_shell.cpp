@@ -1,12 +1,14 @@
 #include "shell/win32/win32_shell.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "base/fatal.h"
 #include "base/shell_state.h"
 #include "math/scalar.h"
 #include "render/d3d8/d3d8_device.h"
 #include "render/renderer.h"
+#include "resources/loading_error.h"
 #include "scene/scene.h"
 #include "shell/frame_timing.h"
 #include "shell/run_frame.h"
@@ -342,7 +344,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 void ShowWin32MessageBox(const char* caption, const char* text) {
-  MessageBoxA(nullptr, text, caption, MB_OK);
+  // A data file that can't be loaded carries the error icon; the other messages are plain.
+  const UINT icon = std::strcmp(caption, kLoadingErrorCaption) == 0 ? MB_ICONERROR : 0;
+  MessageBoxA(nullptr, text, caption, MB_OK | icon);
 }
 
 int RunScreensaver(HINSTANCE instance, const LaunchOptions& options) {

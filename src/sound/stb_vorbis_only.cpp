@@ -8,7 +8,9 @@
 #pragma GCC diagnostic ignored "-Wunused-but-set-variable"
 #pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#ifndef __clang__  // a GCC warning that clang does not know (and would warn about)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #pragma GCC diagnostic ignored "-Wshadow"
 #include <stb/stb_vorbis.h>
 #pragma GCC diagnostic pop

@@ -366,7 +366,7 @@ Image BuildSkyTexture() {
 
 Image BuildGroundTexture() {
   constexpr int kSize = 256;
-  constexpr Rgba kSnowBase{0.60f, 0.66f, 0.86f, 1};
+  static constexpr Rgba kSnowBase{0.60f, 0.66f, 0.86f, 1};
   Image ground = Supersample(kSize, kSize, 1, [](float u, float v) {
     const float drifts = Fbm(u * 4.0f, v * 4.0f, 4, 5, 131u);
     const float warp = Fbm(u * 3.0f, v * 3.0f, 3, 2, 137u);

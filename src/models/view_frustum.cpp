@@ -17,7 +17,8 @@ FrustumPlane ClipPlane(const Matrix4& m, int k, float sign) {
   p.d = m.m[3][3] + sign * m.m[3][k];
   const float length = std::sqrt(p.a * p.a + p.b * p.b + p.c * p.c);
   // A degenerate matrix (no camera set yet) leaves an all-zero plane, which rejects only
-  // spheres of negative radius instead of filling the planes with infinities.
+  // spheres of radius zero or less (0 <= -radius) instead of filling the planes with
+  // infinities.
   if (length > 0.0f) {
     const float inv = 1.0f / length;
     p.a *= inv;

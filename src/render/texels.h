@@ -11,6 +11,24 @@ namespace yulo {
 // 1 x 2 or 1 x 1) texels it covers. An odd last row or column folds into its neighbour.
 void HalveRgba(const uint8_t* source, uint32_t width, uint32_t height, uint8_t* destination);
 
+// What a device takes as a texture's size.
+struct TextureLimits {
+  uint32_t maxWidth = 2048;
+  uint32_t maxHeight = 2048;
+  bool powerOfTwo = false;  // each side a power of two
+  bool square = false;      // both sides equal
+};
+
+// The nearest size the device takes for a width x height picture: halved while past its
+// maximum; each side rounded up to a power of two where it asks for those (down where up
+// would pass the maximum); both sides the larger where it asks for squares.
+void SupportedTextureSize(const TextureLimits& limits, uint32_t* width, uint32_t* height);
+
+// A width x height RGBA8 picture resampled to newWidth x newHeight by bilinear filtering
+// between texel centres (edges clamped), each channel rounded.
+void ResizeRgba(const uint8_t* source, uint32_t width, uint32_t height, uint8_t* destination,
+                uint32_t newWidth, uint32_t newHeight);
+
 // One row of RGBA8 texels as A8R8G8B8 (bytes B, G, R, A in memory).
 void RgbaRowToBgra(const uint8_t* rgba, uint32_t count, uint8_t* bgra);
 

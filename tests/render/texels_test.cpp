@@ -20,7 +20,7 @@ TEST(TexelsResult, HalvingAveragesEveryTexelOnceEvenAtOddEdges) {
     uint32_t total = 0;
     for (uint32_t i = 0; i < c.width * c.height; ++i) {
       source[i * 4 + 0] = static_cast<uint8_t>(i * 10);  // red: varies per texel
-      source[i * 4 + 1] = 7;                              // green: constant survives
+      source[i * 4 + 1] = 7;                             // green: constant survives
       source[i * 4 + 3] = 255;
       total += i * 10;
     }
@@ -40,6 +40,47 @@ TEST(TexelsResult, HalvingAveragesEveryTexelOnceEvenAtOddEdges) {
   uint8_t mean[4] = {};
   HalveRgba(quad, 2, 2, mean);
   EXPECT_EQ(mean[0], 127);  // 509 / 4 = 127.25
+}
+
+TEST(TexelsResult, TextureSizesFollowWhatTheDeviceTakes) {
+  struct Case {
+    TextureLimits limits;
+    uint32_t width, height, fitWidth, fitHeight;
+  };
+  const TextureLimits any{};
+  const TextureLimits pow2{2048, 2048, true, false};
+  const TextureLimits square{2048, 2048, false, true};
+  const TextureLimits small{256, 128, true, true};
+  for (const Case& c :
+       {Case{any, 192, 64, 192, 64}, Case{any, 4096, 100, 2048, 100}, Case{pow2, 192, 64, 256, 64},
+        Case{pow2, 256, 256, 256, 256}, Case{pow2, 1, 3, 1, 4}, Case{square, 192, 64, 192, 192},
+        Case{small, 192, 64, 128, 128}, Case{small, 1000, 3000, 128, 128},
+        Case{TextureLimits{1536, 1536, true, false}, 1400, 10, 1024, 16}}) {
+    uint32_t w = c.width;
+    uint32_t h = c.height;
+    SupportedTextureSize(c.limits, &w, &h);
+    EXPECT_EQ(w, c.fitWidth) << c.width << "x" << c.height;
+    EXPECT_EQ(h, c.fitHeight) << c.width << "x" << c.height;
+  }
+}
+
+TEST(TexelsResult, ResizingFiltersBetweenTexelCentres) {
+  // A ramp of two texels stretched to four: the outer texels keep the edge values, the
+  // inner ones lie a quarter of the way in from each side; a constant channel stays.
+  const uint8_t ramp[8] = {0, 9, 0, 255, 255, 9, 0, 255};
+  uint8_t wide[16] = {};
+  ResizeRgba(ramp, 2, 1, wide, 4, 1);
+  EXPECT_EQ((std::vector<uint8_t>(wide, wide + 16)),
+            (std::vector<uint8_t>{0, 9, 0, 255, 64, 9, 0, 255, 191, 9, 0, 255, 255, 9, 0, 255}));
+  // Down to one texel of a 2 x 2 picture: the mean; up from one: copies.
+  const uint8_t quad[16] = {0, 0, 0, 0, 100, 0, 0, 0, 0, 0, 0, 0, 100, 0, 0, 0};
+  uint8_t one[4] = {};
+  ResizeRgba(quad, 2, 2, one, 1, 1);
+  EXPECT_EQ(one[0], 50);
+  uint8_t copies[12] = {};
+  ResizeRgba(one, 1, 1, copies, 3, 1);
+  EXPECT_EQ(copies[0], 50);
+  EXPECT_EQ(copies[8], 50);
 }
 
 TEST(TexelsResult, PackedFormatsConvertChannelForChannel) {

@@ -145,8 +145,11 @@ class D3d8Device final : public Device {
       : device_(device), window_(window), offscreenWindow_(offscreenWindow) {
     D3DCAPS8 caps{};
     if (SUCCEEDED(device_->GetDeviceCaps(&caps))) {
-      maxTextureWidth_ = caps.MaxTextureWidth;
-      maxTextureHeight_ = caps.MaxTextureHeight;
+      if (caps.MaxTextureWidth > 0) textureLimits_.maxWidth = caps.MaxTextureWidth;
+      if (caps.MaxTextureHeight > 0) textureLimits_.maxHeight = caps.MaxTextureHeight;
+      // With only "conditional" support for other sizes a texture can have no mips.
+      textureLimits_.powerOfTwo = (caps.TextureCaps & D3DPTEXTURECAPS_POW2) != 0;
+      textureLimits_.square = (caps.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY) != 0;
     }
   }
 
@@ -276,8 +279,7 @@ class D3d8Device final : public Device {
   IDirect3DDevice8* device_;
   HWND window_;
   HWND offscreenWindow_;
-  uint32_t maxTextureWidth_ = 2048;
-  uint32_t maxTextureHeight_ = 2048;
+  TextureLimits textureLimits_;
   // Start-up scratch for texture levels; kept so that later textures reuse it.
   std::vector<uint8_t> levelScratch_[2];
 };
@@ -287,7 +289,7 @@ DeviceTexture* D3d8Device::CreateTexture(uint32_t width, uint32_t height, const 
   // A picture larger than the device takes is halved until it fits.
   const uint8_t* level = rgba;
   int scratch = 0;
-  while (width > maxTextureWidth_ || height > maxTextureHeight_) {
+  while (width > textureLimits_.maxWidth || height > textureLimits_.maxHeight) {
     std::vector<uint8_t>& next = levelScratch_[scratch];
     const uint32_t nextWidth = width > 1 ? width / 2 : 1;
     const uint32_t nextHeight = height > 1 ? height / 2 : 1;
@@ -296,6 +298,19 @@ DeviceTexture* D3d8Device::CreateTexture(uint32_t width, uint32_t height, const 
     level = next.data();
     width = nextWidth;
     height = nextHeight;
+    scratch ^= 1;
+  }
+  // A device that takes only powers of two or squares gets the nearest size it takes.
+  uint32_t fitWidth = width;
+  uint32_t fitHeight = height;
+  SupportedTextureSize(textureLimits_, &fitWidth, &fitHeight);
+  if (fitWidth != width || fitHeight != height) {
+    std::vector<uint8_t>& next = levelScratch_[scratch];
+    next.resize(static_cast<size_t>(fitWidth) * fitHeight * 4);
+    ResizeRgba(level, width, height, next.data(), fitWidth, fitHeight);
+    level = next.data();
+    width = fitWidth;
+    height = fitHeight;
     scratch ^= 1;
   }
 

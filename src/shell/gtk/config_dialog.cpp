@@ -132,11 +132,11 @@ void OnRealizeSetOwner(GtkWidget* dialog, gpointer data) {
 }
 
 void ShowSaveError(GtkWidget* dialog) {
-  std::fprintf(stderr, "%s: %s\n", kWindowTitle, kSaveErrorText);
+  std::fprintf(stderr, "%s: %s\n", windowTitle, kSaveErrorText);
   GtkWidget* message =
       gtk_message_dialog_new(GTK_WINDOW(dialog), GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
                              GTK_BUTTONS_OK, "%s", kSaveErrorText);
-  gtk_window_set_title(GTK_WINDOW(message), kWindowTitle);
+  gtk_window_set_title(GTK_WINDOW(message), windowTitle);
   gtk_dialog_run(GTK_DIALOG(message));
   gtk_widget_destroy(message);
 }
@@ -184,12 +184,12 @@ uint32_t ChosenFrameCap(GtkWidget* choice) {
 
 int RunConfigureDialog(unsigned long ownerWindow) {
   if (!gtk_init_check(nullptr, nullptr)) {
-    ShowMessage(kWindowTitle, "Can't open the display for the configuration dialog.");
+    ShowMessage(windowTitle, "Can't open the display for the configuration dialog.");
     return 1;
   }
 
   GtkWidget* dialog = gtk_dialog_new();
-  gtk_window_set_title(GTK_WINDOW(dialog), kWindowTitle);
+  gtk_window_set_title(GTK_WINDOW(dialog), windowTitle);
   gtk_window_set_resizable(GTK_WINDOW(dialog), FALSE);
   gtk_window_set_position(GTK_WINDOW(dialog),
                           ownerWindow != 0 ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);

@@ -217,7 +217,7 @@ SDL_Window* CreateMonitorWindow(int index, const SDL_Rect& area) {
   } else {
     flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR;
   }
-  SDL_Window* window = SDL_CreateWindow(kWindowTitle, x, y, area.w, area.h, flags);
+  SDL_Window* window = SDL_CreateWindow(windowTitle, x, y, area.w, area.h, flags);
   if (window == nullptr) return nullptr;
   SetProgramIcon(window);
   WatchVisibility(window);
@@ -263,7 +263,7 @@ SDL_Window* CreateMainWindow(const LaunchOptions& options, WindowPlacement* plac
     *placement = WindowPlacement{areas[0].w, areas[0].h, true};
     return window;
   } else {
-    window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+    window = SDL_CreateWindow(windowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                               options.width, options.height,
                               SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     if (window == nullptr) {

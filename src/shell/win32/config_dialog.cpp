@@ -48,7 +48,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       SendMessageA(slider, TBM_SETPOS, TRUE, settings.musicVolume);
       SetUpBanner(dialog, IDC_BANNER1, link1, "ad1.bmp", 0);
       SetUpBanner(dialog, IDC_BANNER2, link2, "ad2.bmp", 1);
-      SetWindowTextA(dialog, kWindowTitle);
+      SetWindowTextA(dialog, windowTitle);
       return TRUE;
     }
     case WM_COMMAND:
@@ -61,7 +61,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
             settings.musicVolume = previous;
             MessageBoxA(dialog,
                         "The settings could not be saved. The volume stays as it was.",
-                        kWindowTitle, MB_OK | MB_ICONERROR);
+                        windowTitle, MB_OK | MB_ICONERROR);
             return TRUE;
           }
           EndDialog(dialog, 0);
@@ -89,7 +89,7 @@ int RunConfigureDialog(HWND owner) {
                                          owner, ConfigDialogProc, 0);
   FreeBannerBitmaps();
   if (result == -1) {
-    ShowMessage(kWindowTitle, "The settings dialog could not be opened.");
+    ShowMessage(windowTitle, "The settings dialog could not be opened.");
     return 1;
   }
   return 0;

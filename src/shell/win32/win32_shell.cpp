@@ -88,7 +88,7 @@ BOOL CALLBACK AddBlankWindow(HMONITOR monitor, HDC, LPRECT, LPARAM) {
   if (!GetMonitorInfoA(monitor, &info) || (info.dwFlags & MONITORINFOF_PRIMARY) != 0) return TRUE;
   if (shell.blankWindowCount >= kMaxBlankWindows) return FALSE;
   const RECT& r = info.rcMonitor;
-  HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kBlankWindowClass, kWindowTitle,
+  HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kBlankWindowClass, windowTitle,
                                 WS_POPUP, r.left, r.top, r.right - r.left, r.bottom - r.top,
                                 nullptr, nullptr, shell.instance, nullptr);
   if (window != nullptr) shell.blankWindows[shell.blankWindowCount++] = window;
@@ -147,7 +147,7 @@ bool CreateMainWindow(const LaunchOptions& options) {
     style = WS_POPUP;
     ShowCursor(FALSE);
   }
-  mainWindow = CreateWindowExA(exStyle, kMainWindowClass, kWindowTitle, style, shell.windowX,
+  mainWindow = CreateWindowExA(exStyle, kMainWindowClass, windowTitle, style, shell.windowX,
                                shell.windowY, shell.windowWidth, shell.windowHeight,
                                shell.parentWindow, nullptr, shell.instance, nullptr);
   return mainWindow != nullptr;

@@ -88,6 +88,19 @@ class OnXvfb : public ::testing::Test {
     return 0;
   }
 
+  // What a window manager sends when the user closes a window.
+  void SendClose(Window window) {
+    XEvent close{};
+    close.xclient.type = ClientMessage;
+    close.xclient.window = window;
+    close.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    close.xclient.format = 32;
+    close.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    close.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &close);
+    XSync(display, False);
+  }
+
   // The window's pixel at (x, y) as 0xRRGGBB.
   unsigned long Pixel(Window window, int x, int y) {
     XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
@@ -154,16 +167,7 @@ TEST_F(OnXvfb, WindowedRunEndsWhenItsWindowIsClosed) {
   ASSERT_NE(XGetWindowAttributes(display, window, &attributes), 0);
   EXPECT_EQ(attributes.width, 400);
   EXPECT_EQ(attributes.height, 300);
-  // What a window manager sends when the user closes the window.
-  XEvent close{};
-  close.xclient.type = ClientMessage;
-  close.xclient.window = window;
-  close.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-  close.xclient.format = 32;
-  close.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  close.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display, window, False, NoEventMask, &close);
-  XSync(display, False);
+  SendClose(window);
   int code = -1;
   ASSERT_TRUE(child.Wait(3000, &code)) << child.Output();
   EXPECT_EQ(code, 0) << child.Output();
@@ -289,15 +293,7 @@ TEST_F(OnXvfb, AMissingDataFileIsReportedInAMessageBox) {
   ASSERT_FALSE(box.empty()) << child.Output();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_TRUE(child.Running()) << "the box waits to be closed";
-  XEvent close{};  // what a window manager sends when the user closes the box
-  close.xclient.type = ClientMessage;
-  close.xclient.window = std::stoul(box);
-  close.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-  close.xclient.format = 32;
-  close.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  close.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display, close.xclient.window, False, NoEventMask, &close);
-  XSync(display, False);
+  SendClose(std::stoul(box));
   int code = -1;
   ASSERT_TRUE(child.Wait(5000, &code)) << child.Output();
   EXPECT_EQ(code, 1);

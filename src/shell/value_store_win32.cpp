@@ -24,14 +24,21 @@ bool RegistryKeyPath(const char* keyPath, char* out, size_t capacity) {
   return true;
 }
 
-bool ReadFrom(HKEY root, const char* keyPath, const char* valueName, void* buffer,
-              uint32_t capacity, uint32_t* size) {
+enum class Found { kNone, kUnusable, kRead };
+
+// kNone: no such key or value; kUnusable: the value is there but larger than capacity
+// or could not be read.
+Found ReadFrom(HKEY root, const char* keyPath, const char* valueName, void* buffer,
+               uint32_t capacity, uint32_t* size) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
-  bool ok = false;
+  if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    return Found::kNone;
+  }
+  Found found = Found::kUnusable;
   DWORD bytes = 0;
-  if (RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, &bytes) == ERROR_SUCCESS &&
-      bytes <= capacity) {
+  const LONG query = RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, &bytes);
+  if (query == ERROR_FILE_NOT_FOUND) found = Found::kNone;
+  if (query == ERROR_SUCCESS && bytes <= capacity) {
     // The call writes its buffer even when it fails (a value that grew meanwhile), so it
     // reads into one of its own.
     BYTE* staging = new (std::nothrow) BYTE[bytes + 1];
@@ -41,12 +48,12 @@ bool ReadFrom(HKEY root, const char* keyPath, const char* valueName, void* buffe
         got <= capacity) {
       std::memcpy(buffer, staging, got);
       *size = got;
-      ok = true;
+      found = Found::kRead;
     }
     delete[] staging;
   }
   RegCloseKey(key);
-  return ok;
+  return found;
 }
 
 class RegistryStore final : public ValueStore {
@@ -55,8 +62,13 @@ class RegistryStore final : public ValueStore {
             uint32_t* size) override {
     char path[kKeyPathCapacity];
     if (!RegistryKeyPath(keyPath, path, sizeof path)) return false;
-    return ReadFrom(HKEY_CURRENT_USER, path, valueName, buffer, capacity, size) ||
-           ReadFrom(HKEY_LOCAL_MACHINE, path, valueName, buffer, capacity, size);
+    // A value of the user's that can't be used (a record of the wrong size) still hides
+    // the machine's: it reads as absent, and the next save replaces it.
+    Found found = ReadFrom(HKEY_CURRENT_USER, path, valueName, buffer, capacity, size);
+    if (found == Found::kNone) {
+      found = ReadFrom(HKEY_LOCAL_MACHINE, path, valueName, buffer, capacity, size);
+    }
+    return found == Found::kRead;
   }
 
   // One RegSetValueEx replaces a value whole: readers see the old bytes or the new ones.

@@ -293,8 +293,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_KEYUP:
       return 0;
     case WM_SYSCOMMAND:
-      if (runMode == RunMode::FullScreen && (wParam == SC_NEXTWINDOW || wParam == SC_PREVWINDOW ||
-                                             wParam == SC_CLOSE || wParam == SC_SCREENSAVE)) {
+      // A --windowed run (full-screen mode in a normal window) keeps its close box.
+      if (runMode == RunMode::FullScreen && shell.fullScreen &&
+          (wParam == SC_NEXTWINDOW || wParam == SC_PREVWINDOW || wParam == SC_CLOSE ||
+           wParam == SC_SCREENSAVE)) {
         return 0;
       }
       break;

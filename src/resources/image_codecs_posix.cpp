@@ -41,13 +41,15 @@ constexpr png_uint_32 kMaxPngAncillaryChunks = 128;
 void PngWarning(png_structp /*png*/, png_const_charp /*message*/) {}
 
 // The file is whole in memory, so a chunk that claims more bytes than are left is corrupt.
-// Checked before the library sees the file: it allocates a chunk from its length field.
+// Checked before the library sees the file: it allocates a chunk from its length field
+// (its own limit on chunk sizes only warns), also for a chunk whose header is the last
+// thing in the file.
 bool PngChunksFit(const uint8_t* data, size_t size) {
   size_t at = 8;  // after the signature
-  while (at + 12 <= size) {
+  while (at + 8 <= size) {  // a length and a type: the library reads on from there
     const uint32_t length = (uint32_t{data[at]} << 24) | (uint32_t{data[at + 1]} << 16) |
                             (uint32_t{data[at + 2]} << 8) | uint32_t{data[at + 3]};
-    if (length > size - at - 12) return false;
+    if (uint64_t{length} + 12 > size - at) return false;
     if (std::memcmp(data + at + 4, "IEND", 4) == 0) break;  // whatever follows is not read
     at += 12 + size_t{length};
   }

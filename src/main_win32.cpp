@@ -57,8 +57,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     return 2;
   }
 
-  // A missing links.txt ends the program before any window exists: say so in a box here
-  // already (not over a preview host's dialog, and headless runs keep to stderr).
+  // Fatal messages show in a box from here on, also a missing links.txt, which ends the
+  // program before any window exists. Not in a preview (the box would hide under the host's
+  // dialog) and not in headless runs: stderr only there.
   if (options.launch != Launch::Render && options.mode != RunMode::Preview) {
     SetMessageBoxHook(ShowWin32MessageBox);
   }

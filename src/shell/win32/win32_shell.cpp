@@ -355,8 +355,6 @@ int RunScreensaver(HINSTANCE instance, const LaunchOptions& options) {
   shell = ShellState{};
   shell.instance = instance;
   shell.parentWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(options.foreignWindow));
-  // A message box would hide under the preview host or behind the full-screen window.
-  if (options.mode != RunMode::Preview) SetMessageBoxHook(ShowWin32MessageBox);
 
   BuildSqrtTable();
   if (!ComputeGeometry(options)) return 0;

@@ -16,8 +16,9 @@ inline constexpr UINT kPreviewWaitMs = 500;
 
 // Runs the screensaver from the window's creation to the saved settings: geometry, window,
 // preview wait, renderer, blank frame, scene Init, shown window, main loop, teardown.
-// Expects the settings loaded and the run options applied. Returns the exit code: 0,
-// also when the window or the renderer cannot be had (nothing is shown then).
+// Expects the settings loaded, the run options applied and, outside a preview, the message
+// box installed (SetMessageBoxHook). Returns the exit code: 0, also when the window or the
+// renderer cannot be had (nothing is shown then).
 int RunScreensaver(HINSTANCE instance, const LaunchOptions& options);
 
 // The main window's procedure, with the message table of the run modes.

@@ -45,7 +45,7 @@ void PngWarning(png_structp /*png*/, png_const_charp /*message*/) {}
 // (its own limit on chunk sizes only warns), also for a chunk whose header is the last
 // thing in the file.
 bool PngChunksFit(const uint8_t* data, size_t size) {
-  size_t at = 8;  // after the signature
+  size_t at = 8;            // after the signature
   while (at + 8 <= size) {  // a length and a type: the library reads on from there
     const uint32_t length = (uint32_t{data[at]} << 24) | (uint32_t{data[at + 1]} << 16) |
                             (uint32_t{data[at + 2]} << 8) | uint32_t{data[at + 3]};

@@ -77,11 +77,11 @@ class RegistryStore final : public ValueStore {
     char path[kKeyPathCapacity];
     if (!RegistryKeyPath(keyPath, path, sizeof path)) return false;
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
       return false;
-    const bool ok = RegSetValueExA(key, valueName, 0, REG_BINARY,
-                                   static_cast<const BYTE*>(bytes), size) == ERROR_SUCCESS;
+    const bool ok = RegSetValueExA(key, valueName, 0, REG_BINARY, static_cast<const BYTE*>(bytes),
+                                   size) == ERROR_SUCCESS;
     return RegCloseKey(key) == ERROR_SUCCESS && ok;
   }
 };

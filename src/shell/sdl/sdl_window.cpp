@@ -22,9 +22,9 @@ constexpr uint32_t kPowerCheckMs = 1000;  // how often the display's power state
 
 struct MonitorWindow {
   SDL_Window* window;
-  SDL_Rect area;    // the monitor it covers (full-screen runs)
-  bool hidden;      // unmapped or minimised
-  bool obscured;    // fully covered by other windows
+  SDL_Rect area;  // the monitor it covers (full-screen runs)
+  bool hidden;    // unmapped or minimised
+  bool obscured;  // fully covered by other windows
 };
 
 struct WindowState {
@@ -181,9 +181,9 @@ int QueryMonitors(SDL_Rect* areas, int capacity, bool* sdlDisplays) {
   }
   *sdlDisplays = true;
   int heads = 0;
-  XineramaScreenInfo* screens =
-      state.query != nullptr && XineramaIsActive(state.query) ? XineramaQueryScreens(state.query, &heads)
-                                                             : nullptr;
+  XineramaScreenInfo* screens = state.query != nullptr && XineramaIsActive(state.query)
+                                    ? XineramaQueryScreens(state.query, &heads)
+                                    : nullptr;
   if (screens != nullptr && heads > count) {
     count = 0;
     for (int i = 0; i < heads && count < capacity; ++i) {
@@ -274,7 +274,8 @@ SDL_Window* CreateMainWindow(const LaunchOptions& options, WindowPlacement* plac
     WatchVisibility(window);
     *placement = WindowPlacement{options.width, options.height, false};
   }
-  if (window != nullptr) state.windows[state.windowCount++] = MonitorWindow{window, {}, false, false};
+  if (window != nullptr)
+    state.windows[state.windowCount++] = MonitorWindow{window, {}, false, false};
   return window;
 }
 

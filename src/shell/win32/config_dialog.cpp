@@ -23,8 +23,8 @@ void SetUpBanner(HWND dialog, int id, const char* link, const char* imageFile, i
   SetWindowTextA(banner, link);
   HyperlinkSetTarget(banner, link);
   EnterFolder(installDir);
-  bannerBitmaps[slot] = static_cast<HBITMAP>(
-      LoadImageA(nullptr, imageFile, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+  bannerBitmaps[slot] =
+      static_cast<HBITMAP>(LoadImageA(nullptr, imageFile, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
   HyperlinkSetBitmap(banner, bannerBitmaps[slot]);
   HyperlinkSetExitOnClick(banner, 0);
 }
@@ -59,8 +59,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
               SendMessageA(GetDlgItem(dialog, IDC_VOLUME_SLIDER), TBM_GETPOS, 0, 0));
           if (!SaveSettings()) {
             settings.musicVolume = previous;
-            MessageBoxA(dialog,
-                        "The settings could not be saved. The volume stays as it was.",
+            MessageBoxA(dialog, "The settings could not be saved. The volume stays as it was.",
                         windowTitle, MB_OK | MB_ICONERROR);
             return TRUE;
           }

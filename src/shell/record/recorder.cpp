@@ -304,9 +304,9 @@ int RecordVideo(const LaunchOptions& options, const char* path,
   }
   if (exitCode == 0) {
     haveTempFile = 0;
-    std::fprintf(stderr, "yulo: %s written: %u frames at %u fps, %dx%d%s\n", path,
-                 plan.outputFrames, options.fps, options.width, options.height,
-                 withSound ? ", with sound" : "");
+    std::fprintf(stderr, "yulo: %s written: %u frame%s at %u fps, %dx%d%s\n", path,
+                 plan.outputFrames, plan.outputFrames == 1 ? "" : "s", options.fps, options.width,
+                 options.height, withSound ? ", with sound" : "");
   }
   RemoveTempFile();
   return exitCode;

@@ -21,6 +21,7 @@ bool IsAbsolutePath(const char* path);
 bool IsPathSeparator(char c);
 
 // Creates the one folder path (its parent must exist); true when path is a folder after it.
+// On false errno tells why (ENOTDIR when something else has the name).
 bool MakeFolder(const char* path);
 
 }  // namespace yulo

@@ -1,3 +1,5 @@
+#include <cerrno>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,9 +24,16 @@ bool IsPathSeparator(char c) {
 }
 
 bool MakeFolder(const char* path) {
-  mkdir(path, 0777);  // an existing folder is as good as a new one: checked below
+  // An existing folder is as good as a new one: checked below.
+  const int error = mkdir(path, 0777) == 0 ? 0 : errno;
   struct stat info {};
-  return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+  if (stat(path, &info) != 0) {
+    errno = error != 0 ? error : errno;
+    return false;
+  }
+  if (S_ISDIR(info.st_mode)) return true;
+  errno = ENOTDIR;
+  return false;
 }
 
 }  // namespace yulo

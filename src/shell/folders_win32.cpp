@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cerrno>
+
 #include "shell/folders.h"
 
 namespace yulo {
@@ -25,9 +27,22 @@ bool IsPathSeparator(char c) {
 }
 
 bool MakeFolder(const char* path) {
-  CreateDirectoryA(path, nullptr);  // an existing folder is as good as a new one
+  // An existing folder is as good as a new one: checked below.
+  const DWORD error = CreateDirectoryA(path, nullptr) ? ERROR_SUCCESS : GetLastError();
   const DWORD attributes = GetFileAttributesA(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return true;
+  }
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    errno = ENOTDIR;
+  } else if (error == ERROR_ACCESS_DENIED) {
+    errno = EACCES;
+  } else if (error == ERROR_FILENAME_EXCED_RANGE) {
+    errno = ENAMETOOLONG;
+  } else {
+    errno = ENOENT;
+  }
+  return false;
 }
 
 }  // namespace yulo

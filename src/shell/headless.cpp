@@ -1,7 +1,9 @@
 #include "shell/headless.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "base/fatal.h"
@@ -111,7 +113,7 @@ int RenderFrames(const LaunchOptions& options, const char* folder,
                  HeadlessAdapterFactory makeAdapter) {
   // The output folder first: a wrong name is better told before the assets load.
   if (!MakeFolders(folder)) {
-    std::fprintf(stderr, "yulo: can't make the folder %s\n", folder);
+    std::fprintf(stderr, "yulo: can't make the folder %s: %s\n", folder, std::strerror(errno));
     return 1;
   }
   PngFolderSink sink(folder);

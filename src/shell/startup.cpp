@@ -1,5 +1,6 @@
 #include "shell/startup.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -95,7 +96,10 @@ bool AbsolutePath(const char* path, char* out, size_t capacity) {
 bool MakeFolders(const char* folder) {
   char path[4096];
   const int length = std::snprintf(path, sizeof path, "%s", folder);
-  if (length <= 0 || static_cast<size_t>(length) >= sizeof path) return false;
+  if (length <= 0 || static_cast<size_t>(length) >= sizeof path) {
+    errno = length <= 0 ? ENOENT : ENAMETOOLONG;
+    return false;
+  }
   for (char* p = path + 1; *p != '\0'; ++p) {
     if (!IsPathSeparator(*p) || IsPathSeparator(p[-1])) continue;
     const char separator = *p;

@@ -31,7 +31,8 @@ bool SaveSettingsAtExit();
 // fit. Used for folders named on the command line before start-up changes the folder.
 bool AbsolutePath(const char* path, char* out, size_t capacity);
 
-// Creates folder and any missing parents (like mkdir -p); true when it exists afterwards.
+// Creates folder and any missing parents (like mkdir -p); true when it exists afterwards,
+// else errno tells why.
 bool MakeFolders(const char* folder);
 
 }  // namespace yulo

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 
@@ -99,7 +100,9 @@ TEST(Folders, AbsolutePathsAndMakingFolders) {
   EXPECT_EQ(stat(nested.c_str(), &info), 0);
   temp.Write("file", "x");
   EXPECT_FALSE(MakeFolders((temp.Path() + "/file").c_str()));
+  EXPECT_EQ(errno, ENOTDIR);
   EXPECT_FALSE(MakeFolders((temp.Path() + "/file/below").c_str()));
+  EXPECT_EQ(errno, ENOTDIR);
 }
 
 }  // namespace

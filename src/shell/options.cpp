@@ -130,7 +130,8 @@ constexpr char kHelpText[] =
     "  -h, --help       show this text and exit\n"
     "  -v, --version    show the version and exit\n"
     "\n"
-    "A key press, a mouse click or losing the focus ends a full-screen run.\n";
+    "A key press (other than Alt, keys held with Alt and F10), a mouse click or losing\n"
+    "the focus ends a full-screen run.\n";
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';

@@ -84,18 +84,27 @@ struct Banner {
 };
 
 // The banner's picture, or nullptr (the banner then shows its text) when the file is
-// missing, undecodable, over kBannerFileSizeLimit or no regular file: a named pipe there
-// must not keep the dialog from appearing.
+// missing, undecodable, cut short, over kBannerFileSizeLimit or no regular file: a named
+// pipe there must not keep the dialog from appearing.
 GdkPixbuf* LoadBannerBitmap(const char* name) {
   uint8_t* bytes = nullptr;
   uint32_t size = 0;
   if (ReadRegularFile(name, kBannerFileSizeLimit, &bytes, &size) != ReadFileResult::Ok)
     return nullptr;
   GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+  // The bitmap reader accepts a file that ends early and leaves the missing rows black;
+  // counting the rows it decodes tells such a file from a whole one.
+  int rowsDecoded = 0;
+  g_signal_connect(loader, "area-updated",
+                   G_CALLBACK(+[](GdkPixbufLoader*, gint, gint, gint, gint height, gpointer rows) {
+                     *static_cast<int*>(rows) += height;
+                   }),
+                   &rowsDecoded);
   GdkPixbuf* bitmap = nullptr;
   if (gdk_pixbuf_loader_write(loader, bytes, size, nullptr) &&
       gdk_pixbuf_loader_close(loader, nullptr)) {
     bitmap = gdk_pixbuf_loader_get_pixbuf(loader);
+    if (bitmap != nullptr && rowsDecoded < gdk_pixbuf_get_height(bitmap)) bitmap = nullptr;
     if (bitmap != nullptr) g_object_ref(bitmap);
   } else {
     gdk_pixbuf_loader_close(loader, nullptr);

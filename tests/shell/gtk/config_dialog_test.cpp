@@ -85,6 +85,9 @@ class ConfigDialog : public ::testing::Test {
 
   std::string SettingsFile() const { return keyFolder_ + "/settings"; }
 
+  // Opens the dialog, expects both banners to show their link text, and cancels.
+  void ShowsBothBannersAsText();
+
   static test::XServer* server_;
   test::ScopedTempDir tmp_;
   std::string install_;
@@ -281,11 +284,27 @@ TEST_F(ConfigDialog, BannerBitmapsShowAtNaturalSizeCutAtTheEdges) {
 }
 
 // A named pipe or an oversized file in place of a banner bitmap: the dialog still
-// appears at once, with the links' texts in the banners.
+// appears at once, with the links' texts in the banners. So it does with bitmaps cut short
+// (half of one, all but the last byte of the other).
 TEST_F(ConfigDialog, BannerFilesThatAreNoPicturesShowTheText) {
-  ASSERT_EQ(mkfifo((install_ + "/ad1.bmp").c_str(), 0600), 0);
-  ASSERT_TRUE(test::WriteSolidBmp(install_ + "/ad2.bmp", 60, 20, 0, 255, 0));
-  fs::resize_file(install_ + "/ad2.bmp", kBannerFileSizeLimit + 1);
+  for (const bool cutShort : {false, true}) {
+    SCOPED_TRACE(cutShort ? "cut short" : "pipe and oversized");
+    fs::remove(install_ + "/ad1.bmp");
+    ASSERT_TRUE(test::WriteSolidBmp(install_ + "/ad2.bmp", 60, 20, 0, 255, 0));
+    if (cutShort) {
+      ASSERT_TRUE(test::WriteSolidBmp(install_ + "/ad1.bmp", 60, 20, 0, 255, 0));
+      fs::resize_file(install_ + "/ad1.bmp", fs::file_size(install_ + "/ad1.bmp") / 2);
+      fs::resize_file(install_ + "/ad2.bmp", fs::file_size(install_ + "/ad2.bmp") - 1);
+    } else {
+      ASSERT_EQ(mkfifo((install_ + "/ad1.bmp").c_str(), 0600), 0);
+      fs::resize_file(install_ + "/ad2.bmp", kBannerFileSizeLimit + 1);
+    }
+    ShowsBothBannersAsText();
+  }
+}
+
+void ConfigDialog::ShowsBothBannersAsText() {
+  fs::remove(dump_);
   StartDialog();
   test::MovePointer(0, 0);  // a banner under the pointer shows its hover colour
   for (const char* text : {"Winter page", "Second link"}) {

@@ -269,6 +269,26 @@ TEST_F(FullScreenOnXvfb, EveryXineramaHeadGetsAWindowOfItsOwnShowingTheScene) {
   EXPECT_EQ(code, 0) << child.Output();
 }
 
+// Two X screens both start at 0, 0, where a second window could only land on the first
+// screen, over the first window.
+TEST_F(FullScreenOnXvfb, OnlyMonitorsAWindowCanReachGetOne) {
+  Start({{320, 240}, {200, 150}}, false);
+  ChildProcess child;
+  ASSERT_TRUE(child.Start(WithProgram({"/s", "--max-fps", "10", "--fps-stdout"}), env));
+  for (int i = 0; i < 300 && child.Running() && FpsLines(&child) == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_GT(FpsLines(&child), 0u) << child.Output();
+  const std::vector<unsigned long> windows = ProgramWindows(env);
+  ASSERT_EQ(windows.size(), 1u) << child.Output();
+  XWindowAttributes attributes{};
+  ASSERT_NE(XGetWindowAttributes(display, windows[0], &attributes), 0);
+  EXPECT_EQ(attributes.width, 320);
+  kill(child.Pid(), SIGTERM);
+  int code = -1;
+  EXPECT_TRUE(child.Wait(5000, &code)) << child.Output();
+}
+
 TEST_F(FullScreenOnXvfb, AFullyCoveredWindowDrawsNothingUntilUncovered) {
   Start({{320, 240}}, false);
   ChildProcess child;

@@ -166,6 +166,10 @@ bool SameArea(const SDL_Rect& a, const SDL_Rect& b) {
   return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h;
 }
 
+bool Contains(const SDL_Rect& a, int x, int y) {
+  return x >= a.x && y >= a.y && x - a.x < a.w && y - a.y < a.h;
+}
+
 // The monitors to cover: SDL's displays, or the Xinerama heads when the server shows more
 // of them than SDL does (SDL follows RandR only). Monitors showing the same area (clones)
 // count once. At least one.
@@ -175,9 +179,15 @@ int QueryMonitors(SDL_Rect* areas, int capacity, bool* sdlDisplays) {
   for (int i = 0; i < displays && count < capacity; ++i) {
     SDL_Rect area{};
     if (SDL_GetDisplayBounds(i, &area) != 0 || area.w <= 0 || area.h <= 0) continue;
-    bool seen = false;
-    for (int j = 0; j < count; ++j) seen = seen || SameArea(areas[j], area);
-    if (!seen) areas[count++] = area;
+    // SDL puts a window on the first display that holds its centre. A display whose
+    // centre an earlier one holds (a clone; another X screen, whose area starts at 0, 0
+    // too) can't be given a window of its own: one would only cover the earlier display
+    // a second time.
+    const int centreX = area.x + area.w / 2;
+    const int centreY = area.y + area.h / 2;
+    bool reached = false;
+    for (int j = 0; j < count; ++j) reached = reached || Contains(areas[j], centreX, centreY);
+    if (!reached) areas[count++] = area;
   }
   *sdlDisplays = true;
   int heads = 0;
@@ -204,20 +214,16 @@ int QueryMonitors(SDL_Rect* areas, int capacity, bool* sdlDisplays) {
   return count;
 }
 
-// A full-screen window over monitor index (of QueryMonitors), hidden until shown.
-SDL_Window* CreateMonitorWindow(int index, const SDL_Rect& area) {
+// A full-screen window over a monitor's area (of QueryMonitors), hidden until shown.
+SDL_Window* CreateMonitorWindow(const SDL_Rect& area) {
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-  int x = area.x;
-  int y = area.y;
   if (state.sdlDisplays) {
-    // The window manager places a full-screen window on the display its position names.
+    // Full screen on the display that holds the window's centre.
     flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-    x = static_cast<int>(SDL_WINDOWPOS_UNDEFINED_DISPLAY(index));
-    y = x;
   } else {
     flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR;
   }
-  SDL_Window* window = SDL_CreateWindow(windowTitle, x, y, area.w, area.h, flags);
+  SDL_Window* window = SDL_CreateWindow(windowTitle, area.x, area.y, area.w, area.h, flags);
   if (window == nullptr) return nullptr;
   SetProgramIcon(window);
   WatchVisibility(window);
@@ -250,7 +256,7 @@ SDL_Window* CreateMainWindow(const LaunchOptions& options, WindowPlacement* plac
     state.ownFullScreen = true;
     SDL_ShowCursor(SDL_DISABLE);
     for (int i = 0; i < count; ++i) {
-      SDL_Window* w = CreateMonitorWindow(i, areas[i]);
+      SDL_Window* w = CreateMonitorWindow(areas[i]);
       if (w == nullptr) {
         std::fprintf(stderr, "yulo: can't create a window for monitor %d: %s\n", i + 1,
                      SDL_GetError());
@@ -363,8 +369,7 @@ bool FollowMonitors() {
     w.area = areas[i];
     if (state.sdlDisplays) {
       SDL_SetWindowFullscreen(w.window, 0);
-      SDL_SetWindowPosition(w.window, static_cast<int>(SDL_WINDOWPOS_UNDEFINED_DISPLAY(i)),
-                            static_cast<int>(SDL_WINDOWPOS_UNDEFINED_DISPLAY(i)));
+      SDL_SetWindowPosition(w.window, areas[i].x, areas[i].y);
       SDL_SetWindowSize(w.window, areas[i].w, areas[i].h);
       SDL_SetWindowFullscreen(w.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     } else {
@@ -374,7 +379,7 @@ bool FollowMonitors() {
     changed = true;
   }
   for (int i = state.windowCount; i < count; ++i) {
-    SDL_Window* window = CreateMonitorWindow(i, areas[i]);
+    SDL_Window* window = CreateMonitorWindow(areas[i]);
     if (window == nullptr) break;
     state.windows[state.windowCount++] = MonitorWindow{window, areas[i], false, false};
     SDL_ShowWindow(window);

@@ -12,7 +12,8 @@ RequestExecutionLevel admin
 !include "MUI2.nsh"
 
 !define PRODUCT "Yulo Screensaver"
-!define SETTINGS_KEY "Software\velmora\screensavers\yulo"
+!define VENDOR_KEY "Software\velmora"
+!define SETTINGS_KEY "${VENDOR_KEY}\screensavers\yulo"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Yulo"
 
 Name "${PRODUCT}"
@@ -63,6 +64,10 @@ Section "Uninstall"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegValue HKLM "${SETTINGS_KEY}" "InstallDir_Demo"
+  ; The install may have made the two keys above it too: each goes when nothing else is
+  ; left in it (another of the vendor's screensavers keeps its own).
   DeleteRegKey /ifempty HKLM "${SETTINGS_KEY}"
+  DeleteRegKey /ifempty HKLM "${VENDOR_KEY}\screensavers"
+  DeleteRegKey /ifempty HKLM "${VENDOR_KEY}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

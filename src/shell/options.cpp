@@ -80,6 +80,37 @@ constexpr OptionEntry kOptions[] = {
 };
 constexpr int kOptionCount = static_cast<int>(sizeof kOptions / sizeof kOptions[0]);
 
+#if defined(_WIN32)
+constexpr char kHelpText[] =
+    "Usage: yulo.scr [OPTION]... [SWITCH]\n"
+    "A winter night in 3D: a sleigh and its reindeer over a snowy globe.\n"
+    "\n"
+    "Screensaver switches:\n"
+    "  /s               run full screen (further monitors go black)\n"
+    "  /c[:HWND]        open the settings dialog (owned by the window with the decimal\n"
+    "                   handle HWND); also without switch\n"
+    "  /p HWND          draw into the window HWND (decimal), without music\n"
+    "\n"
+    "Options:\n"
+    "  --windowed       run in a normal window instead of full screen\n"
+    "  --size WxH       size of that window, or of the rendered images (default 800x600)\n"
+    "  --max-fps N      draw at most N frames a second (default: as fast as the vertical\n"
+    "                   retrace allows)\n"
+    "  --volume N       music volume 0..20 for this run (the saved setting is kept)\n"
+    "  --seed N         start the random generators from N instead of the clock\n"
+    "  --fixed-step MS  advance every frame by MS milliseconds instead of the measured time\n"
+    "  --start MS       advance the first frame by MS milliseconds (0..35000 is one loop of\n"
+    "                   the camera)\n"
+    "  --render DIR     draw headless, no window and no sound, into DIR\\frame-00000.png...\n"
+    "  --frames N       number of frames --render writes (default 1; frames advance by\n"
+    "                   --fixed-step, default 40 ms)\n"
+    "  -fps             print the frame rate once a second\n"
+    "  -h, --help       show this text and exit\n"
+    "  -v, --version    show the version and exit\n"
+    "\n"
+    "A key press (other than Alt, keys held with Alt and F10), a mouse click or losing\n"
+    "the focus ends a full-screen run.\n";
+#else
 constexpr char kHelpText[] =
     "Usage: yulo [OPTION]... [SWITCH]\n"
     "A winter night in 3D: a sleigh and its reindeer over a snowy globe.\n"
@@ -132,6 +163,7 @@ constexpr char kHelpText[] =
     "\n"
     "A key press (other than Alt, keys held with Alt and F10), a mouse click or losing\n"
     "the focus ends a full-screen run.\n";
+#endif
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';

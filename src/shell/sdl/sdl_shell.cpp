@@ -41,6 +41,11 @@ struct ShellState {
 
 ShellState shell;
 
+// Whether an environment variable is set to something.
+bool Named(const char* variable) {
+  return variable != nullptr && variable[0] != '\0';
+}
+
 // SDL falls back to video drivers that show nothing (offscreen, dummy) when it finds no
 // display: a screensaver there would only burn the CPU unseen.
 bool OnRealDisplay() {
@@ -262,6 +267,21 @@ void Teardown() {
 int RunScreensaver(const LaunchOptions& options) {
   BuildSqrtTable();
 
+  const char* display = std::getenv("DISPLAY");
+  const auto sayNoDisplay = [display] {
+    std::fprintf(stderr,
+                 "yulo: no display to draw on (%s%s); --render DIR draws frames into files "
+                 "without one\n",
+                 display != nullptr && display[0] != '\0' ? "DISPLAY=" : "DISPLAY is not set",
+                 display != nullptr ? display : "");
+  };
+  // With no display named at all, SDL's probing would only add the display libraries'
+  // own complaints (about XDG_RUNTIME_DIR, say) before this message.
+  if (!Named(display) && !Named(std::getenv("WAYLAND_DISPLAY")) &&
+      !Named(std::getenv("SDL_VIDEODRIVER"))) {
+    sayNoDisplay();
+    return 1;
+  }
   // The system's own screen blanking and power saving stay in charge while we run.
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
@@ -269,12 +289,7 @@ int RunScreensaver(const LaunchOptions& options) {
     return 1;
   }
   if (!OnRealDisplay()) {
-    const char* display = std::getenv("DISPLAY");
-    std::fprintf(stderr,
-                 "yulo: no display to draw on (%s%s); --render DIR draws frames into files "
-                 "without one\n",
-                 display != nullptr && display[0] != '\0' ? "DISPLAY=" : "DISPLAY is not set",
-                 display != nullptr ? display : "");
+    sayNoDisplay();
     SDL_Quit();
     return 1;
   }

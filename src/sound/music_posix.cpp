@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -132,11 +133,34 @@ bool MusicLockPath(char* out, unsigned long capacity) {
   return length > 0 && static_cast<unsigned long>(length) < capacity;
 }
 
+namespace {
+
+void IgnoreSoundLibraryError(const char*, int, const char*, int, const char*, ...) {}
+
+// The ALSA library prints its errors on stderr itself: eight lines on a machine without a
+// sound card, where silence is all that happens. SDL has loaded the library when it chose
+// it; the library is asked for its handler by name so that it need not be linked.
+void QuietenSoundLibrary() {
+  const char* driver = SDL_GetCurrentAudioDriver();
+  if (driver == nullptr || std::strcmp(driver, "alsa") != 0) return;
+  void* library = dlopen("libasound.so.2", RTLD_LAZY | RTLD_NOLOAD);
+  if (library == nullptr) return;
+  using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+  using SetHandler = int (*)(Handler);
+  if (const auto set = reinterpret_cast<SetHandler>(dlsym(library, "snd_lib_error_set_handler"))) {
+    set(IgnoreSoundLibraryError);
+  }
+  dlclose(library);
+}
+
+}  // namespace
+
 bool InitAudio() {
   if (music.audioReady) return true;
   // Only the subsystem: drivers are probed, but no device is opened and nothing else on
   // the system (its output volume included) changes.
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  QuietenSoundLibrary();
   music.audioReady = true;
   return true;
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -291,6 +292,26 @@ TEST_F(FullScreenOnXvfb, OnlyMonitorsAWindowCanReachGetOne) {
   kill(child.Pid(), SIGTERM);
   int code = -1;
   EXPECT_TRUE(child.Wait(5000, &code)) << child.Output();
+}
+
+// A sound library that finds no device prints nothing of its own (here: a configuration
+// without any device, as on a machine without a sound card).
+TEST_F(FullScreenOnXvfb, WithoutASoundDeviceTheSoundLibraryKeepsQuiet) {
+  Start({{320, 240}}, false);
+  std::ofstream(temp.Path() + "/asound.conf").flush();
+  env.insert(env.end(),
+             {"SDL_AUDIODRIVER=alsa", "ALSA_CONFIG_PATH=" + temp.Path() + "/asound.conf"});
+  ChildProcess child;
+  ASSERT_TRUE(child.Start(
+      WithProgram({"--windowed", "--volume", "20", "--max-fps", "10", "--fps-stdout"}), env));
+  for (int i = 0; i < 300 && child.Running() && FpsLines(&child) == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  kill(child.Pid(), SIGTERM);
+  int code = -1;
+  ASSERT_TRUE(child.Wait(5000, &code)) << child.Output();
+  EXPECT_GT(FpsLines(&child), 0u) << child.Output();
+  EXPECT_EQ(child.Output().find("ALSA"), std::string::npos) << child.Output();
 }
 
 TEST_F(FullScreenOnXvfb, AFullyCoveredWindowDrawsNothingUntilUncovered) {

@@ -122,8 +122,7 @@ bool PngChunksSound(const uint8_t* data, size_t size) {
 }
 
 bool IsStartOfFrame(uint32_t marker) {
-  return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-         marker != 0xCC;
+  return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
 // libjpeg (as the other builds run it) refuses a file that ends before its end marker and
@@ -225,8 +224,7 @@ bool LoadWithStb(const uint8_t* data, size_t size, DecodedImage* out) {
   int height = 0;
   int components = 0;
   if (!stbi_info_from_memory(data, length, &width, &height, &components)) return false;
-  if (!ImageSizeAllowed(static_cast<uint64_t>(width), static_cast<uint64_t>(height)))
-    return false;
+  if (!ImageSizeAllowed(static_cast<uint64_t>(width), static_cast<uint64_t>(height))) return false;
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
   if (stbi_is_16_bit_from_memory(data, length)) {
     stbi_us* texels = stbi_load_16_from_memory(data, length, &width, &height, &components, 4);

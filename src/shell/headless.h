@@ -21,8 +21,7 @@ class FrameSink {
   virtual ~FrameSink() = default;
   // Frame index as width x height RGBA8 texels, row 0 at the top; the pixels are valid
   // only during the call. False stops the run (the sink has said why on stderr).
-  virtual bool TakeFrame(uint32_t index, const uint8_t* rgba, uint32_t width,
-                         uint32_t height) = 0;
+  virtual bool TakeFrame(uint32_t index, const uint8_t* rgba, uint32_t width, uint32_t height) = 0;
 };
 
 // Where each frame lies in the show: frame n at startMs + floor(n * stepNum / stepDen)

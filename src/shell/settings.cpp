@@ -25,7 +25,8 @@ namespace {
   char reason[160];
   DescribeLastLoadFailure(reason, sizeof reason);
   char folder[kPathCapacity];
-  if (getcwd(folder, sizeof folder) == nullptr) std::snprintf(folder, sizeof folder, "%s", installDir);
+  if (getcwd(folder, sizeof folder) == nullptr)
+    std::snprintf(folder, sizeof folder, "%s", installDir);
 #ifdef _WIN32
   const char separator = '\\';
 #else
@@ -34,13 +35,12 @@ namespace {
   const size_t length = std::strlen(folder);
   const char between[2] = {length > 0 && folder[length - 1] == separator ? '\0' : separator, '\0'};
   if (reason[0] == '\0') {
-    FatalErrorF("Loading Error", 1, "Can't load %s%s%s...\nProgram will now stop.", folder,
-                between, kLinksFileName);
+    FatalErrorF("Loading Error", 1, "Can't load %s%s%s...\nProgram will now stop.", folder, between,
+                kLinksFileName);
   }
   FatalErrorF("Loading Error", 1, "Can't load %s%s%s...\n%s\nProgram will now stop.", folder,
               between, kLinksFileName, reason);
 }
-
 
 // The install-folder value is read into a buffer of this size, terminator included.
 constexpr uint32_t kInstallDirValueCapacity = 255;
@@ -49,8 +49,7 @@ constexpr uint32_t kInstallDirValueCapacity = 255;
 // unreadable. The text ends at its first zero byte (a registry string stores one) or at
 // the end of the value (a file does not); one trailing line end, left by a hand edit, is
 // dropped.
-bool ReadSettingsString(const char* keyPath, const char* valueName, char* out,
-                        uint32_t capacity) {
+bool ReadSettingsString(const char* keyPath, const char* valueName, char* out, uint32_t capacity) {
   uint32_t size = 0;
   if (!PlatformValueStore().Read(keyPath, valueName, out, capacity, &size)) {
     out[0] = '\0';

@@ -17,8 +17,8 @@ class ValueStore {
   // Reads value valueName of key keyPath into buffer when it holds at most capacity
   // bytes, and its size into *size. False when it is absent, unreadable or larger; the
   // buffer is then left as it was.
-  virtual bool Read(const char* keyPath, const char* valueName, void* buffer,
-                    uint32_t capacity, uint32_t* size) = 0;
+  virtual bool Read(const char* keyPath, const char* valueName, void* buffer, uint32_t capacity,
+                    uint32_t* size) = 0;
   // Creates the key when needed and replaces the value whole. False on failure.
   virtual bool Write(const char* keyPath, const char* valueName, const void* bytes,
                      uint32_t size) = 0;

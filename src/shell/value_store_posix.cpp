@@ -24,8 +24,7 @@ class FileStore final : public ValueStore {
  public:
   bool Read(const char* keyPath, const char* valueName, void* buffer, uint32_t capacity,
             uint32_t* size) override;
-  bool Write(const char* keyPath, const char* valueName, const void* bytes,
-             uint32_t size) override;
+  bool Write(const char* keyPath, const char* valueName, const void* bytes, uint32_t size) override;
   bool ExistsUnreadable(const char* keyPath, const char* valueName) override;
 };
 
@@ -115,7 +114,8 @@ void RemoveStaleTempFiles(const char* folder, const char* valueName) {
     const long pid = std::strtol(name + 2 + nameLength, &end, 10);
     if (end == name + 2 + nameLength || pid <= 0) continue;
     // .<value>.<pid>.tmp from older versions, .<value>.<pid>.<6 random>.tmp now.
-    const bool random = std::strlen(end) == 11 && end[0] == '.' && std::strcmp(end + 7, ".tmp") == 0;
+    const bool random =
+        std::strlen(end) == 11 && end[0] == '.' && std::strcmp(end + 7, ".tmp") == 0;
     if (std::strcmp(end, ".tmp") != 0 && !random) continue;
     if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
     unlinkat(dirfd(dir), name, 0);
@@ -161,8 +161,8 @@ bool DefaultInstallDir(char* out, size_t capacity) {
   return std::snprintf(out, capacity, "%s/../share/yulo", exe) < static_cast<int>(capacity);
 }
 
-bool FileStore::Read(const char* keyPath, const char* valueName, void* buffer,
-                     uint32_t capacity, uint32_t* size) {
+bool FileStore::Read(const char* keyPath, const char* valueName, void* buffer, uint32_t capacity,
+                     uint32_t* size) {
   char path[kStorePathCapacity];
   if (!ValuePath(keyPath, valueName, path, sizeof path)) return false;
   // Without waiting: a named pipe put there must not hang the program; it is refused below.

@@ -22,8 +22,7 @@ bool OpenMusicStream(const char* path, MusicStream* stream) {
   stream->decoder = nullptr;
   uint8_t* bytes = nullptr;
   uint32_t size = 0;
-  if (ReadRegularFile(path, kMusicFileSizeLimit, &bytes, &size) != ReadFileResult::Ok)
-    return false;
+  if (ReadRegularFile(path, kMusicFileSizeLimit, &bytes, &size) != ReadFileResult::Ok) return false;
   // Junk after the last page would only make the decoder search it for the stream's end.
   const size_t playable = OggPlayableLength(bytes, size);
   int error = 0;

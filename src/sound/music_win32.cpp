@@ -1,6 +1,7 @@
 // Music on Windows: the file decoded by stb_vorbis (music_stream.h) and played through
 // waveOut from a thread of its own, which refills each buffer the device hands back.
 #include <windows.h>
+// (after windows.h, which it needs)
 #include <mmsystem.h>
 
 #include <cstdio>
@@ -89,8 +90,8 @@ bool GiveUp() {
 
 bool MusicLockPath(char* out, unsigned long capacity) {
   // One per user session, like the lock file of other systems.
-  return capacity > 0 && std::snprintf(out, capacity, "%s", "Local\\yulo-music") <
-                             static_cast<int>(capacity);
+  return capacity > 0 &&
+         std::snprintf(out, capacity, "%s", "Local\\yulo-music") < static_cast<int>(capacity);
 }
 
 bool InitAudio() {

@@ -37,9 +37,9 @@ size_t PageEnd(const uint8_t* bytes, size_t size, size_t page) {
     crc = (crc << 8) ^ kCrcTable[((crc >> 24) ^ byte) & 0xFF];
   }
   const uint8_t* stored = bytes + page + kChecksumOffset;
-  const uint32_t expected = static_cast<uint32_t>(stored[0]) | static_cast<uint32_t>(stored[1]) << 8 |
-                            static_cast<uint32_t>(stored[2]) << 16 |
-                            static_cast<uint32_t>(stored[3]) << 24;
+  const uint32_t expected =
+      static_cast<uint32_t>(stored[0]) | static_cast<uint32_t>(stored[1]) << 8 |
+      static_cast<uint32_t>(stored[2]) << 16 | static_cast<uint32_t>(stored[3]) << 24;
   return crc == expected ? page + length : 0;
 }
 

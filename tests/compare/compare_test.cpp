@@ -103,7 +103,7 @@ TEST(DifferencePicture, MarksOutliersRedAndEdgesGrey) {
   EXPECT_EQ(at(0, 0)[1], 0);
   EXPECT_EQ(at(4, 5)[0], 255);  // edge: grey, clamped at 255
   EXPECT_EQ(at(4, 5)[1], 255);
-  EXPECT_EQ(at(7, 5)[0], 0);    // equal: black
+  EXPECT_EQ(at(7, 5)[0], 0);  // equal: black
 }
 
 }  // namespace

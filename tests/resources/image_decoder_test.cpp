@@ -288,8 +288,9 @@ TEST_P(ImageDecoderTest, PngChunkLengthsMustFitTheFile) {
 
 // Damage that libpng and libjpeg refuse and stb_image alone would let through.
 TEST_P(ImageDecoderTest, DamagedFilesAreRefused) {
-  ASSERT_TRUE(Shell("convert source.pam picture.png && convert source.pam -colorspace CMYK "
-                    "cmyk.jpg && convert source.pam -alpha off picture.jpg"));
+  ASSERT_TRUE(
+      Shell("convert source.pam picture.png && convert source.pam -colorspace CMYK "
+            "cmyk.jpg && convert source.pam -alpha off picture.jpg"));
   std::vector<uint8_t> png = ReadBytes("picture.png");
   ASSERT_GT(png.size(), 33u);
   png[29] ^= 0x01;  // the header chunk's CRC
@@ -333,8 +334,8 @@ TEST(ImageDecoderLimits, HostileTablesAndDataBombsAreRefused) {
     const size_t start = png.size();
     png.insert(png.end(), type, type + 4);
     png.insert(png.end(), body.begin(), body.end());
-    const uint32_t crc = static_cast<uint32_t>(
-        crc32(0, png.data() + start, static_cast<uInt>(png.size() - start)));
+    const uint32_t crc =
+        static_cast<uint32_t>(crc32(0, png.data() + start, static_cast<uInt>(png.size() - start)));
     for (int i = 3; i >= 0; --i) png.push_back(static_cast<uint8_t>(crc >> (8 * i)));
   };
   chunk("IHDR", {0, 0, 0, 1, 0, 0, 0, 1, 8, 0, 0, 0, 0});

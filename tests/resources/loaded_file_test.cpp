@@ -162,8 +162,8 @@ TEST_F(LoadedFileDeathTest, SpecialAndOversizedFilesAreRefusedByName) {
       dir.Write(c.name, "");
       ASSERT_EQ(truncate(c.name, static_cast<off_t>(c.kind) * kMiB + 1), 0);
     }
-    const std::string message =
-        std::string("Can't load ") + c.name + "\\.\\.\\.\n" + c.reason + ".*\nProgram will now stop";
+    const std::string message = std::string("Can't load ") + c.name + "\\.\\.\\.\n" + c.reason +
+                                ".*\nProgram will now stop";
     EXPECT_EXIT(
         {
           alarm(10);  // a hang fails the case instead of the whole suite

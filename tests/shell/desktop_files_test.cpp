@@ -36,8 +36,8 @@ TEST(DesktopFiles, XScreenSaverSlidersMatchTheOptionsAndTheirDefaults) {
   for (const Slider& s : {Slider{"volume", "--volume %", kMaxVolumeStep, kDefaultMusicVolume},
                           Slider{"maxfps", "--max-fps %", 60, kHostWindowFrameRate}}) {
     std::smatch slider;
-    ASSERT_TRUE(std::regex_search(
-        xml, slider, std::regex(std::string("<number id=\"") + s.id + R"("[^>]*/>)")))
+    ASSERT_TRUE(std::regex_search(xml, slider,
+                                  std::regex(std::string("<number id=\"") + s.id + R"("[^>]*/>)")))
         << s.id;
     const std::string tag = slider.str();
     EXPECT_NE(tag.find(std::string("arg=\"") + s.arg + "\""), std::string::npos) << tag;

@@ -183,8 +183,9 @@ TEST(LaunchOptionsValues, RecordHasVideoDefaultsAndAFixedSeed) {
   EXPECT_FALSE(p.options.seamless);
   EXPECT_TRUE(p.options.hasSeed);  // the same command makes the same video
 
-  p = Parse("--record=- --size 160x120 --fps 25 --duration 2.05 --quality 0 --seamless "
-            "--seed 9 --start 7000 --volume 0");
+  p = Parse(
+      "--record=- --size 160x120 --fps 25 --duration 2.05 --quality 0 --seamless "
+      "--seed 9 --start 7000 --volume 0");
   ASSERT_EQ(p.result, OptionsResult::Run) << p.message;
   EXPECT_STREQ(p.options.recordPath, "-");
   EXPECT_EQ(p.options.width, 160);
@@ -234,9 +235,9 @@ INSTANTIATE_TEST_SUITE_P(
     Table, BadCommandLines,
     ::testing::Values(
         BadCase{"--bogus", nullptr, "--bogus"}, BadCase{"-bogus", nullptr, "'-bogus'"},
-        BadCase{"/s -sx", nullptr, "'-sx'"}, BadCase{"-Window", nullptr, "'-Window'"}, BadCase{"--seed", nullptr, "requires a value"},
-        BadCase{"--seed -1", nullptr, "'-1'"}, BadCase{"--seed 4294967296", nullptr, "--seed"},
-        BadCase{"--seed 12abc", nullptr, "12abc"},
+        BadCase{"/s -sx", nullptr, "'-sx'"}, BadCase{"-Window", nullptr, "'-Window'"},
+        BadCase{"--seed", nullptr, "requires a value"}, BadCase{"--seed -1", nullptr, "'-1'"},
+        BadCase{"--seed 4294967296", nullptr, "--seed"}, BadCase{"--seed 12abc", nullptr, "12abc"},
         BadCase{"--fixed-step= /s", nullptr, "--fixed-step"},
         BadCase{"--size 800 /s", nullptr, "--size"}, BadCase{"--size 0x600 /s", nullptr, "--size"},
         BadCase{"--size 16385x10 /s", nullptr, "--size"}, BadCase{"--size x600", nullptr, "--size"},

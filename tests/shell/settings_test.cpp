@@ -177,9 +177,9 @@ using SettingsStoreDeathTest = SettingsStore;
 
 TEST_F(SettingsStoreDeathTest, MissingLinksFileStopsNamingWhereItWasLookedFor) {
   WriteBytes(keyFolder_ + "/InstallDir_Demo", install_);
-  EXPECT_EXIT(LoadSettings(), ::testing::ExitedWithCode(1),
-              "Loading Error: Can't load " + install_ +
-                  "/links\\.txt\\.\\.\\.\nProgram will now stop\\.");
+  EXPECT_EXIT(
+      LoadSettings(), ::testing::ExitedWithCode(1),
+      "Loading Error: Can't load " + install_ + "/links\\.txt\\.\\.\\.\nProgram will now stop\\.");
 }
 
 TEST_F(SettingsStore, ValuesOfAnotherSizeAreNotRead) {

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "base/shell_state.h"
 #include "base/read_file.h"
+#include "base/shell_state.h"
 #include "ogg_tone.h"
 #include "sound/ogg_pages.h"
 #include "support/temp_dir.h"

@@ -68,7 +68,8 @@ int main(int argc, char** argv) {
   ShowWindow(host, SW_SHOW);
   UpdateWindow(host);
   Pump();
-  std::printf("host %llx %lld\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(host)),
+  std::printf("host %llx %lld\n",
+              static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(host)),
               WallMilliseconds());
   std::fflush(stdout);
 

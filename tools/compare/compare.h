@@ -15,12 +15,12 @@ struct ImageView {
 };
 
 struct FrameDifference {
-  double rmsePercent;       // root mean square over the R, G, B values, in % of 255
-  int maxDifference;        // largest channel difference of any pixel, 0..255
-  uint64_t overTolerance;   // pixels with a channel difference above the tolerance
-  uint64_t outliers;        // of those, the ones no one-pixel shift explains
-  int maxOutsideEdges;      // largest channel difference among the outliers (0: none)
-  int offsetX, offsetY;     // the shift of b (within 2 pixels) that brings it closest to a
+  double rmsePercent;      // root mean square over the R, G, B values, in % of 255
+  int maxDifference;       // largest channel difference of any pixel, 0..255
+  uint64_t overTolerance;  // pixels with a channel difference above the tolerance
+  uint64_t outliers;       // of those, the ones no one-pixel shift explains
+  int maxOutsideEdges;     // largest channel difference among the outliers (0: none)
+  int offsetX, offsetY;    // the shift of b (within 2 pixels) that brings it closest to a
 };
 
 // A pixel over the tolerance is explained by an edge when its colour in a is matched

@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "compare/compare.h"
-#include "resources/png_writer.h"
 #include "resources/image_decoder.h"
+#include "resources/png_writer.h"
 
 using namespace yulo;
 namespace fs = std::filesystem;
@@ -96,11 +96,11 @@ int ComparePair(const std::string& name, const std::string& pathA, const std::st
   const bool outliersOk =
       limits.maxOutliers < 0 || static_cast<long long>(d.outliers) <= limits.maxOutliers;
   const bool ok = rmseOk && outliersOk;
-  std::printf("%-22s rmse %6.3f %%  max %3d  over %d: %7llu  outliers %6llu (max %3d)  shift %d,%d  %s\n",
-              stem.c_str(), d.rmsePercent, d.maxDifference, options.tolerance,
-              static_cast<unsigned long long>(d.overTolerance),
-              static_cast<unsigned long long>(d.outliers), d.maxOutsideEdges, d.offsetX, d.offsetY,
-              ok ? "ok" : "BEYOND LIMITS");
+  std::printf(
+      "%-22s rmse %6.3f %%  max %3d  over %d: %7llu  outliers %6llu (max %3d)  shift %d,%d  %s\n",
+      stem.c_str(), d.rmsePercent, d.maxDifference, options.tolerance,
+      static_cast<unsigned long long>(d.overTolerance), static_cast<unsigned long long>(d.outliers),
+      d.maxOutsideEdges, d.offsetX, d.offsetY, ok ? "ok" : "BEYOND LIMITS");
   char row[512];
   std::snprintf(row, sizeof row, "| %s | %.3f | %d | %llu | %d | %s |\n", stem.c_str(),
                 d.rmsePercent, d.maxDifference, static_cast<unsigned long long>(d.outliers),

@@ -68,7 +68,7 @@ void DrawRect(const Rect& r, float z, const uint32_t colours[4], float u0 = 0.0f
   const float l = ClipX(r.x0), t = ClipY(r.y0), rr = ClipX(r.x1), b = ClipY(r.y1);
   // Clockwise on screen: the kept winding under the default culling.
   const QuadVertex v[6] = {
-      {{l, t, z}, colours[0], u0, v0}, {{rr, t, z}, colours[1], u1, v0},
+      {{l, t, z}, colours[0], u0, v0},  {{rr, t, z}, colours[1], u1, v0},
       {{rr, b, z}, colours[2], u1, v1}, {{l, t, z}, colours[0], u0, v0},
       {{rr, b, z}, colours[2], u1, v1}, {{l, b, z}, colours[3], u0, v1},
   };
@@ -84,7 +84,8 @@ void DrawFlatRect(const Rect& r, float z, uint32_t colour) {
 Rect Cell(int column, int row, int columns, int rows, float margin = 4.0f) {
   const float w = kW / static_cast<float>(columns), h = kH / static_cast<float>(rows);
   return Rect{static_cast<float>(column) * w + margin, static_cast<float>(row) * h + margin,
-              static_cast<float>(column + 1) * w - margin, static_cast<float>(row + 1) * h - margin};
+              static_cast<float>(column + 1) * w - margin,
+              static_cast<float>(row + 1) * h - margin};
 }
 
 // The rectangle moved off the pixel grid.
@@ -195,8 +196,8 @@ void SceneLighting() {
 void SceneLight() {
   SceneLighting();
   SetRenderState(D3DRS_LIGHTING, 1);
-  const Vector3 normals[8] = {{0, 0, -1},  {-1, 0, 0}, {0, -1, 0},       {0, 1, 0},
-                              {1, 0, 0},   {0, 0, 1},  {0, 0, -0.5f},    {-0.8f, -0.8f, -0.8f}};
+  const Vector3 normals[8] = {{0, 0, -1}, {-1, 0, 0}, {0, -1, 0},    {0, 1, 0},
+                              {1, 0, 0},  {0, 0, 1},  {0, 0, -0.5f}, {-0.8f, -0.8f, -0.8f}};
   const float scales[3] = {1.0f, 2.0f, 0.5f};
   for (int row = 0; row < 5; ++row) {
     Matrix4 world, view;
@@ -255,8 +256,9 @@ void SceneVertexColour() {
   DrawFlatRect(Cell(3, 0, 4, 3), 0.5f, 0xFF404040u);
   // No colour in the format: opaque white, whatever colour was drawn last.
   const Rect r = OffGrid(Cell(3, 0, 4, 3, 16.0f));
-  const PositionVertex plain[3] = {
-      {ClipX(r.x0), ClipY(r.y1), 0.4f}, {ClipX(r.x0), ClipY(r.y0), 0.4f}, {ClipX(r.x1), ClipY(r.y1), 0.4f}};
+  const PositionVertex plain[3] = {{ClipX(r.x0), ClipY(r.y1), 0.4f},
+                                   {ClipX(r.x0), ClipY(r.y0), 0.4f},
+                                   {ClipX(r.x1), ClipY(r.y1), 0.4f}};
   DrawUserPrimitives(plain, 1, D3DFVF_XYZ, D3DPT_TRIANGLELIST);
 
   const Texture* texture = MakeTexture(8, 8, [](uint32_t x, uint32_t y) -> uint32_t {
@@ -282,8 +284,8 @@ void SceneVertexColour() {
     const uint32_t* k = corners[column];
     const float nz = column == 3 ? -0.3f : -1.0f;
     const LitColourVertex v[6] = {
-        {l, t, 0.5f, 0, 0, nz, k[0]},  {rr, t, 0.5f, 0, 0, nz, k[1]}, {rr, b, 0.5f, 0, 0, nz, k[2]},
-        {l, t, 0.5f, 0, 0, nz, k[0]},  {rr, b, 0.5f, 0, 0, nz, k[2]}, {l, b, 0.5f, 0, 0, nz, k[3]},
+        {l, t, 0.5f, 0, 0, nz, k[0]}, {rr, t, 0.5f, 0, 0, nz, k[1]}, {rr, b, 0.5f, 0, 0, nz, k[2]},
+        {l, t, 0.5f, 0, 0, nz, k[0]}, {rr, b, 0.5f, 0, 0, nz, k[2]}, {l, b, 0.5f, 0, 0, nz, k[3]},
     };
     DrawUserPrimitives(v, 2, kLitColour, D3DPT_TRIANGLELIST);
   }
@@ -297,23 +299,23 @@ void SceneTextureTransform() {
   SetFilters(D3DTEXF_POINT, D3DTEXF_POINT, D3DTEXF_NONE);
   SetTexture(texture);
   Matrix4 matrices[8];
-  matrices[1].m[2][0] = 0.25f;  // slide u by a quarter
+  matrices[1].m[2][0] = 0.25f;   // slide u by a quarter
   matrices[2].m[2][1] = -0.37f;  // the globe's slide of v
   matrices[3].m[3][0] = 0.5f;    // fourth row: no effect on 2-D coordinates
   matrices[3].m[3][1] = 0.5f;
-  matrices[4].m[0][0] = 2.0f;    // tiled twice across
+  matrices[4].m[0][0] = 2.0f;  // tiled twice across
   matrices[4].m[1][1] = 3.0f;
-  matrices[5].m[0][0] = 0.0f;    // u' = v, v' = u (swap)
+  matrices[5].m[0][0] = 0.0f;  // u' = v, v' = u (swap)
   matrices[5].m[0][1] = 1.0f;
   matrices[5].m[1][0] = 1.0f;
   matrices[5].m[1][1] = 0.0f;
-  matrices[6].m[0][0] = 0.7f;    // turned and moved
+  matrices[6].m[0][0] = 0.7f;  // turned and moved
   matrices[6].m[0][1] = 0.7f;
   matrices[6].m[1][0] = -0.7f;
   matrices[6].m[1][1] = 0.7f;
   matrices[6].m[2][0] = 0.1f;
   matrices[6].m[2][1] = 0.3f;
-  matrices[7].m[2][0] = 0.5f;    // with the transform switched off
+  matrices[7].m[2][0] = 0.5f;  // with the transform switched off
   const uint32_t white[4] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
   for (int i = 0; i < 8; ++i) {
     SetStage(D3DTSS_TEXTURETRANSFORMFLAGS, i == 7 ? D3DTTFF_DISABLE : D3DTTFF_COUNT2);
@@ -326,7 +328,8 @@ void SceneTextureTransform() {
 // from vertex colours and from texels alike; with reference 1 only alpha 0 is cut.
 void SceneAlphaTest() {
   DrawFlatRect(Rect{0, 0, kW, kH}, 0.9f, 0xFF202040u);
-  const uint8_t alphas[16] = {0, 1, 2, 64, 120, 126, 127, 128, 129, 130, 160, 200, 253, 254, 255, 128};
+  const uint8_t alphas[16] = {0,   1,   2,   64,  120, 126, 127, 128,
+                              129, 130, 160, 200, 253, 254, 255, 128};
   const Texture* texture = MakeTexture(16, 1, [&alphas](uint32_t x, uint32_t) -> uint32_t {
     return (static_cast<uint32_t>(alphas[x]) << 24) | 0xFFE0A0u;
   });
@@ -344,8 +347,8 @@ void SceneAlphaTest() {
     SetTexture(nullptr);
     for (int i = 0; i < 16; ++i) {
       const uint32_t colour = (static_cast<uint32_t>(alphas[i]) << 24) | 0x80FFA0u;
-      DrawFlatRect(Rect{static_cast<float>(i) * 20.0f + 2, top + 64, static_cast<float>(i) * 20.0f + 18,
-                        top + 112},
+      DrawFlatRect(Rect{static_cast<float>(i) * 20.0f + 2, top + 64,
+                        static_cast<float>(i) * 20.0f + 18, top + 112},
                    0.5f, colour);
     }
   }
@@ -373,8 +376,8 @@ void SceneBlend() {
     for (int i = 0; i < 4; ++i) {
       // Each colour spans two stripes horizontally.
       const float y0 = static_cast<float>(row) * 48.0f + 4.0f;
-      DrawFlatRect(Rect{static_cast<float>(i) * 80.0f + 4.0f, y0, static_cast<float>(i) * 80.0f + 76.0f,
-                        y0 + 40.0f},
+      DrawFlatRect(Rect{static_cast<float>(i) * 80.0f + 4.0f, y0,
+                        static_cast<float>(i) * 80.0f + 76.0f, y0 + 40.0f},
                    0.5f, colours[i]);
     }
   }
@@ -388,7 +391,8 @@ void ScenePointSprites() {
   BuildPerspective(projection, 0.7853982f, 1.3333334f, 35.0f, 2500.0f);
   SetProjectionMatrix(projection);
   const Texture* flake = MakeTexture(16, 16, [](uint32_t x, uint32_t y) -> uint32_t {
-    const float dx = (static_cast<float>(x) - 7.5f) / 8.0f, dy = (static_cast<float>(y) - 7.5f) / 8.0f;
+    const float dx = (static_cast<float>(x) - 7.5f) / 8.0f,
+                dy = (static_cast<float>(y) - 7.5f) / 8.0f;
     const float d = std::sqrt(dx * dx + dy * dy);
     const float a = d >= 1.0f ? 0.0f : 1.0f - d;
     return (static_cast<uint32_t>(a * 255.0f) << 24) | 0xFFFFFFu;
@@ -421,7 +425,6 @@ void ScenePointSprites() {
   }
   SetTexture(quadrants);
   DrawUserPrimitives(big, 3, kPoint, D3DPT_POINTLIST);
-
 }
 
 // Points whose format has no size take D3DRS_POINTSIZE: scaled with distance (24 at
@@ -457,10 +460,12 @@ void SceneCulling() {
       for (int k = 0; k < 2; ++k) {
         const Rect r = OffGrid(Cell(column * 2 + k, row, 6, 2, 8.0f));
         const float mirror = row == 1 ? -1.0f : 1.0f;
-        const float l = ClipX(r.x0) * mirror, t = ClipY(r.y0), rr = ClipX(r.x1) * mirror, b = ClipY(r.y1);
+        const float l = ClipX(r.x0) * mirror, t = ClipY(r.y0), rr = ClipX(r.x1) * mirror,
+                    b = ClipY(r.y1);
         const uint32_t colour = k == 0 ? 0xFFE04040u : 0xFF40A0E0u;
         // k = 0: top-left, top-right, bottom-right: clockwise on screen; k = 1 the reverse.
-        QuadVertex v[3] = {{{l, t, 0.5f}, colour, 0, 0}, {{rr, t, 0.5f}, colour, 0, 0},
+        QuadVertex v[3] = {{{l, t, 0.5f}, colour, 0, 0},
+                           {{rr, t, 0.5f}, colour, 0, 0},
                            {{rr, b, 0.5f}, colour, 0, 0}};
         if (k == 1) std::swap(v[1], v[2]);
         DrawUserPrimitives(v, 1, kQuadVertexFvf, D3DPT_TRIANGLELIST);
@@ -490,8 +495,9 @@ void SceneDepth() {
     const float l = ClipX(228), rr = ClipX(312), t = ClipY(y0 + 8), b = ClipY(y0 + 112);
     const uint32_t c = 0xFFF0A040u;
     const float near = row == 0 ? 0.2f : 0.45f, far = row == 0 ? 0.81f : 0.56f;
-    const QuadVertex v[6] = {{{l, t, near}, c, 0, 0}, {{rr, t, far}, c, 0, 0}, {{rr, b, far}, c, 0, 0},
-                             {{l, t, near}, c, 0, 0}, {{rr, b, far}, c, 0, 0}, {{l, b, near}, c, 0, 0}};
+    const QuadVertex v[6] = {{{l, t, near}, c, 0, 0}, {{rr, t, far}, c, 0, 0},
+                             {{rr, b, far}, c, 0, 0}, {{l, t, near}, c, 0, 0},
+                             {{rr, b, far}, c, 0, 0}, {{l, b, near}, c, 0, 0}};
     DrawUserPrimitives(v, 2, kQuadVertexFvf, D3DPT_TRIANGLELIST);
   }
   // Depth writes off: the red quad is tested but leaves no depth, so the far quad after it
@@ -572,7 +578,7 @@ void SceneFilters() {
     // Below the eye, from 60 to 600 units away: screen x about 136..310, y 130..216.
     const float x0 = -5.1f, x1 = 31.0f;
     const uint32_t c = 0xFFFFFFFFu;
-    const QuadVertex v[6] = {{{x0, -20, 60}, c, 0, 8}, {{x0, -20, 600}, c, 0, 0},
+    const QuadVertex v[6] = {{{x0, -20, 60}, c, 0, 8},  {{x0, -20, 600}, c, 0, 0},
                              {{x1, -20, 600}, c, 4, 0}, {{x0, -20, 60}, c, 0, 8},
                              {{x1, -20, 600}, c, 4, 0}, {{x1, -20, 60}, c, 4, 8}};
     DrawUserPrimitives(v, 2, kQuadVertexFvf, D3DPT_TRIANGLELIST);
@@ -586,8 +592,8 @@ void SceneViewport() {
   DrawFlatRect(Rect{0, 0, kW, kH}, 0.9f, 0xFF404040u);  // exactly the target
   for (int i = 0; i < 10; ++i) {
     const float x = 8.0f + static_cast<float>(i) * 6.0f;
-    DrawFlatRect(Rect{x, 8, x + 1.0f, 40}, 0.5f, 0xFFFFFFFFu);                   // one pixel
-    DrawFlatRect(Rect{x + 2.5f, 8, x + 4.5f, 40}, 0.5f, 0xFFFF8000u);            // halves
+    DrawFlatRect(Rect{x, 8, x + 1.0f, 40}, 0.5f, 0xFFFFFFFFu);         // one pixel
+    DrawFlatRect(Rect{x + 2.5f, 8, x + 4.5f, 40}, 0.5f, 0xFFFF8000u);  // halves
   }
   for (int i = 0; i < 5; ++i) {
     const float y = 48.0f + static_cast<float>(i) * 6.0f;
@@ -603,9 +609,9 @@ void SceneViewport() {
   BuildPerspective(projection, 0.7853982f, 1.3333334f, 35.0f, 2500.0f);
   SetProjectionMatrix(projection);
   const uint32_t c = 0xFF80FF80u, d = 0xFFFF80FFu;
-  const QuadVertex square[6] = {{{20, 40, 200}, c, 0, 0},  {{60, 40, 200}, c, 0, 0},
-                                {{60, 0, 200}, c, 0, 0},   {{20, 40, 200}, c, 0, 0},
-                                {{60, 0, 200}, c, 0, 0},   {{20, 0, 200}, c, 0, 0}};
+  const QuadVertex square[6] = {{{20, 40, 200}, c, 0, 0}, {{60, 40, 200}, c, 0, 0},
+                                {{60, 0, 200}, c, 0, 0},  {{20, 40, 200}, c, 0, 0},
+                                {{60, 0, 200}, c, 0, 0},  {{20, 0, 200}, c, 0, 0}};
   DrawUserPrimitives(square, 2, kQuadVertexFvf, D3DPT_TRIANGLELIST);
   const QuadVertex diamond[6] = {{{40, -10, 200}, d, 0, 0}, {{60, -30, 200}, d, 0, 0},
                                  {{40, -50, 200}, d, 0, 0}, {{40, -10, 200}, d, 0, 0},
@@ -615,7 +621,8 @@ void SceneViewport() {
 
 const FfpScene kScenes[] = {
     {"light", "light 0 with material and ambient, normals at world scales 1, 2, 0.5", SceneLight},
-    {"vertex-colour", "vertex colour with and without a texture (MODULATE), lit", SceneVertexColour},
+    {"vertex-colour", "vertex colour with and without a texture (MODULATE), lit",
+     SceneVertexColour},
     {"texture-transform", "two-coordinate texture transform (third-row translation)",
      SceneTextureTransform},
     {"alpha-test", "alpha test at the 127/128 edge and against 1", SceneAlphaTest},

@@ -144,7 +144,8 @@ bool CreateFpsOverlay() {
     for (uint32_t y = 0; y < 7; ++y) {
       for (uint32_t x = 0; x < 5; ++x) {
         if ((rows[y] >> (4 - x) & 1) == 0) continue;
-        uint8_t* t = texels + ((y + 1) * kAtlasWidth + static_cast<uint32_t>(g) * kCell + x + 1) * 4;
+        uint8_t* t =
+            texels + ((y + 1) * kAtlasWidth + static_cast<uint32_t>(g) * kCell + x + 1) * 4;
         t[0] = t[1] = t[2] = t[3] = 255;
       }
     }
@@ -197,8 +198,7 @@ void DrawFpsOverlay() {
   device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_POINT);
   device->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_NONE);
   SetTexture(&overlay.font);
-  DrawUserPrimitives(overlay.vertices, overlay.vertexCount / 3, kQuadVertexFvf,
-                     D3DPT_TRIANGLELIST);
+  DrawUserPrimitives(overlay.vertices, overlay.vertexCount / 3, kQuadVertexFvf, D3DPT_TRIANGLELIST);
   // The next frame's scene finds the engine's defaults, as on its first frame.
   SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
   SetRenderState(D3DRS_ALPHATESTENABLE, 0);

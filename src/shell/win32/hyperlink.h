@@ -25,9 +25,9 @@ inline constexpr UINT HLM_SETBITMAP = WM_USER + 3;       // wParam: HBITMAP or n
 
 struct HyperlinkData {
   HWND window;
-  HDC dc;              // the control's own context (CS_OWNDC), kept for its lifetime
-  HBITMAP bitmap;      // shown when not null; owned by whoever set it
-  RECT rect;           // client rectangle, taken at creation
+  HDC dc;               // the control's own context (CS_OWNDC), kept for its lifetime
+  HBITMAP bitmap;       // shown when not null; owned by whoever set it
+  RECT rect;            // client rectangle, taken at creation
   int32_t exitOnClick;  // non-zero: the process ends with code 1 after opening the target
   char target[kHyperlinkTargetCapacity];  // handed to the shell on a click
   char text[kHyperlinkTextCapacity];      // shown when there is no bitmap

@@ -293,6 +293,17 @@ TEST_F(OnXvfb, AMissingDataFileIsReportedInAMessageBox) {
   ASSERT_FALSE(box.empty()) << child.Output();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_TRUE(child.Running()) << "the box waits to be closed";
+  // The error icon beside the text: a patch of red in a box that is otherwise grey.
+  XWindowAttributes area{};
+  ASSERT_NE(XGetWindowAttributes(display, std::stoul(box), &area), 0);
+  int red = 0;
+  for (int y = 0; y < area.height; y += 2) {
+    for (int x = 0; x < area.width; x += 2) {
+      const unsigned long p = Pixel(std::stoul(box), x, y);
+      red += (p >> 16) > 150 && ((p >> 8) & 0xFF) < 80 && (p & 0xFF) < 80 ? 1 : 0;
+    }
+  }
+  EXPECT_GT(red, 20);
   SendClose(std::stoul(box));
   int code = -1;
   ASSERT_TRUE(child.Wait(5000, &code)) << child.Output();

@@ -28,7 +28,7 @@ bool MakeFolder(const char* path) {
   const int error = mkdir(path, 0777) == 0 ? 0 : errno;
   struct stat info {};
   if (stat(path, &info) != 0) {
-    errno = error != 0 ? error : errno;
+    if (error != 0) errno = error;  // mkdir's reason rather than stat's
     return false;
   }
   if (S_ISDIR(info.st_mode)) return true;

@@ -15,10 +15,10 @@ void ShowGtkMessageBox(const char* caption, const char* text) {
   GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL,
                                           withIcon ? GTK_MESSAGE_ERROR : GTK_MESSAGE_OTHER,
                                           GTK_BUTTONS_OK, "%s", text);
-  if (withIcon) {
+  GtkWidget* row =
+      gtk_widget_get_parent(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(box)));
+  if (withIcon && GTK_IS_BOX(row)) {
     // GTK 3 no longer draws the type's icon itself: it goes before the text.
-    GtkWidget* row =
-        gtk_widget_get_parent(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(box)));
     GtkWidget* icon = gtk_image_new_from_icon_name("dialog-error", GTK_ICON_SIZE_DIALOG);
     gtk_widget_set_valign(icon, GTK_ALIGN_START);
     gtk_box_pack_start(GTK_BOX(row), icon, FALSE, FALSE, 0);

@@ -272,8 +272,7 @@ int RunScreensaver(const LaunchOptions& options) {
     std::fprintf(stderr,
                  "yulo: no display to draw on (%s%s); --render DIR draws frames into files "
                  "without one\n",
-                 display != nullptr && display[0] != '\0' ? "DISPLAY=" : "DISPLAY is not set",
-                 display != nullptr ? display : "");
+                 Named(display) ? "DISPLAY=" : "DISPLAY is not set", Named(display) ? display : "");
   };
   // With no display named at all, SDL's probing would only add the display libraries'
   // own complaints (about XDG_RUNTIME_DIR, say) before this message.

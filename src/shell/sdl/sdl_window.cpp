@@ -166,10 +166,6 @@ bool SameArea(const SDL_Rect& a, const SDL_Rect& b) {
   return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h;
 }
 
-bool Contains(const SDL_Rect& a, int x, int y) {
-  return x >= a.x && y >= a.y && x - a.x < a.w && y - a.y < a.h;
-}
-
 // The monitors to cover: SDL's displays, or the Xinerama heads when the server shows more
 // of them than SDL does (SDL follows RandR only). Monitors showing the same area (clones)
 // count once. At least one.
@@ -183,10 +179,9 @@ int QueryMonitors(SDL_Rect* areas, int capacity, bool* sdlDisplays) {
     // centre an earlier one holds (a clone; another X screen, whose area starts at 0, 0
     // too) can't be given a window of its own: one would only cover the earlier display
     // a second time.
-    const int centreX = area.x + area.w / 2;
-    const int centreY = area.y + area.h / 2;
+    const SDL_Point centre{area.x + area.w / 2, area.y + area.h / 2};
     bool reached = false;
-    for (int j = 0; j < count; ++j) reached = reached || Contains(areas[j], centreX, centreY);
+    for (int j = 0; j < count; ++j) reached = reached || SDL_PointInRect(&centre, &areas[j]);
     if (!reached) areas[count++] = area;
   }
   *sdlDisplays = true;

@@ -1,4 +1,5 @@
-# Thin wrapper over the CMake presets. `make run` and `make test` install what is missing.
+# Thin wrapper over the CMake presets. `make run` and `make test` install what is missing
+# (scripts/run and scripts/test do the same where make itself is not installed yet).
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps build debug asan windows run test test-default test-asan test-windows fuzz bench format clean
@@ -29,7 +30,7 @@ windows: deps
 	cmake --build --preset windows -j $(JOBS)
 	scripts/package-windows build/windows/yulo.scr build/windows build/windows
 
-run: build
+run:
 	@scripts/run
 
 test-default: build

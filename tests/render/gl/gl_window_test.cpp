@@ -146,6 +146,7 @@ TEST(GlWindowDevice, SoftwareRasterisersDrawTheSceneAtMost800By600) {
     PresentFrame();
     ReleaseRenderer();
   }
+  KeepLoadedLibrariesMapped();
   SDL_DestroyWindow(window);
   SDL_Quit();
 }

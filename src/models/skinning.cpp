@@ -8,11 +8,17 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+// Eight-lane code for processors with AVX2, chosen at run time. Not on Windows, where GCC
+// may spill 32-byte registers to a stack that is only 16-byte aligned.
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__SSE2__) && !defined(_WIN32)
+#define YULO_EIGHT_LANES 1
+#include <immintrin.h>
+#endif
 
 #include "models/mesh_vertex.h"
 
-// The four-lane paths below do, lane by lane, exactly the float operations of the plain
-// loops in the same order (no fused multiply-add, no reciprocal estimates), so their
+// The four- and eight-lane paths below do, lane by lane, exactly the float operations of the
+// plain loops in the same order (no fused multiply-add, no reciprocal estimates), so their
 // results are the same bits; the plain loops remain for other processors.
 
 namespace yulo {
@@ -39,6 +45,12 @@ inline __m128 Load3(const Vector3& v) {
 inline void Store3(Vector3* out, __m128 v) {
   _mm_storel_epi64(reinterpret_cast<__m128i*>(&out->x), _mm_castps_si128(v));
   _mm_store_ss(&out->z, _mm_movehl_ps(v, v));
+}
+
+// Sixteen bytes from p[i] where the array goes on past it, else the twelve of Load3; only
+// lanes 0..2 are used.
+inline __m128 LoadPadded(std::span<const Vector3> p, size_t i) {
+  return i + 1 < p.size() ? _mm_loadu_ps(&p[i].x) : Load3(p[i]);
 }
 
 // FastSqrt of four values: the processor's root of each with the ignored mantissa bits
@@ -77,11 +89,7 @@ inline void Normalize4(__m128* x, __m128* y, __m128* z) {
 // The x, y and z of corner `corner` of the four triangles at c, as three registers.
 inline void GatherCorner(std::span<const Vector3> p, const int32_t* c, int corner, __m128* x,
                          __m128* y, __m128* z) {
-  // Sixteen bytes from each position where the array goes on past it, else twelve.
-  const auto load = [&](int t) {
-    const size_t i = size_t(c[3 * t + corner]);
-    return i + 1 < p.size() ? _mm_loadu_ps(&p[i].x) : Load3(p[i]);
-  };
+  const auto load = [&](int t) { return LoadPadded(p, size_t(c[3 * t + corner])); };
   __m128 a = load(0), b = load(1), d = load(2), e = load(3);
   _MM_TRANSPOSE4_PS(a, b, d, e);
   *x = a;
@@ -91,7 +99,156 @@ inline void GatherCorner(std::span<const Vector3> p, const int32_t* c, int corne
 
 #endif  // __SSE2__
 
+#if defined(YULO_EIGHT_LANES)
+
+bool eightLanes = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+
+#define YULO_AVX2 __attribute__((target("avx2")))
+#define YULO_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
+
+// FastSqrt4 over eight lanes.
+YULO_AVX2 inline __m256 FastSqrt8(__m256 x) {
+  const __m256i bits = _mm256_castps_si256(x);
+  const __m256i normal = _mm256_and_si256(_mm256_cmpgt_epi32(bits, _mm256_set1_epi32(0x007FFFFF)),
+                                          _mm256_cmpgt_epi32(_mm256_set1_epi32(0x7F800000), bits));
+  const __m256 root = _mm256_sqrt_ps(_mm256_castsi256_ps(
+      _mm256_and_si256(bits, _mm256_set1_epi32(static_cast<int>(kSqrtIgnoredBitsMask)))));
+  const int normalLanes = _mm256_movemask_ps(_mm256_castsi256_ps(normal));
+  if (normalLanes == 0xFF) return root;
+  alignas(32) float in[8];
+  alignas(32) float out[8];
+  _mm256_store_ps(in, x);
+  _mm256_store_ps(out, root);
+  for (int k = 0; k < 8; ++k) {
+    if ((normalLanes & (1 << k)) == 0) out[k] = FastSqrt(in[k]);
+  }
+  return _mm256_load_ps(out);
+}
+
+// Normalize4 over eight lanes.
+YULO_AVX2_INLINE void Normalize8(__m256* x, __m256* y, __m256* z) {
+  const __m256 squared = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(*x, *x), _mm256_mul_ps(*y, *y)),
+                                       _mm256_mul_ps(*z, *z));
+  const __m256 length = FastSqrt8(squared);
+  const __m256 keep = _mm256_cmp_ps(length, _mm256_setzero_ps(), _CMP_EQ_OQ);
+  const __m256 inv = _mm256_div_ps(_mm256_set1_ps(1.0f), length);
+  *x = _mm256_blendv_ps(_mm256_mul_ps(*x, inv), *x, keep);
+  *y = _mm256_blendv_ps(_mm256_mul_ps(*y, inv), *y, keep);
+  *z = _mm256_blendv_ps(_mm256_mul_ps(*z, inv), *z, keep);
+}
+
+// _MM_TRANSPOSE4_PS in each 128-bit half.
+YULO_AVX2_INLINE void Transpose4x2(__m256* r0, __m256* r1, __m256* r2, __m256* r3) {
+  const __m256 t0 = _mm256_unpacklo_ps(*r0, *r1);
+  const __m256 t1 = _mm256_unpacklo_ps(*r2, *r3);
+  const __m256 t2 = _mm256_unpackhi_ps(*r0, *r1);
+  const __m256 t3 = _mm256_unpackhi_ps(*r2, *r3);
+  *r0 = _mm256_shuffle_ps(t0, t1, 0x44);
+  *r1 = _mm256_shuffle_ps(t0, t1, 0xEE);
+  *r2 = _mm256_shuffle_ps(t2, t3, 0x44);
+  *r3 = _mm256_shuffle_ps(t2, t3, 0xEE);
+}
+
+// Corner `corner` of triangles t and t + 4 at c, as GatherCorner loads it, in the two halves.
+YULO_AVX2_INLINE __m256 LoadCornerPair(std::span<const Vector3> p, const int32_t* c, int corner,
+                                       int t) {
+  return _mm256_insertf128_ps(_mm256_castps128_ps256(LoadPadded(p, size_t(c[3 * t + corner]))),
+                              LoadPadded(p, size_t(c[3 * (t + 4) + corner])), 1);
+}
+
+// GatherCorner for the eight triangles at c: triangle l in lane l.
+YULO_AVX2_INLINE void GatherCorner8(std::span<const Vector3> p, const int32_t* c, int corner,
+                                    __m256* x, __m256* y, __m256* z) {
+  __m256 a = LoadCornerPair(p, c, corner, 0), b = LoadCornerPair(p, c, corner, 1);
+  __m256 d = LoadCornerPair(p, c, corner, 2), e = LoadCornerPair(p, c, corner, 3);
+  Transpose4x2(&a, &b, &d, &e);
+  *x = a;
+  *y = b;
+  *z = d;
+}
+
+// The face pass of RebuildNormals eight triangles at a time; returns how many it did.
+YULO_AVX2 size_t FaceNormals8(std::span<const int32_t> corners, std::span<const Vector3> positions,
+                              std::span<PaddedNormal> faceNormals) {
+  const size_t triangles = corners.size() / 3;
+  size_t t = 0;
+  for (; t + 8 <= triangles; t += 8) {
+    const int32_t* c = &corners[3 * t];
+    __m256 x0, y0, z0, x1, y1, z1, x2, y2, z2;
+    GatherCorner8(positions, c, 0, &x0, &y0, &z0);
+    GatherCorner8(positions, c, 1, &x1, &y1, &z1);
+    GatherCorner8(positions, c, 2, &x2, &y2, &z2);
+    const __m256 ax = _mm256_sub_ps(x2, x0);
+    const __m256 ay = _mm256_sub_ps(y2, y0);
+    const __m256 az = _mm256_sub_ps(z2, z0);
+    const __m256 bx = _mm256_sub_ps(x1, x0);
+    const __m256 by = _mm256_sub_ps(y1, y0);
+    const __m256 bz = _mm256_sub_ps(z1, z0);
+    __m256 nx = _mm256_sub_ps(_mm256_mul_ps(ay, bz), _mm256_mul_ps(az, by));
+    __m256 ny = _mm256_sub_ps(_mm256_mul_ps(az, bx), _mm256_mul_ps(ax, bz));
+    __m256 nz = _mm256_sub_ps(_mm256_mul_ps(ax, by), _mm256_mul_ps(ay, bx));
+    Normalize8(&nx, &ny, &nz);
+    __m256 nw = _mm256_setzero_ps();
+    Transpose4x2(&nx, &ny, &nz, &nw);  // triangles t .. t + 3 low, t + 4 .. t + 7 high
+    const __m256 n[4] = {nx, ny, nz, nw};
+    for (size_t l = 0; l < 4; ++l) {
+      _mm_store_ps(&faceNormals[t + l].x, _mm256_castps256_ps128(n[l]));
+      _mm_store_ps(&faceNormals[t + 4 + l].x, _mm256_extractf128_ps(n[l], 1));
+    }
+  }
+  return t;
+}
+
+// Sixteen bytes at low and at high, in the low and the high half.
+YULO_AVX2_INLINE __m256 LoadPair(const float* low, const float* high) {
+  return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(low)), _mm_loadu_ps(high), 1);
+}
+
+// SkinGroup<K> for the first even number of its vertices, two at a time: vertex 2i in the
+// low half of each register, 2i + 1 in the high one. Returns how many vertices it did.
+template <int K>
+YULO_AVX2 size_t SkinGroupPairs(std::span<const int32_t> vertices,
+                                const WeightedInfluences::Influence* in,
+                                std::span<const Matrix4> boneRotations,
+                                std::span<const Vector3> bonePositions, std::span<Vector3> out) {
+  const size_t pairs = vertices.size() / 2;
+  for (size_t i = 0; i < pairs; ++i, in += K) {
+    __m256 sum = _mm256_setzero_ps();
+    for (int k = 0; k < K; ++k, ++in) {
+      const WeightedInfluences::Influence& a = in[0];
+      const WeightedInfluences::Influence& b = in[K];
+      const Matrix4& ra = boneRotations[size_t(a.bone)];
+      const Matrix4& rb = boneRotations[size_t(b.bone)];
+      const __m256 p = LoadPair(&a.position.x, &b.position.x);  // x, y, z, weight
+      const __m256 turned = _mm256_add_ps(
+          _mm256_add_ps(_mm256_mul_ps(_mm256_shuffle_ps(p, p, 0x00), LoadPair(ra.m[0], rb.m[0])),
+                        _mm256_mul_ps(_mm256_shuffle_ps(p, p, 0x55), LoadPair(ra.m[1], rb.m[1]))),
+          _mm256_mul_ps(_mm256_shuffle_ps(p, p, 0xAA), LoadPair(ra.m[2], rb.m[2])));
+      const __m256 t =
+          _mm256_insertf128_ps(_mm256_castps128_ps256(LoadPadded(bonePositions, size_t(a.bone))),
+                               LoadPadded(bonePositions, size_t(b.bone)), 1);
+      sum = _mm256_add_ps(sum,
+                          _mm256_mul_ps(_mm256_shuffle_ps(p, p, 0xFF), _mm256_add_ps(turned, t)));
+    }
+    Store3(&out[size_t(vertices[2 * i])], _mm256_castps256_ps128(sum));
+    Store3(&out[size_t(vertices[2 * i + 1])], _mm256_extractf128_ps(sum, 1));
+  }
+  return 2 * pairs;
+}
+
+#endif  // YULO_EIGHT_LANES
+
 }  // namespace
+
+bool UseEightLanes(bool allowed) {
+#if defined(YULO_EIGHT_LANES)
+  eightLanes = allowed && __builtin_cpu_supports("avx2");
+  return eightLanes;
+#else
+  (void)allowed;
+  return false;
+#endif
+}
 
 void ListWeightedInfluences(std::span<const SkinVertex> vertices, WeightedInfluences* out) {
   *out = WeightedInfluences();
@@ -117,6 +274,13 @@ template <int K>
 void SkinGroup(std::span<const int32_t> vertices, const WeightedInfluences::Influence* in,
                std::span<const Matrix4> boneRotations, std::span<const Vector3> bonePositions,
                std::span<Vector3> out) {
+#if defined(YULO_EIGHT_LANES)
+  if (eightLanes) {
+    const size_t done = SkinGroupPairs<K>(vertices, in, boneRotations, bonePositions, out);
+    vertices = vertices.subspan(done);
+    in += done * K;
+  }
+#endif
   for (const int32_t v : vertices) {
 #if defined(__SSE2__)
     // x, y and z in three lanes at once; the fourth lane is ignored.
@@ -212,6 +376,9 @@ void RebuildNormals(std::span<const int32_t> corners, std::span<const Vector3> p
                     std::span<Vector3> normals) {
   const size_t triangles = corners.size() / 3;
   size_t t = 0;
+#if defined(YULO_EIGHT_LANES)
+  if (eightLanes) t = FaceNormals8(corners, positions, faceNormals);
+#endif
 #if defined(__SSE2__)
   for (; t + 4 <= triangles; t += 4) {
     const int32_t* c = &corners[3 * t];

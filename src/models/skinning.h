@@ -28,6 +28,10 @@ struct WeightedInfluences {
 };
 static_assert(offsetof(WeightedInfluences::Influence, weight) == 12);  // loaded with position
 
+// Whether the jobs below may use eight-lane (AVX2) code where the processor has it, as they
+// do from the start; returns whether they now do. Same bits either way: for tests.
+bool UseEightLanes(bool allowed);
+
 // Groups the weighted influences of vertices. Allocates; called once when a skin is built.
 void ListWeightedInfluences(std::span<const SkinVertex> vertices, WeightedInfluences* out);
 

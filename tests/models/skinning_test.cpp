@@ -58,8 +58,13 @@ TEST(SkinVertices, BitForBitTheBranchingLoop) {
   ReferenceSkin(vertices, rotations, positions, &expected);
   WeightedInfluences weighted;
   ListWeightedInfluences(vertices, &weighted);
-  SkinVertices(weighted, rotations, positions, got);
-  EXPECT_EQ(std::memcmp(expected.data(), got.data(), got.size() * sizeof(Vector3)), 0);
+  for (const bool eightLanes : {false, true}) {
+    UseEightLanes(eightLanes);
+    for (Vector3& g : got) g.Set(-7.0f, -7.0f, -7.0f);
+    SkinVertices(weighted, rotations, positions, got);
+    EXPECT_EQ(std::memcmp(expected.data(), got.data(), got.size() * sizeof(Vector3)), 0)
+        << "eight lanes " << eightLanes;
+  }
 }
 
 // The normals loop as first written, summing straight into the normals.
@@ -106,22 +111,26 @@ TEST(RebuildNormals, BitForBitThePlainLoop) {
     ListVertexTriangles(corners, vertexCount, &byVertex);
     std::vector<PaddedNormal> faces(corners.size() / 3);
     ReferenceNormals(corners, positions, &expected);
-    RebuildNormals(corners, positions, byVertex, faces, got);
-    // A NaN's sign and payload depend on the order the compiler gives a commutative
-    // operation's operands, so NaNs only need to be NaNs; and a sum with a NaN has a NaN
-    // length, which makes its other components whatever FastSqrt gives for that NaN.
-    size_t differing = 0;
-    for (size_t v = 0; v < vertexCount; ++v) {
-      const float* e = expected[v].Data();
-      const float* g = got[v].Data();
-      const bool hasNaN = std::isnan(e[0]) || std::isnan(e[1]) || std::isnan(e[2]);
-      for (int k = 0; k < 3; ++k) {
-        if (hasNaN ? std::isnan(e[k]) != std::isnan(g[k])
-                   : std::bit_cast<uint32_t>(e[k]) != std::bit_cast<uint32_t>(g[k]))
-          ++differing;
+    for (const bool eightLanes : {false, true}) {
+      UseEightLanes(eightLanes);
+      for (Vector3& g : got) g.Set(-7.0f, -7.0f, -7.0f);
+      RebuildNormals(corners, positions, byVertex, faces, got);
+      // A NaN's sign and payload depend on the order the compiler gives a commutative
+      // operation's operands, so NaNs only need to be NaNs; and a sum with a NaN has a NaN
+      // length, which makes its other components whatever FastSqrt gives for that NaN.
+      size_t differing = 0;
+      for (size_t v = 0; v < vertexCount; ++v) {
+        const float* e = expected[v].Data();
+        const float* g = got[v].Data();
+        const bool hasNaN = std::isnan(e[0]) || std::isnan(e[1]) || std::isnan(e[2]);
+        for (int k = 0; k < 3; ++k) {
+          if (hasNaN ? std::isnan(e[k]) != std::isnan(g[k])
+                     : std::bit_cast<uint32_t>(e[k]) != std::bit_cast<uint32_t>(g[k]))
+            ++differing;
+        }
       }
+      EXPECT_EQ(differing, 0u) << vertexCount << " vertices, eight lanes " << eightLanes;
     }
-    EXPECT_EQ(differing, 0u) << vertexCount << " vertices";
   }
 }
 

@@ -5,12 +5,16 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "base/fatal.h"
 #include "base/shell_state.h"
 #include "render/d3d8/d3d8_device.h"
 #include "scene/scene.h"
 #include "scene/winter_scene.h"
+#include "shell/command_line.h"
 #include "shell/headless.h"
 #include "shell/options.h"
 #include "shell/settings.h"
@@ -37,10 +41,23 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   scenes.currentScene = &winterScene;
 
   // The C runtime has split GetCommandLineA() into __argv the same way in every mode; the
-  // screensaver switches among them reach ParseCommandLine joined again.
+  // screensaver switches among them reach ParseCommandLine joined again. A switch written
+  // straight after the quoted program path, which the runtime leaves in __argv[0], becomes
+  // an argument of its own first. (args and program live as long as options, which may
+  // point into them.)
+  std::vector<const char*> args(__argv, __argv + __argc);
+  std::string program;
+  const size_t glued = __argc > 0 ? TextGluedToProgramPath(GetCommandLineA(), __argv[0]) : 0;
+  if (glued > 0) {
+    program.assign(__argv[0], std::strlen(__argv[0]) - glued);
+    args[0] = program.c_str();
+    args.insert(args.begin() + 1, __argv[0] + program.size());
+  }
   LaunchOptions options;
   int exitCode = 0;
-  if (!ParseOptionsOrAnswer(__argc, __argv, nullptr, &options, &exitCode)) return exitCode;
+  if (!ParseOptionsOrAnswer(int(args.size()), args.data(), nullptr, &options, &exitCode)) {
+    return exitCode;
+  }
   runMode = options.mode;
 
   // The output folder is named relative to where we were started, before start-up moves

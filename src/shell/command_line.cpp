@@ -1,5 +1,9 @@
 #include "shell/command_line.h"
 
+#include <cstring>
+#include <string>
+#include <string_view>
+
 namespace yulo {
 
 unsigned long parentWindow = 0;
@@ -50,6 +54,25 @@ RunMode ParseCommandLine(const char* commandLine) {
     return RunMode::Preview;
   }
   return RunMode::FullScreen;
+}
+
+size_t TextGluedToProgramPath(const char* commandLine, const char* argv0) {
+  if (commandLine[0] != '"') return 0;
+  const char* p = std::strchr(commandLine + 1, '"');
+  if (p == nullptr) return 0;
+  // The runtime goes on to the first space or tab outside quotes, dropping the quotes.
+  std::string glued;
+  bool quoted = false;
+  for (++p; *p != '\0' && (quoted || (*p != ' ' && *p != '\t')); ++p) {
+    if (*p == '"') {
+      quoted = !quoted;
+    } else {
+      glued += *p;
+    }
+  }
+  const std::string_view path(argv0);
+  if (glued.empty() || glued.size() >= path.size() || !path.ends_with(glued)) return 0;
+  return glued.size();
 }
 
 }  // namespace yulo

@@ -65,5 +65,27 @@ TEST(CommandLine, PreviewWithoutNumberKeepsTheWindow) {
   EXPECT_EQ(parentWindow, 0u);
 }
 
+// The C runtime's argv[0] for each command line, as Wine's runtime splits it.
+TEST(CommandLine, TextGluedToAQuotedProgramPathIsFound) {
+  struct Case {
+    const char* commandLine;
+    const char* argv0;
+    size_t glued;
+  };
+  const Case cases[] = {
+      {"\"C:\\x\\yulo.scr\"/s", "C:\\x\\yulo.scr/s", 2},
+      {"\"C:\\x\\yulo.scr\"/p 1234", "C:\\x\\yulo.scr/p", 2},
+      {"\"C:\\x\\yulo.scr\"/c:\"12\" x", "C:\\x\\yulo.scr/c:12", 5},
+      {"\"C:\\x\\yulo.scr\" /s", "C:\\x\\yulo.scr", 0},
+      {"\"C:\\x\\yulo.scr\"", "C:\\x\\yulo.scr", 0},
+      {"C:\\x\\yulo.scr/s", "C:\\x\\yulo.scr/s", 0},  // unquoted: all of it is the path
+      {"\"C:\\x\\yulo.scr\"/s", "something else", 0},
+      {"\"C:\\x\\yulo.scr/s", "C:\\x\\yulo.scr/s", 0},  // no closing quote
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TextGluedToProgramPath(c.commandLine, c.argv0), c.glued) << c.commandLine;
+  }
+}
+
 }  // namespace
 }  // namespace yulo

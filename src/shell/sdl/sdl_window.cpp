@@ -162,10 +162,6 @@ void WatchVisibility(SDL_Window* window) {
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
 }
 
-bool SameArea(const SDL_Rect& a, const SDL_Rect& b) {
-  return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h;
-}
-
 // The monitors to cover: SDL's displays, or the Xinerama heads when the server shows more
 // of them than SDL does (SDL follows RandR only). Monitors showing the same area (clones)
 // count once. At least one.
@@ -194,7 +190,7 @@ int QueryMonitors(SDL_Rect* areas, int capacity, bool* sdlDisplays) {
     for (int i = 0; i < heads && count < capacity; ++i) {
       const SDL_Rect area{screens[i].x_org, screens[i].y_org, screens[i].width, screens[i].height};
       bool seen = false;
-      for (int j = 0; j < count; ++j) seen = seen || SameArea(areas[j], area);
+      for (int j = 0; j < count; ++j) seen = seen || SDL_RectEquals(&areas[j], &area);
       if (!seen && area.w > 0 && area.h > 0) areas[count++] = area;
     }
     *sdlDisplays = false;
@@ -360,7 +356,7 @@ bool FollowMonitors() {
   }
   for (int i = 0; i < state.windowCount; ++i) {
     MonitorWindow& w = state.windows[i];
-    if (SameArea(w.area, areas[i])) continue;
+    if (SDL_RectEquals(&w.area, &areas[i])) continue;
     w.area = areas[i];
     if (state.sdlDisplays) {
       SDL_SetWindowFullscreen(w.window, 0);

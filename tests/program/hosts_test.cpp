@@ -294,6 +294,32 @@ TEST_F(FullScreenOnXvfb, OnlyMonitorsAWindowCanReachGetOne) {
   EXPECT_TRUE(child.Wait(5000, &code)) << child.Output();
 }
 
+// A further X screen, which no window of the scene can reach, is covered in black, and a
+// click there ends the run as one on the scene does.
+TEST_F(FullScreenOnXvfb, AFurtherXScreenGoesBlackAndAClickThereEndsTheRun) {
+  Start({{320, 240}, {200, 150}}, false);
+  const Window root = RootWindow(display, 1);
+  XSetWindowBackground(display, root, 0x203040);
+  XClearWindow(display, root);
+  XSync(display, False);
+  ASSERT_TRUE(ShowsAPicture(display, root, 200, 150));
+  ChildProcess child;
+  ASSERT_TRUE(child.Start(WithProgram({"/s", "--max-fps", "10", "--fps-stdout"}), env));
+  for (int i = 0; i < 300 && child.Running() && FpsLines(&child) == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_GT(FpsLines(&child), 0u) << child.Output();
+  EXPECT_FALSE(ShowsAPicture(display, root, 200, 150));
+  std::vector<std::string> onSecond = env;
+  for (std::string& entry : onSecond) {
+    if (entry.rfind("DISPLAY=", 0) == 0) entry += ".1";
+  }
+  RunCommand({"xdotool", "mousemove", "50", "50", "click", "1"}, onSecond, 5000, nullptr);
+  int code = -1;
+  ASSERT_TRUE(child.Wait(5000, &code)) << child.Output();
+  EXPECT_EQ(code, 0) << child.Output();
+}
+
 // A sound library that finds no device prints nothing of its own (here: a configuration
 // without any device, as on a machine without a sound card).
 TEST_F(FullScreenOnXvfb, WithoutASoundDeviceTheSoundLibraryKeepsQuiet) {

@@ -197,6 +197,8 @@ void MainLoop(const LaunchOptions& options) {
   FpsMeter fps{};
   bool paused = false;
   while (!shell.quitRequested) {
+    if (InputOnCoversEndsRun()) shell.quitRequested = true;
+    if (shell.quitRequested) break;
     SDL_Event event;
     if (SDL_PollEvent(&event) != 0) {
       HandleEvent(event, true);

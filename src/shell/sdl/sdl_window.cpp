@@ -13,6 +13,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xinerama.h>
 #include <X11/extensions/dpms.h>
+#include <X11/keysym.h>
 
 namespace yulo {
 
@@ -36,8 +37,10 @@ struct WindowState {
   XErrorHandler previousHandler = nullptr;
   MonitorWindow windows[kMaxMonitors] = {};
   int windowCount = 0;
-  Display* query = nullptr;  // a connection of our own for Xinerama and DPMS questions
-  bool dpms = false;         // the server can tell the display's power state
+  Display* query = nullptr;          // a connection of our own for Xinerama and DPMS questions
+  Window covers[kMaxMonitors] = {};  // black, on the further X screens (made on query)
+  int coverCount = 0;
+  bool dpms = false;  // the server can tell the display's power state
   bool poweredOn = true;
   uint32_t lastPowerCheck = 0;
 };
@@ -221,6 +224,33 @@ SDL_Window* CreateMonitorWindow(const SDL_Rect& area) {
   return window;
 }
 
+// The further screens of an X server with several (each its own root window, as opposed to
+// the monitors of one screen): no window of SDL's can reach them, so full-screen runs cover
+// each with a black window above everything, without a cursor, that ends the run on a key
+// or a click as the scene's windows do. Made unmapped; shown with the scene's windows.
+void CreateCoverWindows() {
+  Display* display = state.query;
+  if (display == nullptr || ScreenCount(display) < 2) return;
+  for (int screen = 0; screen < ScreenCount(display) && state.coverCount < kMaxMonitors; ++screen) {
+    if (screen == DefaultScreen(display)) continue;
+    const Window root = RootWindow(display, screen);
+    char nothing = 0;
+    const Pixmap blank = XCreateBitmapFromData(display, root, &nothing, 1, 1);
+    XColor black{};
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    attributes.background_pixel = BlackPixel(display, screen);
+    attributes.event_mask = KeyPressMask | ButtonPressMask | ButtonReleaseMask;
+    attributes.cursor = XCreatePixmapCursor(display, blank, blank, &black, &black, 0, 0);
+    state.covers[state.coverCount++] = XCreateWindow(
+        display, root, 0, 0, static_cast<unsigned>(DisplayWidth(display, screen)),
+        static_cast<unsigned>(DisplayHeight(display, screen)), 0, CopyFromParent, InputOutput,
+        CopyFromParent, CWOverrideRedirect | CWBackPixel | CWEventMask | CWCursor, &attributes);
+    XFreeCursor(display, attributes.cursor);
+    XFreePixmap(display, blank);
+  }
+}
+
 MonitorWindow* Find(Uint32 windowId) {
   for (int i = 0; i < state.windowCount; ++i) {
     if (SDL_GetWindowID(state.windows[i].window) == windowId) return &state.windows[i];
@@ -258,6 +288,7 @@ SDL_Window* CreateMainWindow(const LaunchOptions& options, WindowPlacement* plac
     }
     window = state.windows[0].window;
     *placement = WindowPlacement{areas[0].w, areas[0].h, true};
+    CreateCoverWindows();
     return window;
   } else {
     window = SDL_CreateWindow(windowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
@@ -383,6 +414,10 @@ void ShowMainWindow(SDL_Window* window) {
   if (state.foreign) return;
   // The further monitors first, so that the main window ends up with the focus.
   for (int i = 1; i < state.windowCount; ++i) SDL_ShowWindow(state.windows[i].window);
+  if (state.coverCount > 0) {
+    for (int i = 0; i < state.coverCount; ++i) XMapRaised(state.query, state.covers[i]);
+    XFlush(state.query);
+  }
   SDL_ShowWindow(window);
   SDL_RaiseWindow(window);
 }
@@ -393,8 +428,9 @@ void DestroyMainWindow(SDL_Window* window) {
   for (int i = state.windowCount - 1; i >= 1; --i) SDL_DestroyWindow(state.windows[i].window);
   state.windowCount = 0;
   if (window != nullptr) SDL_DestroyWindow(window);
-  if (state.query != nullptr) XCloseDisplay(state.query);
+  if (state.query != nullptr) XCloseDisplay(state.query);  // the covers go with it
   state.query = nullptr;
+  state.coverCount = 0;
   state.dpms = false;
 }
 
@@ -409,6 +445,26 @@ void PaintWindowBlack(SDL_Window* window) {
   XSetWindowBackground(display, info.info.x11.window, BlackPixelOfScreen(attributes.screen));
   XClearWindow(display, info.info.x11.window);
   XFlush(display);
+}
+
+bool InputOnCoversEndsRun() {
+  if (state.coverCount == 0) return false;
+  bool ends = false;
+  while (XPending(state.query) > 0) {
+    XEvent event;
+    XNextEvent(state.query, &event);
+    if (event.type == KeyPress) {
+      // As on the scene's windows: Alt, keys held with Alt and F10 are the desktop's.
+      const KeySym key = XLookupKeysym(&event.xkey, 0);
+      ends = ends || ((event.xkey.state & Mod1Mask) == 0 && key != XK_Alt_L && key != XK_Alt_R &&
+                      key != XK_F10);
+    } else if (event.type == ButtonPress) {
+      ends = ends || event.xbutton.button == Button2 || event.xbutton.button == Button3;
+    } else if (event.type == ButtonRelease) {
+      ends = ends || event.xbutton.button == Button1;
+    }
+  }
+  return ends;
 }
 
 bool ForeignWindowLost() {

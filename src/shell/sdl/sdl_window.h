@@ -19,9 +19,10 @@ struct WindowPlacement {
 
 // Our own window (hidden until ShowMainWindow): full screen, one window per monitor at its
 // native resolution with the cursor hidden (the first is returned, the others are
-// MonitorWindowAt 1..), or with options.windowed a normal resizable window of options'
-// size. With options.foreignWindow, that X11 window instead, which must exist; its
-// destruction is watched from then on. nullptr, said on stderr, on failure.
+// MonitorWindowAt 1..) and a black one over each further screen of the X server, or with
+// options.windowed a normal resizable window of options' size. With options.foreignWindow,
+// that X11 window instead, which must exist; its destruction is watched from then on.
+// nullptr, said on stderr, on failure.
 SDL_Window* CreateMainWindow(const LaunchOptions& options, WindowPlacement* placement);
 
 // The windows of the run (the main window is index 0); each shows the same picture.
@@ -51,6 +52,10 @@ void DestroyMainWindow(SDL_Window* window);
 
 // Fills the window with black and keeps it so without any drawing of ours.
 void PaintWindowBlack(SDL_Window* window);
+
+// Reads what the black windows over the further screens of a multi-screen X server were
+// sent (full-screen runs); true when a key or a click there ends the run.
+bool InputOnCoversEndsRun();
 
 // True once the X server has reported the foreign window gone.
 bool ForeignWindowLost();

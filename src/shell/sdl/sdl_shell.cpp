@@ -197,8 +197,10 @@ void MainLoop(const LaunchOptions& options) {
   FpsMeter fps{};
   bool paused = false;
   while (!shell.quitRequested) {
-    if (InputOnCoversEndsRun()) shell.quitRequested = true;
-    if (shell.quitRequested) break;
+    if (InputOnCoversEndsRun()) {
+      shell.quitRequested = true;
+      break;
+    }
     SDL_Event event;
     if (SDL_PollEvent(&event) != 0) {
       HandleEvent(event, true);

@@ -26,6 +26,7 @@ struct FrameTiming {
   uint32_t elapsedMs = 0;      // time between the last two timing updates, ms; 0 at first
   float elapsedTime = 0.0f;    // elapsedMs x speedFactor: every animation's step, ms
   float speedFactor = 1.0f;    // constant 1.0
+  bool redraw = false;         // the last moment drawn again for another window: no new events
 };
 
 extern RunMode runMode;                 // set once from the command line

@@ -264,8 +264,9 @@ void ComposeFrame() {
   UpdateTrees();
   SetRenderState(D3DRS_ALPHATESTENABLE, 0);
 
-  // One burst at most per frame; the accumulator keeps whatever is left over.
-  if (winterScene.emitAccumulator > 100) {
+  // One burst at most per frame, none when the frame is only drawn again for another
+  // window; the accumulator keeps whatever is left over.
+  if (!frameTiming.redraw && winterScene.emitAccumulator > 100) {
     for (const EmitPoint& e : kTrailBurst) EmitParticles(e.position, e.kind, e.count);
     winterScene.emitAccumulator -= 100;
     for (const EmitPoint& e : kSparkBurst) EmitParticles(e.position, e.kind, e.count);

@@ -33,6 +33,7 @@ void RedrawFrame() {
   // A step of 0 draws the moment the last frame reached without moving anything on.
   frameTiming.elapsedMs = 0;
   frameTiming.elapsedTime = 0.0f;
+  frameTiming.redraw = true;
   ClearDepth(1.0f);
   BeginScene();
   scenes.currentScene->Render();
@@ -41,6 +42,7 @@ void RedrawFrame() {
   PresentFrame();
   frameTiming.elapsedMs = stepMs;
   frameTiming.elapsedTime = step;
+  frameTiming.redraw = false;
 }
 
 }  // namespace yulo

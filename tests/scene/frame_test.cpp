@@ -234,6 +234,20 @@ TEST_F(WinterSceneTest, AtMostOneBurstPerFrameAndTheAccumulatorKeepsTheRest) {
   for (int i = 16; i < kBurst; ++i) EXPECT_EQ(ring[i].kind, 3) << i;
 }
 
+TEST_F(WinterSceneTest, AFrameDrawnAgainForAnotherWindowEmitsNoBurst) {
+  RunSceneFrame(0);
+  winterScene.emitAccumulator = 250;  // two bursts due after a stall
+  RunSceneFrame(0);
+  ASSERT_EQ(effects.particleSystem.next, kBurst);
+  frameTiming.redraw = true;
+  RunSceneFrame(0);
+  frameTiming.redraw = false;
+  EXPECT_EQ(effects.particleSystem.next, kBurst);
+  EXPECT_EQ(winterScene.emitAccumulator, 150u);
+  RunSceneFrame(0);  // the next real frame has its burst
+  EXPECT_EQ(effects.particleSystem.next, 2 * kBurst);
+}
+
 TEST_F(WinterSceneTest, BurstPositionsAndTheirSprites) {
   RunSceneFrame(0);
   winterScene.emitAccumulator = 150;  // a burst due, in a frame that advances nothing

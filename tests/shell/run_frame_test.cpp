@@ -26,12 +26,14 @@ class ProbeScene final : public Scene {
   void Render() override {
     SetRenderState(D3DRS_FOGENABLE, 77);
     renderSteps.push_back(frameTiming.elapsedMs);
+    renderRedraws.push_back(frameTiming.redraw);
   }
   void Update() override {
     updateSteps.push_back(frameTiming.elapsedMs);
     updateTimes.push_back(frameTiming.elapsedTime);
   }
   std::vector<uint32_t> renderSteps;
+  std::vector<bool> renderRedraws;
   std::vector<uint32_t> updateSteps;
   std::vector<float> updateTimes;
 };
@@ -87,6 +89,19 @@ TEST_F(RunFrameTest, FrameNAnimatesWithTheStepMeasuredAfterFrameNMinusOne) {
   EXPECT_EQ(scene.renderSteps, (std::vector<uint32_t>{0, 0, 16}));
   EXPECT_EQ(scene.updateSteps, (std::vector<uint32_t>{0, 16, 34}));
   EXPECT_EQ(scene.updateTimes.back(), 34.0f);
+}
+
+TEST_F(RunFrameTest, ARedrawShowsTheSameMomentAndKeepsTheStep) {
+  fakeNow = 1000;
+  StartFrameTiming(0);
+  RunFrame();
+  fakeNow = 1040;
+  RunFrame();  // Update has measured 40 for the next frame
+  RedrawFrame();
+  RunFrame();
+  EXPECT_EQ(scene.renderSteps, (std::vector<uint32_t>{0, 0, 0, 40}));
+  EXPECT_EQ(scene.renderRedraws, (std::vector<bool>{false, false, true, false}));
+  EXPECT_EQ(scene.updateSteps.size(), 3u);  // nothing advanced for the redraw
 }
 
 TEST_F(RunFrameTest, StartStepReachesAnyMomentThenTimeIsMeasured) {

@@ -25,9 +25,16 @@ char* GetValueString(char* out, size_t capacity, const char* text, const char* k
 namespace {
 
 // The value as a double; values longer than 31 characters are read from their first 31.
+// Decimal numbers only: the C library would also take hexadecimal ("0x10" is 0 here, as the
+// decimal digits stop at the x) and words such as "inf" and "nan" (0 here: no digits).
 double ReadNumber(const char* text, const char* key) {
   char buffer[32];
   if (GetValueString(buffer, sizeof buffer, text, key) == nullptr || buffer[0] == '\0') return 0.0;
+  char* p = buffer;
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  if (*p == '+' || *p == '-') ++p;
+  if (!((*p >= '0' && *p <= '9') || *p == '.')) return 0.0;
+  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) p[1] = '\0';
   return std::strtod(buffer, nullptr);
 }
 

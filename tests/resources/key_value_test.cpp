@@ -50,6 +50,13 @@ TEST(GetValueNumbers, ConversionRules) {
   EXPECT_EQ(GetValueFloat("a=1\r\n", "b="), 0.0f);
   EXPECT_EQ(GetValueFloat("b=\r\n", "b="), 0.0f);
   EXPECT_FLOAT_EQ(GetValueFloat("center.y=-12.5\r\n", "center.y="), -12.5f);
+  // Decimal only: no hexadecimal, no words.
+  EXPECT_EQ(GetValueInt("n=0x10\r\n", "n="), 0);
+  EXPECT_EQ(GetValueInt("n= -0X1p4\r\n", "n="), 0);
+  EXPECT_EQ(GetValueFloat("f=inf\r\n", "f="), 0.0f);
+  EXPECT_EQ(GetValueFloat("f=-infinity\r\n", "f="), 0.0f);
+  EXPECT_FLOAT_EQ(GetValueFloat("f=-.5e1\r\n", "f="), -5.0f);
+  EXPECT_EQ(GetValueInt("n=\t+007\r\n", "n="), 7);
 }
 
 TEST(GetValueNumbers, LongAndOutOfRangeValuesAreSafe) {

@@ -40,6 +40,35 @@ TEST_F(LoadedFileTest, SecondRequestIsServedFromMemoryWhateverTheCase) {
   EXPECT_STREQ(LoadedFileAt(0)->name, "DEER.CHR");
 }
 
+TEST_F(LoadedFileTest, NamesWrittenForWindowsFindTheirFiles) {
+  ASSERT_EQ(mkdir("Trees", 0755), 0);
+  dir.Write("Trees/Fir.TGA", "fir");
+  dir.Write("DEER.chr", "upper");
+  dir.Write("Deer.chr", "mixed");
+  dir.Write("deer.anm", "exact");
+  dir.Write("DEER.ANM", "other");
+  const struct {
+    const char* name;
+    const char* bytes;  // null: not found
+  } cases[] = {
+      {"trees\\fir.tga", "fir"},  // any case, backslash between folders
+      {"TREES//FIR.tga", "fir"},  // doubled separators
+      {"deer.chr", "upper"},      // of two matches, the first in byte order
+      {"deer.anm", "exact"},      // the exact name wins
+      {"trees\\pine.tga", nullptr}, {"fir.tga\\x", nullptr},
+  };
+  for (const auto& c : cases) {
+    const uint8_t* data = LoadFile(c.name, nullptr, false);
+    if (c.bytes == nullptr) {
+      EXPECT_EQ(data, nullptr) << c.name;
+    } else {
+      ASSERT_NE(data, nullptr) << c.name;
+      EXPECT_STREQ(reinterpret_cast<const char*>(data), c.bytes) << c.name;
+    }
+    if (data != nullptr) FreeFile(const_cast<uint8_t*>(data));
+  }
+}
+
 TEST_F(LoadedFileTest, AfterFreeFileTheDiskIsReadAgain) {
   dir.Write("deer.chr", "old");
   uint8_t* first = LoadFile("deer.chr", nullptr, true);

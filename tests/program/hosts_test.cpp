@@ -14,6 +14,8 @@
 #include "program_env.h"
 #include "support/temp_dir.h"
 
+#include <gio/gio.h>
+
 // Last: the X11 headers define macros (None, Bool) that clash with names above.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -272,6 +274,55 @@ TEST_F(FullScreenOnXvfb, EveryXineramaHeadGetsAWindowOfItsOwnShowingTheScene) {
   int code = -1;
   ASSERT_TRUE(child.Wait(5000, &code)) << child.Output();
   EXPECT_EQ(code, 0) << child.Output();
+}
+
+// A bus of the test's own stands in for the system bus, and the test for the login manager,
+// which announces sleep with PrepareForSleep(true) and the wake-up with (false).
+TEST_F(FullScreenOnXvfb, TheSystemGoingToSleepEndsTheRun) {
+  Start({{320, 240}}, false);
+  ASSERT_TRUE(HaveProgram("dbus-daemon")) << "dbus-daemon is missing (scripts/install-deps)";
+  const std::string address = "unix:path=" + temp.Path() + "/system-bus";
+  ChildProcess bus;
+  ASSERT_TRUE(bus.Start({"dbus-daemon", "--session", "--nofork", "--address=" + address}));
+  const auto flags =
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION);
+  GDBusConnection* manager = nullptr;
+  for (int i = 0; i < 100 && manager == nullptr && bus.Running(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    manager =
+        g_dbus_connection_new_for_address_sync(address.c_str(), flags, nullptr, nullptr, nullptr);
+  }
+  ASSERT_NE(manager, nullptr) << bus.Output();
+  GVariant* owned = g_dbus_connection_call_sync(
+      manager, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+      "RequestName", g_variant_new("(su)", "org.freedesktop.login1", 0u), G_VARIANT_TYPE("(u)"),
+      G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+  ASSERT_NE(owned, nullptr);
+  g_variant_unref(owned);
+  const auto announce = [manager](bool sleeping) {
+    g_dbus_connection_emit_signal(manager, nullptr, "/org/freedesktop/login1",
+                                  "org.freedesktop.login1.Manager", "PrepareForSleep",
+                                  g_variant_new("(b)", sleeping), nullptr);
+    g_dbus_connection_flush_sync(manager, nullptr, nullptr);
+  };
+
+  env.push_back("DBUS_SYSTEM_BUS_ADDRESS=" + address);
+  ChildProcess child;
+  ASSERT_TRUE(child.Start(
+      WithProgram({"--windowed", "--size", "160x120", "--max-fps", "10", "--fps-stdout"}), env));
+  for (int i = 0; i < 300 && child.Running() && FpsLines(&child) == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_GT(FpsLines(&child), 0u) << child.Output();
+  announce(false);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  EXPECT_TRUE(child.Running()) << child.Output();
+  announce(true);
+  int code = -1;
+  EXPECT_TRUE(child.Wait(10000, &code)) << child.Output();
+  EXPECT_EQ(code, 0) << child.Output();
+  g_object_unref(manager);
 }
 
 // Two X screens both start at 0, 0, where a second window could only land on the first

@@ -19,6 +19,7 @@
 #include "shell/sdl/input_policy.h"
 #include "shell/sdl/quit_signals.h"
 #include "shell/sdl/sdl_window.h"
+#include "shell/sdl/sleep_watch.h"
 #include "shell/settings.h"
 #include "shell/startup.h"
 
@@ -251,6 +252,7 @@ void MainLoop(const LaunchOptions& options) {
 // Releases the renderer, lets the scene shut down, destroys the window (never the foreign
 // one itself), shows the cursor again and saves the settings.
 void Teardown() {
+  StopSleepWatch();
   KeepLoadedLibrariesMapped();
   SetFrameOverlay(nullptr);
   ReleaseFpsOverlay();
@@ -339,6 +341,8 @@ int RunScreensaver(const LaunchOptions& options) {
     ShowMainWindow(shell.window);
     StartFrameTiming(options.startMs);
     PassQuitSignalsToLoop();
+    // The system going to sleep ends a run of our own window; a host sees to its own.
+    if (!foreign) StartSleepWatch();
     MainLoop(options);
   }
   Teardown();

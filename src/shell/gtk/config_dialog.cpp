@@ -200,8 +200,9 @@ int RunConfigureDialog(unsigned long ownerWindow) {
   GtkWidget* dialog = gtk_dialog_new();
   gtk_window_set_title(GTK_WINDOW(dialog), windowTitle);
   gtk_window_set_resizable(GTK_WINDOW(dialog), FALSE);
-  gtk_window_set_position(GTK_WINDOW(dialog),
-                          ownerWindow != 0 ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
+  // Centred on the screen with or without an owner: the owner is a window of another
+  // program, which GTK can't centre on.
+  gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
   gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
   if (ownerWindow != 0)
     g_signal_connect(dialog, "realize", G_CALLBACK(OnRealizeSetOwner),

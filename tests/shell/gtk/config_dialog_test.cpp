@@ -243,7 +243,11 @@ TEST_F(ConfigDialog, StaysAboveTheWindowThatOpenedIt) {
   const unsigned long owner = test::CreatePlainWindow();
   ASSERT_NE(owner, 0u);
   StartDialog(owner);
-  EXPECT_EQ(test::TransientFor(Widget("window").xid), owner);
+  const WidgetInfo& window = Widget("window");
+  EXPECT_EQ(test::TransientFor(window.xid), owner);
+  // Centred on the 1024 x 768 screen, as without an owner.
+  EXPECT_NEAR(window.x + window.width / 2, 512, 2) << window.x;
+  EXPECT_NEAR(window.y + window.height / 2, 384, 2) << window.y;
   ClickOn(Widget("label", "Music volume"));  // keys go where the pointer is
   test::PressKeys({"Escape"});
   EXPECT_EQ(child_->Wait(), 0);

@@ -254,6 +254,15 @@ int RunConfigureDialog(unsigned long ownerWindow) {
   Place(fixed, banner1.widget, kBanner1Box, units);
   Place(fixed, banner2.widget, kBanner2Box, units);
 
+  // Tab goes through the controls in the order of the Windows dialog's resource, not by
+  // their places on the page (which would put the slider between OK and Cancel).
+  GList* order = nullptr;
+  for (GtkWidget* w : {frameCap, slider, cancel, ok}) order = g_list_prepend(order, w);
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  gtk_container_set_focus_chain(GTK_CONTAINER(fixed), order);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  g_list_free(order);
+
   gtk_widget_set_can_default(ok, TRUE);
   gtk_widget_show_all(dialog);
   gtk_widget_grab_default(ok);

@@ -198,6 +198,15 @@ TEST_F(ConfigDialog, AChosenFrameRateCapIsKeptInTheReservedBytes) {
   EXPECT_EQ(child_->Wait(), 0);
 }
 
+TEST_F(ConfigDialog, TabGoesFromOkToCancelThenToTheSlider) {
+  std::ofstream(SettingsFile(), std::ios::binary) << Record(3);
+  StartDialog();
+  ClickOn(Widget("label", "Music volume"));          // keys go where the pointer is
+  test::PressKeys({"Tab", "Tab", "End", "Return"});  // Return on the slider means OK
+  ASSERT_EQ(child_->Wait(), 0);
+  EXPECT_EQ(ReadBytes(SettingsFile()), Record(20));
+}
+
 TEST_F(ConfigDialog, CancelAndClosingChangeNothing) {
   std::ofstream(SettingsFile(), std::ios::binary) << Record(3);
   StartDialog();

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -160,6 +161,8 @@ TEST_F(OnTwoScreens, WithoutOpenGLInAHostWindowItStaysBlackUntilTheHostEndsIt) {
   EXPECT_NE(said.find("OpenGL 3.3"), std::string::npos) << said;
   EXPECT_EQ(said.find("Direct3D"), std::string::npos) << said;
   EndByTheHost(&child);
+  // A run that never started keeps nothing: not even the settings it read.
+  EXPECT_FALSE(std::filesystem::exists(temp.Path() + "/velmora/screensavers/yulo/settings"));
 }
 
 // The ids of the visible windows with the program's title.

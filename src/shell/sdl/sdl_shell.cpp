@@ -250,8 +250,9 @@ void MainLoop(const LaunchOptions& options) {
 }
 
 // Releases the renderer, lets the scene shut down, destroys the window (never the foreign
-// one itself), shows the cursor again and saves the settings.
-void Teardown() {
+// one itself), shows the cursor again and, for a run that started, saves the settings (a
+// run that failed on the way keeps nothing).
+void Teardown(bool saveSettings) {
   StopSleepWatch();
   KeepLoadedLibrariesMapped();
   SetFrameOverlay(nullptr);
@@ -261,7 +262,9 @@ void Teardown() {
   DestroyMainWindow(shell.window);
   shell.window = nullptr;
   SDL_ShowCursor(SDL_ENABLE);
-  if (!SaveSettingsAtExit()) std::fprintf(stderr, "yulo: the settings could not be saved\n");
+  if (saveSettings && !SaveSettingsAtExit()) {
+    std::fprintf(stderr, "yulo: the settings could not be saved\n");
+  }
   // With a foreign window, SDL's shut-down would put Xlib's own error handler back and
   // then read the server's late complaints about the host's window, which may be gone:
   // that handler ends the process with an error. The connections close with the process.
@@ -328,14 +331,14 @@ int RunScreensaver(const LaunchOptions& options) {
     SetRendererOptions(renderer);
     if (!CreateWindowRenderer(shell.window, options.fullResolution)) {
       const int code = foreign ? WaitInBlackWindow() : 1;
-      Teardown();
+      Teardown(false);
       return code;
     }
     if (options.showFps && CreateFpsOverlay()) SetFrameOverlay(DrawFpsOverlay);
     ClearTarget(0x00FFFFFF);
     scenes.blankScene.ShowBlankFrame();
     if (scenes.currentScene->Init() == 0) {
-      Teardown();
+      Teardown(false);
       return 0;
     }
     ShowMainWindow(shell.window);
@@ -345,7 +348,7 @@ int RunScreensaver(const LaunchOptions& options) {
     if (!foreign) StartSleepWatch();
     MainLoop(options);
   }
-  Teardown();
+  Teardown(true);
   return 0;
 }
 

@@ -145,17 +145,21 @@ bool HaveProgram(const std::string& program) {
 }
 
 XvfbServer::~XvfbServer() {
-  if (pid_ > 0) {
-    kill(pid_, SIGTERM);
-    int status = 0;
-    for (int i = 0; i < 200 && waitpid(pid_, &status, WNOHANG) == 0; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (waitpid(pid_, &status, WNOHANG) == 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, &status, 0);
-    }
+  Stop();
+}
+
+void XvfbServer::Stop() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  int status = 0;
+  for (int i = 0; i < 200 && waitpid(pid_, &status, WNOHANG) == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+  if (waitpid(pid_, &status, WNOHANG) == 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, &status, 0);
+  }
+  pid_ = -1;
 }
 
 bool XvfbServer::Start(int width, int height) {

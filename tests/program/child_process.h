@@ -58,6 +58,8 @@ class XvfbServer {
   bool Start(const std::vector<std::pair<int, int>>& screens, bool xinerama);
   // ":N"
   const std::string& Display() const { return display_; }
+  // Ends the server (as the destructor does).
+  void Stop();
 
  private:
   pid_t pid_ = -1;

@@ -339,6 +339,25 @@ TEST_F(FullScreenOnXvfb, TheSystemGoingToSleepEndsTheRun) {
   g_object_unref(manager);
 }
 
+// The display going away mid-run ends the program through its error path, with every
+// thread it started still running: an exit code, not an abort.
+TEST_F(FullScreenOnXvfb, TheDisplayGoingAwayEndsTheRunWithAnError) {
+  Start({{320, 240}}, false);
+  ChildProcess child;
+  ASSERT_TRUE(child.Start(
+      WithProgram({"--windowed", "--size", "160x120", "--max-fps", "10", "--fps-stdout"}), env));
+  for (int i = 0; i < 300 && child.Running() && FpsLines(&child) == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_GT(FpsLines(&child), 0u) << child.Output();
+  XCloseDisplay(display);
+  display = nullptr;
+  server.Stop();
+  int code = -1;
+  ASSERT_TRUE(child.Wait(10000, &code)) << child.Output();
+  EXPECT_EQ(code, 1) << child.Output();
+}
+
 // Two X screens both start at 0, 0, where a second window could only land on the first
 // screen, over the first window.
 TEST_F(FullScreenOnXvfb, OnlyMonitorsAWindowCanReachGetOne) {

@@ -10,8 +10,11 @@ namespace yulo {
 
 namespace {
 
+// The thread is held through a pointer: a run that ends through exit() (a fatal error in
+// the loop, the display gone) leaves it running, and a std::thread destroyed unjoined at
+// exit would abort the process.
 struct SleepWatch {
-  std::thread thread;
+  std::thread* thread = nullptr;
   GMainContext* context = nullptr;
   GCancellable* cancel = nullptr;
   std::atomic<bool> stop{false};
@@ -66,19 +69,21 @@ void Watch() {
 }  // namespace
 
 void StartSleepWatch() {
-  if (watch.thread.joinable()) return;
+  if (watch.thread != nullptr) return;
   watch.stop = false;
   watch.context = g_main_context_new();
   watch.cancel = g_cancellable_new();
-  watch.thread = std::thread(Watch);
+  watch.thread = new std::thread(Watch);
 }
 
 void StopSleepWatch() {
-  if (!watch.thread.joinable()) return;
+  if (watch.thread == nullptr) return;
   watch.stop = true;
   g_cancellable_cancel(watch.cancel);  // a connection still being made gives up
   g_main_context_wakeup(watch.context);
-  watch.thread.join();
+  watch.thread->join();
+  delete watch.thread;
+  watch.thread = nullptr;
   g_object_unref(watch.cancel);
   g_main_context_unref(watch.context);
   watch.cancel = nullptr;

@@ -230,6 +230,16 @@ class FullScreenOnXvfb : public ::testing::Test {
     return ids;
   }
 
+  // Starts the program with args and waits until it has drawn for a second (its first
+  // frame-rate line); false when it ended first or took more than 30 s.
+  bool StartDrawing(ChildProcess* child, const std::vector<std::string>& args) {
+    if (!child->Start(WithProgram(args), env)) return false;
+    for (int i = 0; i < 300 && child->Running() && FpsLines(child) == 0; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return FpsLines(child) > 0;
+  }
+
   size_t FpsLines(ChildProcess* child) {
     const std::string output = child->Output();
     size_t lines = 0;
@@ -323,12 +333,9 @@ TEST_F(FullScreenOnXvfb, TheSystemGoingToSleepEndsTheRun) {
 
   env.push_back("DBUS_SYSTEM_BUS_ADDRESS=" + address);
   ChildProcess child;
-  ASSERT_TRUE(child.Start(
-      WithProgram({"--windowed", "--size", "160x120", "--max-fps", "10", "--fps-stdout"}), env));
-  for (int i = 0; i < 300 && child.Running() && FpsLines(&child) == 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  ASSERT_GT(FpsLines(&child), 0u) << child.Output();
+  ASSERT_TRUE(
+      StartDrawing(&child, {"--windowed", "--size", "160x120", "--max-fps", "10", "--fps-stdout"}))
+      << child.Output();
   announce(false);
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));
   EXPECT_TRUE(child.Running()) << child.Output();
@@ -344,12 +351,9 @@ TEST_F(FullScreenOnXvfb, TheSystemGoingToSleepEndsTheRun) {
 TEST_F(FullScreenOnXvfb, TheDisplayGoingAwayEndsTheRunWithAnError) {
   Start({{320, 240}}, false);
   ChildProcess child;
-  ASSERT_TRUE(child.Start(
-      WithProgram({"--windowed", "--size", "160x120", "--max-fps", "10", "--fps-stdout"}), env));
-  for (int i = 0; i < 300 && child.Running() && FpsLines(&child) == 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  ASSERT_GT(FpsLines(&child), 0u) << child.Output();
+  ASSERT_TRUE(
+      StartDrawing(&child, {"--windowed", "--size", "160x120", "--max-fps", "10", "--fps-stdout"}))
+      << child.Output();
   XCloseDisplay(display);
   display = nullptr;
   server.Stop();
@@ -363,11 +367,7 @@ TEST_F(FullScreenOnXvfb, TheDisplayGoingAwayEndsTheRunWithAnError) {
 TEST_F(FullScreenOnXvfb, OnlyMonitorsAWindowCanReachGetOne) {
   Start({{320, 240}, {200, 150}}, false);
   ChildProcess child;
-  ASSERT_TRUE(child.Start(WithProgram({"/s", "--max-fps", "10", "--fps-stdout"}), env));
-  for (int i = 0; i < 300 && child.Running() && FpsLines(&child) == 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  ASSERT_GT(FpsLines(&child), 0u) << child.Output();
+  ASSERT_TRUE(StartDrawing(&child, {"/s", "--max-fps", "10", "--fps-stdout"})) << child.Output();
   const std::vector<unsigned long> windows = ProgramWindows(env);
   ASSERT_EQ(windows.size(), 1u) << child.Output();
   XWindowAttributes attributes{};
@@ -388,11 +388,7 @@ TEST_F(FullScreenOnXvfb, AFurtherXScreenGoesBlackAndAClickThereEndsTheRun) {
   XSync(display, False);
   ASSERT_TRUE(ShowsAPicture(display, root, 200, 150));
   ChildProcess child;
-  ASSERT_TRUE(child.Start(WithProgram({"/s", "--max-fps", "10", "--fps-stdout"}), env));
-  for (int i = 0; i < 300 && child.Running() && FpsLines(&child) == 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  ASSERT_GT(FpsLines(&child), 0u) << child.Output();
+  ASSERT_TRUE(StartDrawing(&child, {"/s", "--max-fps", "10", "--fps-stdout"})) << child.Output();
   EXPECT_FALSE(ShowsAPicture(display, root, 200, 150));
   std::vector<std::string> onSecond = env;
   for (std::string& entry : onSecond) {

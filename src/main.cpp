@@ -14,6 +14,7 @@
 #include "shell/headless.h"
 #include "shell/options.h"
 #include "shell/record/recorder.h"
+#include "shell/sdl/quit_signals.h"
 #include "shell/sdl/sdl_shell.h"
 #include "shell/settings.h"
 #include "shell/startup.h"
@@ -27,6 +28,14 @@ yulo::Adapter* MakeOffscreenGlAdapter(uint32_t width, uint32_t height) {
   options.headlessWidth = width;
   options.headlessHeight = height;
   return yulo::CreateGlAdapter(options);
+}
+
+// A box shows only on the way out of the program. While it waits for the user, a quit
+// signal (the session ending) ends the program at once: the main loop that would read
+// it stands still.
+void ShowBoxEndingOnQuitSignals(const char* caption, const char* text) {
+  yulo::EndAtOnceOnQuitSignals();
+  yulo::ShowGtkMessageBox(caption, text);
 }
 
 }  // namespace
@@ -62,7 +71,7 @@ int main(int argc, char** argv) {
   // hide it) and not in headless runs: stderr only there.
   if (options.launch == Launch::Configure ||
       (options.launch == Launch::Screensaver && options.foreignWindow == 0)) {
-    SetMessageBoxHook(ShowGtkMessageBox);
+    SetMessageBoxHook(ShowBoxEndingOnQuitSignals);
   }
   LoadSettings();
   if (options.launch == Launch::Configure) return RunConfigureDialog(options.ownerWindow);

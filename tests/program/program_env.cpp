@@ -27,6 +27,11 @@ bool HaveInstalledData() {
 
 bool PrepareDataSet(const std::string& configHome) {
   if (HaveInstalledData()) return true;
+  WriteTinyDataSet(configHome);
+  return false;
+}
+
+std::string WriteTinyDataSet(const std::string& configHome) {
   const std::string install = configHome + "/install";
   std::string settingsKey = configHome;
   for (const char* part : {"/velmora", "/screensavers", "/yulo"}) {
@@ -38,7 +43,7 @@ bool PrepareDataSet(const std::string& configHome) {
   EXPECT_EQ(WriteSceneData(install + "/Data"), "");
   std::ofstream(install + "/links.txt", std::ios::binary) << "link1=a\r\nlink2=b\r\n";
   std::ofstream(settingsKey + "/InstallDir_Demo", std::ios::binary) << install;
-  return false;
+  return install + "/Data";
 }
 
 std::vector<std::string> ProgramEnvironment(const std::string& configHome,

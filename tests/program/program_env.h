@@ -24,6 +24,10 @@ bool HaveInstalledData();
 // generated (real) data is used.
 bool PrepareDataSet(const std::string& configHome);
 
+// Writes the tiny data set into configHome/install and names it there as the install
+// folder, whatever is built; the path of its Data folder.
+std::string WriteTinyDataSet(const std::string& configHome);
+
 // Environment entries for a run: settings kept in configHome, no sound device, no
 // XScreenSaver window unless the test gives one, display as given ("" removes DISPLAY);
 // in the sanitizer build, leaks are checked in headless runs.

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "child_process.h"
+#include "formats/formats.h"
 #include "program_env.h"
 #include "support/temp_dir.h"
 
@@ -64,6 +65,17 @@ class OnXvfb : public ::testing::Test {
     std::vector<std::string> all = Env();
     all.insert(all.end(), env.begin(), env.end());
     ASSERT_TRUE(child->Start(argv, all));
+  }
+
+  // The id of the visible "Loading Error" box (as xdotool prints it), "" if none shows.
+  std::string WaitForLoadingErrorBox(ChildProcess* child) {
+    std::string box;
+    for (int i = 0; i < 100 && box.empty() && child->Running(); ++i) {
+      RunCommand({"xdotool", "search", "--onlyvisible", "--name", "^Loading Error$"}, Env(), 5000,
+                 &box);
+      if (box.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return box;
   }
 
   // Runs xdotool with args on the test's server; its output.
@@ -284,12 +296,7 @@ TEST_F(OnXvfb, AMissingDataFileIsReportedInAMessageBox) {
   std::ofstream(key + "/InstallDir_Demo", std::ios::binary) << temp.Path() + "/empty";
   ChildProcess child;
   Launch(&child, {"--windowed", "--size", "400x300"});
-  std::string box;
-  for (int i = 0; i < 100 && box.empty() && child.Running(); ++i) {
-    RunCommand({"xdotool", "search", "--onlyvisible", "--name", "^Loading Error$"}, Env(), 5000,
-               &box);
-    if (box.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
+  const std::string box = WaitForLoadingErrorBox(&child);
   ASSERT_FALSE(box.empty()) << child.Output();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_TRUE(child.Running()) << "the box waits to be closed";
@@ -310,6 +317,29 @@ TEST_F(OnXvfb, AMissingDataFileIsReportedInAMessageBox) {
   EXPECT_EQ(code, 1);
   EXPECT_NE(child.Output().find("/empty/links.txt...\nProgram will now stop."), std::string::npos)
       << child.Output();
+}
+
+// A data fault met only once the show runs (a clip that animates fewer bones than its
+// skin has) shows its box from inside the main loop; a quit signal must still end the
+// program at once, not wait for the box to be closed.
+TEST_F(OnXvfb, AQuitSignalEndsTheProgramWhileAFatalBoxWaits) {
+  ClipFileData oneBone;
+  oneBone.boneCount = 1;
+  oneBone.frameDuration = 100;
+  oneBone.rootPositions.assign(2, Vector3(0, 0, 0));
+  oneBone.angles.assign(2, Vector3(0, 0, 0));
+  const std::vector<uint8_t> clip = EncodeClipFile(oneBone);
+  std::ofstream(WriteTinyDataSet(temp.Path()) + "/deer.anm", std::ios::binary)
+      .write(reinterpret_cast<const char*>(clip.data()), static_cast<std::streamsize>(clip.size()));
+  ChildProcess child;
+  Launch(&child, {"--windowed", "--size", "400x300"});
+  const std::string box = WaitForLoadingErrorBox(&child);
+  ASSERT_FALSE(box.empty()) << child.Output();
+  EXPECT_NE(child.Output().find("Can't play deer.anm"), std::string::npos) << child.Output();
+  kill(child.Pid(), SIGTERM);
+  int code = -1;
+  ASSERT_TRUE(child.Wait(3000, &code)) << "still waiting for the box\n" << child.Output();
+  EXPECT_EQ(code, 128 + SIGTERM);
 }
 
 TEST_F(OnXvfb, AWindowIdThatDoesNotExistIsReported) {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/letter_case.h"
 #include "base/read_file.h"
 
 namespace yulo {
@@ -15,15 +16,11 @@ namespace yulo {
 namespace {
 
 // Data files name each other as on Windows, where letter case does not count and a
-// backslash separates folders. The upper-case form compared: ASCII letters and the 8-bit
-// ones from 0xE0 on, as the loaded-file table compares names.
-unsigned char Folded(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || c >= 0xE0 ? static_cast<unsigned char>(c - 0x20) : c;
-}
-
+// backslash separates folders; names match as the loaded-file table matches them.
 bool SameFolded(const char* a, const char* b, size_t length) {
   for (size_t i = 0; i < length; ++i) {
-    if (Folded(static_cast<unsigned char>(a[i])) != Folded(static_cast<unsigned char>(b[i]))) {
+    if (UpperCaseByte(static_cast<unsigned char>(a[i])) !=
+        UpperCaseByte(static_cast<unsigned char>(b[i]))) {
       return false;
     }
   }

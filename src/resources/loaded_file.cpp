@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <new>
 
+#include "base/letter_case.h"
 #include "base/read_file.h"
 #include "resources/loading_error.h"
 
@@ -99,7 +100,7 @@ void AppendShown(char* out, size_t capacity, size_t* length, const char* text, b
 
 void MakeUpperCase(char* text) {
   for (unsigned char* p = reinterpret_cast<unsigned char*>(text); *p != 0; ++p)
-    if ((*p >= 'a' && *p <= 'z') || *p >= 0xE0) *p = static_cast<unsigned char>(*p - 0x20);
+    *p = UpperCaseByte(*p);
 }
 
 LoadedFile* FindLoadedFile(const char* name) {

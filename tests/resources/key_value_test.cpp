@@ -39,6 +39,9 @@ TEST(GetValueString, LongValuesAreCutToTheBuffer) {
   EXPECT_EQ(GetValueString(out, 5, "k=abcdefgh\r\n", "k="), out);
   EXPECT_STREQ(out, "abcd");
   EXPECT_EQ(out[5], 'X');  // nothing written past the capacity
+  char array[4];           // the array form takes the array's size
+  EXPECT_EQ(GetValueString(array, "k=abcdefgh\r\n", "k="), array);
+  EXPECT_STREQ(array, "abc");
 }
 
 TEST(GetValueNumbers, ConversionRules) {

@@ -76,8 +76,7 @@ const char* referrerKey = nullptr;
 void AppendShown(char* out, size_t capacity, size_t* length, const char* text, bool escape) {
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p) {
     char piece[5] = {static_cast<char>(*p), 0};
-    if (escape && (*p < 0x20 || *p >= 0x7F || *p == '\\'))
-      std::snprintf(piece, sizeof piece, "\\x%02X", *p);
+    if (escape && (*p < 0x20 || *p >= 0x7F)) std::snprintf(piece, sizeof piece, "\\x%02X", *p);
     const size_t pieceLength = std::strlen(piece);
     if (*length + pieceLength >= capacity) return;
     std::memcpy(out + *length, piece, pieceLength + 1);
@@ -168,12 +167,20 @@ void FormatLoadName(const char* name, char* out, size_t capacity) {
   out[0] = '\0';
   size_t length = 0;
   AppendShown(out, capacity, &length, name[0] == '\0' ? "(empty name)" : name, name[0] != '\0');
+}
+
+void DescribeLoadReferrer(char* out, size_t capacity) {
+  if (capacity == 0) return;
+  out[0] = '\0';
   if (referrerFile == nullptr) return;
-  AppendShown(out, capacity, &length, " in ", false);
+  size_t length = 0;
+  AppendShown(out, capacity, &length, "Named in ", false);
   AppendShown(out, capacity, &length, referrerFile, true);
-  if (referrerKey == nullptr) return;
-  AppendShown(out, capacity, &length, ", ", false);
-  AppendShown(out, capacity, &length, referrerKey, true);
+  if (referrerKey != nullptr) {
+    AppendShown(out, capacity, &length, ", ", false);
+    AppendShown(out, capacity, &length, referrerKey, true);
+  }
+  AppendShown(out, capacity, &length, ".", false);
 }
 
 void DescribeLastLoadFailure(char* out, size_t capacity) {

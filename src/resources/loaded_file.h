@@ -45,10 +45,13 @@ void DescribeLastLoadFailure(char* out, size_t capacity);
 // clear it once the named file is loaded.
 void SetLoadReferrer(const char* file, const char* key);
 
-// A file's name as loading errors show it: bytes outside printable ASCII (and '\\') escaped
-// as \xNN, "(empty name)" for an empty one, followed by " in <file>, <key>" while a
-// referrer is set. Always terminated; cut to capacity.
+// A file's name as loading errors show it: bytes outside printable ASCII escaped as \xNN,
+// "(empty name)" for an empty one. Always terminated; cut to capacity.
 void FormatLoadName(const char* name, char* out, size_t capacity);
+
+// "Named in <file>, <key>." while a referrer is set, else the empty text: the note that
+// loading errors add below their message. Always terminated; cut to capacity.
+void DescribeLoadReferrer(char* out, size_t capacity);
 
 // Number of records in the table (for tests and diagnostics).
 int LoadedFileCount();

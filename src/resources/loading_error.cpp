@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/fatal.h"
+#include "resources/loaded_file.h"
 
 namespace yulo {
 
@@ -11,12 +12,16 @@ namespace {
 
 // Long enough for any path the loaders accept; a longer name is shown cut.
 constexpr int kShownNameLength = 300;
+// "Named in <file>, <key>." for a file whose name another file gave.
+constexpr size_t kNoteCapacity = 400;
 
 }  // namespace
 
 void LoadingError(const char* name) {
-  FatalErrorF(kLoadingErrorCaption, 1, "Can't load %.*s...\nProgram will now stop.",
-              kShownNameLength, name);
+  char note[kNoteCapacity];
+  DescribeLoadReferrer(note, sizeof note);
+  FatalErrorF(kLoadingErrorCaption, 1, "Can't load %.*s...\nProgram will now stop.%s%s",
+              kShownNameLength, name, note[0] != '\0' ? "\n\n" : "", note);
 }
 
 void LoadingError(const char* name, const char* reasonFormat, ...) {
@@ -25,8 +30,10 @@ void LoadingError(const char* name, const char* reasonFormat, ...) {
   va_start(args, reasonFormat);
   std::vsnprintf(reason, sizeof reason, reasonFormat, args);
   va_end(args);
-  FatalErrorF(kLoadingErrorCaption, 1, "Can't load %.*s...\n%s.\nProgram will now stop.",
-              kShownNameLength, name, reason);
+  char note[kNoteCapacity];
+  DescribeLoadReferrer(note, sizeof note);
+  FatalErrorF(kLoadingErrorCaption, 1, "Can't load %.*s...\n%s.\nProgram will now stop.%s%s",
+              kShownNameLength, name, reason, note[0] != '\0' ? "\n\n" : "", note);
 }
 
 }  // namespace yulo

@@ -79,11 +79,12 @@ Texture* TextureManager::LoadTexture(const char* name, bool fatal) {
   if (record == nullptr && fatal) {
     char shown[512];
     FormatLoadName(name, shown, sizeof shown);
-    char reason[128];
-    DescribeLastLoadFailure(reason, sizeof reason);
-    if (bytes == nullptr && reason[0] != '\0')
-      FatalErrorF("Loading error", 1, "Couldn't load texture: %s\n%s", shown, reason);
-    FatalErrorF("Loading error", 1, "Couldn't load texture: %s", shown);
+    char reason[128] = "";
+    if (bytes == nullptr) DescribeLastLoadFailure(reason, sizeof reason);
+    char note[400];
+    DescribeLoadReferrer(note, sizeof note);
+    FatalErrorF("Loading error", 1, "Couldn't load texture: %s%s%s%s%s", shown,
+                reason[0] != '\0' ? "\n" : "", reason, note[0] != '\0' ? "\n\n" : "", note);
   }
   return record;
 }

@@ -20,26 +20,16 @@ char link2[kLinkCapacity] = {};
 namespace {
 
 // links.txt is the first file read: a missing one most often means a wrong install folder,
-// so the message names the folder it was looked for in.
+// so a note below the message names the folder it was looked for in.
 [[noreturn]] void StopWithoutLinksFile() {
   char reason[160];
   DescribeLastLoadFailure(reason, sizeof reason);
   char folder[kPathCapacity];
   if (getcwd(folder, sizeof folder) == nullptr)
     std::snprintf(folder, sizeof folder, "%s", installDir);
-#ifdef _WIN32
-  const char separator = '\\';
-#else
-  const char separator = '/';
-#endif
-  const size_t length = std::strlen(folder);
-  const char between[2] = {length > 0 && folder[length - 1] == separator ? '\0' : separator, '\0'};
-  if (reason[0] == '\0') {
-    FatalErrorF("Loading Error", 1, "Can't load %s%s%s...\nProgram will now stop.", folder, between,
-                kLinksFileName);
-  }
-  FatalErrorF("Loading Error", 1, "Can't load %s%s%s...\n%s\nProgram will now stop.", folder,
-              between, kLinksFileName, reason);
+  FatalErrorF("Loading Error", 1,
+              "Can't load %s...\n%s%sProgram will now stop.\n\nLooked for in %s.", kLinksFileName,
+              reason, reason[0] != '\0' ? "\n" : "", folder);
 }
 
 // The install-folder value is read into a buffer of this size, terminator included.
@@ -69,7 +59,7 @@ bool ReadSettingsString(const char* keyPath, const char* valueName, char* out, u
 // link1= and link2= values end at a carriage return; a file saved with bare line feeds
 // would otherwise run one link into the next line.
 void ReadLink(char (&out)[kLinkCapacity], const char* text, const char* key) {
-  GetValueString(out, sizeof out, text, key);
+  GetValueString(out, text, key);
   out[std::strcspn(out, "\n")] = '\0';
 }
 

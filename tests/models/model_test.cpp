@@ -77,6 +77,9 @@ TEST_F(ModelLoading, AbsentKeysReadAsZero) {
   ASSERT_EQ(bare->boundCount, 1);
   EXPECT_STREQ(bare->bounds[0].name, "");
   EXPECT_FLOAT_EQ(bare->bounds[0].extent1, 0.0f);
+  // The file's final line feed is not part of the text, so it is not part of the last value.
+  Write("lf.cgo", std::string("nummeshes=1\r\nmesh0=quad.msh_s\r\ntexture0=wood.bmp\n"));
+  EXPECT_STREQ(models.modelLibrary.GetOrLoad("lf.cgo")->textures[0]->name, "wood.bmp");
 }
 
 TEST_F(ModelLoading, LibraryReturnsTheSameModelForTheSameName) {
@@ -141,17 +144,18 @@ TEST_F(ModelLoadingValidity, BadDescriptionsTakeTheFatalPath) {
   Write("neg.cgo", std::string("nummeshes=-1\r\n"));
   EXPECT_EXIT(models.modelLibrary.GetOrLoad("neg.cgo"), ::testing::ExitedWithCode(1),
               "Can't load neg\\.cgo\\.\\.\\.\nnummeshes=-1 is outside 0\\.\\.256");
-  // A file named by a description is reported with the description and the key naming it,
-  // its name made printable.
+  // A file named by a description is reported by its own name, made printable, and a note
+  // below names the description and the key.
   Write("nomesh.cgo", std::string("nummeshes=1\r\nmesh0=none.msh_s\r\ntexture0=wood.bmp\r\n"));
   EXPECT_EXIT(models.modelLibrary.GetOrLoad("nomesh.cgo"), ::testing::ExitedWithCode(1),
-              "Can't load none\\.msh_s in nomesh\\.cgo, mesh0\\.\\.\\.\nProgram will now stop");
+              "Can't load none\\.msh_s\\.\\.\\.\nProgram will now stop\\.\n\nNamed in "
+              "nomesh\\.cgo, mesh0\\.");
   Write("notex.cgo", std::string("nummeshes=1\r\nmesh0=quad.msh_s\r\ntexture0=n\x01\xE9.tga\r\n"));
   EXPECT_EXIT(models.modelLibrary.GetOrLoad("notex.cgo"), ::testing::ExitedWithCode(1),
-              "Couldn't load texture: n\\\\x01\\\\xE9\\.tga in notex\\.cgo, texture0\n");
+              "Couldn't load texture: n\\\\x01\\\\xE9\\.tga\n\nNamed in notex\\.cgo, texture0\\.");
   Write("cut.cgo", std::string("nummeshes=1\r\nmesh0=quad.msh_s\r\ntexture0="));
   EXPECT_EXIT(models.modelLibrary.GetOrLoad("cut.cgo"), ::testing::ExitedWithCode(1),
-              "Couldn't load texture: \\(empty name\\) in cut\\.cgo, texture0\n");
+              "Couldn't load texture: \\(empty name\\)\n\nNamed in cut\\.cgo, texture0\\.");
   EXPECT_EXIT(models.modelLibrary.GetOrLoad("quad.msh_s"), ::testing::ExitedWithCode(1),
               "not a model description");
   EXPECT_EXIT(models.modelLibrary.GetOrLoad("absent.cgo"), ::testing::ExitedWithCode(1),

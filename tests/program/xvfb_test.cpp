@@ -315,8 +315,11 @@ TEST_F(OnXvfb, AMissingDataFileIsReportedInAMessageBox) {
   int code = -1;
   ASSERT_TRUE(child.Wait(5000, &code)) << child.Output();
   EXPECT_EQ(code, 1);
-  EXPECT_NE(child.Output().find("/empty/links.txt...\nProgram will now stop."), std::string::npos)
+  EXPECT_NE(
+      child.Output().find("Can't load links.txt...\nProgram will now stop.\n\nLooked for in /"),
+      std::string::npos)
       << child.Output();
+  EXPECT_NE(child.Output().find("/empty."), std::string::npos) << child.Output();
 }
 
 // A data fault met only once the show runs (a clip that animates fewer bones than its

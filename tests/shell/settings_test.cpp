@@ -179,7 +179,8 @@ TEST_F(SettingsStoreDeathTest, MissingLinksFileStopsNamingWhereItWasLookedFor) {
   WriteBytes(keyFolder_ + "/InstallDir_Demo", install_);
   EXPECT_EXIT(
       LoadSettings(), ::testing::ExitedWithCode(1),
-      "Loading Error: Can't load " + install_ + "/links\\.txt\\.\\.\\.\nProgram will now stop\\.");
+      "Loading Error: Can't load links\\.txt\\.\\.\\.\nProgram will now stop\\.\n\nLooked for in " +
+          install_ + "\\.");
 }
 
 TEST_F(SettingsStore, ValuesOfAnotherSizeAreNotRead) {

@@ -35,10 +35,12 @@ int32_t ReadCount(const char* path, const char* text, const char* key, int32_t l
 bool Model::Load(const char* path) {
   int32_t size = 0;
   const uint8_t* data = LoadFile(path, &size, true);
-  // A terminated copy keeps every byte: a description without a final line break still
-  // has its last value whole.
-  std::vector<char> text(static_cast<size_t>(size) + 1, '\0');
-  std::memcpy(text.data(), data, static_cast<size_t>(size));
+  // The text ends before the file's final line-end byte. Only such a byte is dropped: a
+  // description without a final line break keeps its last value whole.
+  size_t length = static_cast<size_t>(size);
+  if (length > 0 && (data[length - 1] == '\n' || data[length - 1] == '\r')) --length;
+  std::vector<char> text(length + 1, '\0');
+  std::memcpy(text.data(), data, length);
   const char* t = text.data();
 
   meshCount = ReadCount(path, t, "nummeshes=", kMaxModelMeshes);
@@ -68,7 +70,7 @@ bool Model::Load(const char* path) {
       std::snprintf(key, sizeof(key), "bound%d.%s=", i, field);
       return key;
     };
-    GetValueString(b.name, sizeof(b.name), t, k("name"));
+    GetValueString(b.name, t, k("name"));
     b.isCircle = GetValueInt(t, k("b_circle")) != 0;
     b.centre.x = GetValueFloat(t, k("center.x"));
     b.centre.y = GetValueFloat(t, k("center.y"));

@@ -175,14 +175,16 @@ float SleighRockY() {
 }
 
 float GlobeTextureOffset() {
-  // The texture wraps, so only the fraction matters; keeping it below 1 keeps the
-  // coordinate precise however long the scene has run.
-  return -static_cast<float>(std::fmod(winterScene.sceneTime * 0.00037, 1.0));
+  // The texture wraps, so once the shift is large only its fraction is kept: the
+  // coordinate stays precise however long the scene has run.
+  const double shift = winterScene.sceneTime * 0.00037;
+  if (shift < 1024.0) return -(static_cast<float>(winterScene.sceneTime) * 0.00037f);
+  return -static_cast<float>(std::fmod(shift, 1.0));
 }
 
 void ComposeFrame() {
-  // The backlog is capped: after a suspend of hours the team would otherwise spray one
-  // burst every frame for over an hour, six times the normal density.
+  // The backlog is capped at a minute: after a stall of hours the team would otherwise
+  // spray one burst every frame for over an hour, six times the normal density.
   winterScene.emitAccumulator =
       frameTiming.elapsedMs >= kMaxEmitBacklogMs - winterScene.emitAccumulator
           ? kMaxEmitBacklogMs

@@ -16,7 +16,7 @@ struct Texture;
 
 inline constexpr int kCameraSegmentCount = 7;
 inline constexpr float kCameraLoopMs = 35000.0f;
-inline constexpr uint32_t kMaxEmitBacklogMs = 1000;  // bursts owed are capped at ten
+inline constexpr uint32_t kMaxEmitBacklogMs = 60000;  // a minute of bursts owed at most
 
 // Shot lengths in seconds, in camera order; -1 ends the table.
 inline constexpr float segmentSeconds[kCameraSegmentCount + 1] = {7, 3, 7, 3, 5, 5, 5, -1};

@@ -209,6 +209,23 @@ TEST_F(WinterSceneTest, FiveCharacterDrawsWithTheirPlacements) {
 // Emission: ring slots filled per burst, in the order of the emission points.
 constexpr int kBurst = 2 + 6 + 2 + 6 + 4 * 6;
 
+// A stall of seconds: one burst now, the rest owed; the globe slides by the whole time.
+TEST_F(WinterSceneTest, AStallOfSecondsKeepsItsBacklogAndTheGlobeItsWholeSlide) {
+  RunSceneFrame(0);
+  device.ClearRecords();
+  RunSceneFrame(5000);
+  EXPECT_EQ(effects.particleSystem.next, kBurst);
+  EXPECT_EQ(winterScene.emitAccumulator, 4900u);
+  float slide = 0.0f;
+  for (const TraceRecord* r : device.RecordsOf(TraceKind::SetTransform)) {
+    if (r->state == D3DTS_TEXTURE0) {
+      slide = r->matrix.m[2][1];
+      break;
+    }
+  }
+  EXPECT_EQ(slide, -(5000.0f * 0.00037f));
+}
+
 TEST_F(WinterSceneTest, AtMostOneBurstPerFrameAndTheAccumulatorKeepsTheRest) {
   RunSceneFrame(0);
   EXPECT_EQ(effects.particleSystem.next, 0);

@@ -6,6 +6,9 @@
 
 namespace yulo {
 
+// The generator's table: a permutation of 0..255, constant.
+extern const uint8_t RandomTable[256];
+
 // lo = seed mod 256, hi = (seed div 256) mod 256.
 void RandomSeed(uint32_t seed);
 // 0 .. n - 1 (n >= 1).

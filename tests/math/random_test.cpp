@@ -22,6 +22,12 @@ TEST(Random, SequenceAfterSeedZero) {
   for (int v : modulo55) EXPECT_EQ(RandomInt(55), v);
 }
 
+TEST(Random, TheTableHoldsEveryByteOnce) {
+  std::vector<int> seen(256, 0);
+  for (uint8_t v : RandomTable) ++seen[v];
+  for (int v = 0; v < 256; ++v) EXPECT_EQ(seen[static_cast<size_t>(v)], 1) << v;
+}
+
 TEST(Random, RepeatsEvery256Draws) {
   for (uint32_t seed : {0u, 77u, 0xBEEFu}) {
     RandomSeed(seed);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "base/shell_state.h"
 #include "model_fixture.h"
@@ -190,6 +191,34 @@ TEST_F(CharacterPlayback, SkinFollowsTheBones) {
     EXPECT_EQ(0, std::memcmp(&v.normal, &c.normals[s], 12)) << r;
     EXPECT_FLOAT_EQ(v.v, c.skin->renderTexCoords[size_t(r)].y) << r;
   }
+}
+
+// Quarter turns about two axes do not commute: a bone takes its own turn first, then its
+// parent's. Each turn alone comes from a clip that poses only that bone.
+TEST_F(CharacterPlayback, ABoneTakesItsOwnTurnBeforeItsParents) {
+  auto posed = [&](const char* name, Vector3 root, Vector3 spine) {
+    ClipFileData clip = ChainClip(1, 100);
+    clip.angles = {root, spine, Vector3()};
+    Write(name, EncodeClipFile(clip));
+    auto c = std::make_unique<Character>();
+    c->Load("deer.chr");
+    c->currentClip = models.animationLibrary.GetOrLoad(name);
+    Step(*c, 0.0f);
+    return c;
+  };
+  const float quarter = 1.5707964f;
+  const auto rootOnly = posed("y.anm", {0, quarter, 0}, {});
+  const auto spineOnly = posed("x.anm", {}, {quarter, 0, 0});
+  const auto both = posed("yx.anm", {0, quarter, 0}, {quarter, 0, 0});
+  const Matrix4& ry = rootOnly->boneRotations[0];
+  const Matrix4& rx = spineOnly->boneRotations[1];
+  const Vector3 up{0, 1, 0};
+  const Vector3 spine = up.Transform(ry);
+  ExpectNear(both->bonePositions[1], spine);
+  ExpectNear(both->bonePositions[2], up.Transform(rx).Transform(ry) + spine);
+  // Vertex 2 sits at (0, 0, 1) in bone 2, which has no turn of its own.
+  ExpectNear(both->skinnedPositions[2],
+             Vector3{0, 0, 1}.Transform(rx).Transform(ry) + both->bonePositions[2]);
 }
 
 TEST_F(CharacterPlayback, NormalsAverageTheTrianglesAtEachVertex) {

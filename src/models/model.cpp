@@ -15,11 +15,11 @@ namespace yulo {
 
 namespace {
 
-// Reads the file name under key; a missing or over-long value is fatal, since it can only
-// end in loading the wrong file or none.
+// Reads the file name under key: an absent key gives the empty name, which its loader then
+// reports; an over-long value is fatal, since it can only end in loading the wrong file.
 void ReadName(const char* path, const char* text, const char* key, size_t limit, char* out,
               size_t capacity) {
-  if (!GetValueString(out, capacity, text, key)) LoadingError(path, "%s is missing", key);
+  GetValueString(out, capacity, text, key);
   if (std::strlen(out) > limit)
     LoadingError(path, "The value of %s is longer than %zu characters", key, limit);
 }
@@ -54,6 +54,7 @@ bool Model::Load(const char* path) {
     key[std::strlen(key) - 1] = '\0';  // a failure names the key without its '='
     SetLoadReferrer(path, key);
     meshes[static_cast<size_t>(i)] = models.meshLibrary.GetOrLoad(value);
+    SetLoadReferrer(nullptr, nullptr);
     std::snprintf(key, sizeof(key), "texture%d=", i);
     ReadName(path, t, key, kTextureNameCapacity - 1, value, sizeof(value));
     key[std::strlen(key) - 1] = '\0';

@@ -138,9 +138,15 @@ TEST_F(ModelLoading, RenderPlacesEachMeshAndSetsAlphaStatesForTga) {
 using ModelLoadingValidity = ModelLoading;  // bad input: the fatal path
 
 TEST_F(ModelLoadingValidity, BadDescriptionsTakeTheFatalPath) {
+  // An absent key names no file: its loader reports the empty name, under the key's note.
   Write("gap.cgo", std::string("nummeshes=2\r\nmesh0=quad.msh_s\r\ntexture0=wood.bmp\r\n"));
   EXPECT_EXIT(models.modelLibrary.GetOrLoad("gap.cgo"), ::testing::ExitedWithCode(1),
-              "Can't load gap\\.cgo\\.\\.\\.\nmesh1= is missing");
+              "Can't load \\(empty name\\)\\.\\.\\.\nProgram will now stop\\.\n\nNamed in "
+              "gap\\.cgo, mesh1\\.");
+  Write("notexkey.cgo", std::string("nummeshes=1\r\nmesh0=quad.msh_s\r\n"));
+  EXPECT_EXIT(models.modelLibrary.GetOrLoad("notexkey.cgo"), ::testing::ExitedWithCode(1),
+              "Loading error: Couldn't load texture: \\(empty name\\)\n\nNamed in notexkey\\.cgo, "
+              "texture0\\.");
   Write("neg.cgo", std::string("nummeshes=-1\r\n"));
   EXPECT_EXIT(models.modelLibrary.GetOrLoad("neg.cgo"), ::testing::ExitedWithCode(1),
               "Can't load neg\\.cgo\\.\\.\\.\nnummeshes=-1 is outside 0\\.\\.256");

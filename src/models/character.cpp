@@ -118,10 +118,11 @@ void Character::Update() {
       fading = false;
     } else {
       fadeTime += dt;
-      // The frame that completes the fade carries the blend a little past its end (a
-      // weight slightly over one). A step longer than the whole fade (a stall, a machine
-      // waking up) lands on the new clip instead of extrapolating far beyond it.
-      fadeWeight = dt <= fadeDuration ? fadeTime / fadeDuration : 1.0f;
+      // The frame that completes the fade carries the blend past its end (a weight over
+      // one). Past twice the fade, which only a stall or a machine waking up can reach, the
+      // pose lands on the new clip instead of extrapolating far beyond it.
+      fadeWeight = fadeTime / fadeDuration;
+      if (!(fadeWeight <= kMaxFadeOvershoot)) fadeWeight = 1.0f;
     }
   }
   CheckClip(currentClip);

@@ -19,6 +19,8 @@ struct Texture;
 class VertexBuffer;
 
 inline constexpr float kCrossFadeDuration = 200.0f;  // ms
+// The largest blend weight a fade carries past its end; beyond it the new clip is shown.
+inline constexpr float kMaxFadeOvershoot = 2.0f;
 
 class Character {
  public:

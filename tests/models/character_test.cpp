@@ -308,8 +308,11 @@ TEST_F(CharacterPlayback, CrossFadeBlendsPoseAndRootHalfway) {
   c.CrossFadeTo(walk);
   EXPECT_EQ(c.nextClip, walk);
   EXPECT_EQ(c.fadeTime, 0.0f);
-  // A step longer than the whole fade (a machine waking up) lands on the new clip
-  // instead of extrapolating far past it.
+  // A step past the fade's end carries the blend over one; a step past twice the fade (a
+  // machine waking up) lands on the new clip instead of extrapolating far past it.
+  Step(c, 250.0f);
+  EXPECT_FLOAT_EQ(c.fadeWeight, 1.25f);
+  c.CrossFadeTo(walk);
   Step(c, 5000.0f);
   EXPECT_FLOAT_EQ(c.fadeWeight, 1.0f);
   ExpectNear(c.rootPosition, walk->rootPositions[0]);

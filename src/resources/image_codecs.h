@@ -21,6 +21,8 @@ bool DecodePng(const uint8_t* data, size_t size, DecodedImage* out);
 bool DecodeJpeg(const uint8_t* data, size_t size, DecodedImage* out);
 // BMP and TGA everywhere.
 bool DecodeWithStb(const uint8_t* data, size_t size, DecodedImage* out);
+// DDS everywhere (dds_codec.cpp): uncompressed and DXT1 to DXT5 surfaces, the top level.
+bool DecodeDds(const uint8_t* data, size_t size, DecodedImage* out);
 // PNG and JPEG through stb_image, refusing what libpng and libjpeg refuse (stb_codecs.cpp):
 // DecodePng and DecodeJpeg of the Windows build.
 bool DecodePngWithStb(const uint8_t* data, size_t size, DecodedImage* out);

@@ -40,6 +40,7 @@ ImageFormat DetectImageFormat(const uint8_t* data, size_t size) {
   if (size >= 8 && std::memcmp(data, kPng, 8) == 0) return ImageFormat::Png;
   if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return ImageFormat::Jpeg;
   if (size >= 2 && data[0] == 'B' && data[1] == 'M') return ImageFormat::Bmp;
+  if (size >= 4 && std::memcmp(data, "DDS ", 4) == 0) return ImageFormat::Dds;
   if (size >= 18 && size <= 0x7FFFFFFF && StbIsTga(data, size)) return ImageFormat::Tga;
   return ImageFormat::Unknown;
 }
@@ -63,6 +64,9 @@ bool DecodeWith(Codec png, Codec jpeg, const uint8_t* data, size_t size, Decoded
     case ImageFormat::Bmp:
     case ImageFormat::Tga:
       ok = DecodeWithStb(data, size, out);
+      break;
+    case ImageFormat::Dds:
+      ok = DecodeDds(data, size, out);
       break;
     case ImageFormat::Unknown:
       break;

@@ -1,5 +1,6 @@
 // Decoding of image files held in memory into RGBA8 texels: PNG (libpng), JPEG (libjpeg),
-// BMP and TGA (stb_image). A truncated or corrupt file is a failure, never a crash.
+// BMP and TGA (stb_image), DDS (our own reader). A truncated or corrupt file is a failure,
+// never a crash.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +9,7 @@
 
 namespace yulo {
 
-enum class ImageFormat { Unknown, Png, Jpeg, Bmp, Tga };
+enum class ImageFormat { Unknown, Png, Jpeg, Bmp, Tga, Dds };
 
 // Pictures larger than this on a side, or with more texels in all (4096 x 4096), are
 // refused. The pixels are allocated from the header before any row is read, so the limit
@@ -22,8 +23,8 @@ struct DecodedImage {
   std::vector<uint8_t> rgba;  // width x height texels, row 0 at the top, R G B A bytes
 };
 
-// The format the bytes announce: PNG and JPEG by signature, BMP by "BM", TGA by a header
-// that makes sense (TGA has no signature).
+// The format the bytes announce: PNG, JPEG and DDS by signature, BMP by "BM", TGA by a
+// header that makes sense (TGA has no signature).
 ImageFormat DetectImageFormat(const uint8_t* data, size_t size);
 
 // Decodes a whole file into out; false (out emptied) when the bytes are not a complete

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -109,6 +110,10 @@ const Variant kVariants[] = {
     {"rgb24.bmp", "-alpha off -type TrueColor", 0, true},
     {"rgba32.bmp", "-type TrueColorAlpha", 0, true},
     {"BMP3:v3.bmp", "-alpha off", 0, true},
+    {"argb32.dds", "-define dds:compression=none -define dds:mipmaps=0", 0, true},
+    {"rgb24.dds", "-alpha off -define dds:compression=none", 0, true},
+    {"dxt1.dds", "-alpha off -define dds:compression=dxt1", 0, true},
+    {"dxt5.dds", "-define dds:compression=dxt5", 0, true},
 };
 
 struct Decoder {
@@ -309,6 +314,63 @@ TEST_P(ImageDecoderTest, DamagedFilesAreRefused) {
 // symbols (libjpeg refuses it too), and image data that inflates to far more than the
 // picture needs, which stb_image would hold in memory whole. libpng stops reading once the
 // picture is complete; the Windows decoder refuses such a file.
+// A DDS file: header for a width x height surface, then the given texel or block bytes.
+std::vector<uint8_t> Dds(uint32_t width, uint32_t height, uint32_t formatFlags, uint32_t fourCc,
+                         uint32_t bits, std::vector<uint32_t> masks, std::vector<uint8_t> data) {
+  std::vector<uint8_t> file(128, 0);
+  const auto put = [&](size_t at, uint32_t v) {
+    for (int k = 0; k < 4; ++k) file[at + size_t(k)] = uint8_t(v >> (8 * k));
+  };
+  std::memcpy(file.data(), "DDS ", 4);
+  put(4, 124);
+  put(12, height);
+  put(16, width);
+  put(76, 32);
+  put(80, formatFlags);
+  put(84, fourCc);
+  put(88, bits);
+  for (size_t k = 0; k < masks.size(); ++k) put(92 + 4 * k, masks[k]);
+  file.insert(file.end(), data.begin(), data.end());
+  return file;
+}
+
+// What ImageMagick does not write: luminance, DXT1's transparent texels, DXT3's alphas.
+TEST(DdsFiles, SurfacesItsWriterLeavesOutDecodeByTheBlockRules) {
+  constexpr uint32_t kDxt1 = 0x31545844, kDxt3 = 0x33545844, kFourCcFlag = 0x4;
+  // Luminance: 0x40 grey, opaque.
+  const std::vector<uint8_t> grey = Dds(1, 1, 0x20000, 0, 8, {0xFF}, {0x40});
+  // DXT1 with the first end point not above the second: blue, red, their mean, transparent.
+  const std::vector<uint8_t> holes =
+      Dds(4, 1, kFourCcFlag, kDxt1, 0, {}, {0x1F, 0x00, 0x00, 0xF8, 0xE4, 0, 0, 0});
+  // DXT3: alphas 0 and 15 (x 17) in the first two texels; colours always four.
+  std::vector<uint8_t> alpha = {0xF0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0xF8, 0x1F, 0x00, 0, 0, 0, 0};
+  const std::vector<uint8_t> explicitAlpha = Dds(2, 1, kFourCcFlag, kDxt3, 0, {}, alpha);
+  struct Case {
+    const std::vector<uint8_t>& file;
+    std::vector<uint8_t> texels;
+  };
+  const Case cases[] = {
+      {grey, {0x40, 0x40, 0x40, 255}},
+      {holes, {0, 0, 255, 255, 255, 0, 0, 255, 127, 0, 127, 255, 0, 0, 0, 0}},
+      {explicitAlpha, {255, 0, 0, 0, 255, 0, 0, 255}},
+  };
+  for (const Case& c : cases) {
+    DecodedImage image;
+    ASSERT_TRUE(DecodeImage(c.file.data(), c.file.size(), &image));
+    EXPECT_EQ(image.rgba, c.texels);
+  }
+  // Cut short by a byte, and a code it does not know: failures.
+  std::vector<uint8_t> cut = holes;
+  cut.pop_back();
+  const std::vector<uint8_t> unknown =
+      Dds(4, 4, kFourCcFlag, 0x30315844, 0, {}, std::vector<uint8_t>(64));
+  const std::vector<uint8_t>* refused[] = {&cut, &unknown};
+  for (const std::vector<uint8_t>* file : refused) {
+    DecodedImage image;
+    EXPECT_FALSE(DecodeImage(file->data(), file->size(), &image));
+  }
+}
+
 TEST(ImageDecoderLimits, HostileTablesAndDataBombsAreRefused) {
   std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xC4, 0x01, 0x3F, 0x00};  // DHT, 317 bytes
   for (int i = 0; i < 16; ++i) jpeg.push_back(i < 15 ? 0 : 255);

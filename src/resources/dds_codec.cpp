@@ -33,10 +33,9 @@ uint8_t Channel(uint32_t value, uint32_t mask) {
   if (mask == 0) return 0;
   int shift = 0;
   while (((mask >> shift) & 1u) == 0) ++shift;
-  const uint32_t field = mask >> shift;
-  const uint32_t max = field;  // masks are contiguous runs of ones in real files
+  const uint32_t field = mask >> shift;  // the channel's largest value
   const uint32_t bits = (value >> shift) & field;
-  return static_cast<uint8_t>((uint64_t{bits} * 255u + max / 2) / max);
+  return static_cast<uint8_t>((uint64_t{bits} * 255u + field / 2) / field);
 }
 
 // The four colours of a block from its two 5:6:5 end points. Three colours and transparent

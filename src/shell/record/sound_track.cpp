@@ -98,7 +98,7 @@ bool DecodeMusic(const char* path, uint64_t maxFrames, std::vector<float>* sampl
     std::snprintf(error, errorCapacity, "can't decode the sound of %s", path);
     return false;
   }
-  AVChannelLayout inLayout;
+  AVChannelLayout inLayout{};  // copying into it first releases what it holds: none
   if (d.decoder->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC ||
       av_channel_layout_check(&d.decoder->ch_layout) == 0) {
     av_channel_layout_default(

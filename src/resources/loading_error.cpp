@@ -12,16 +12,21 @@ namespace {
 
 // Long enough for any path the loaders accept; a longer name is shown cut.
 constexpr int kShownNameLength = 300;
-// "Named in <file>, <key>." for a file whose name another file gave.
-constexpr size_t kNoteCapacity = 400;
+
+// The one message: the reason's line only when there is one, the referrer's note only
+// while one is set.
+[[noreturn]] void Stop(const char* name, const char* reason) {
+  char note[400];
+  DescribeLoadReferrer(note, sizeof note);
+  FatalErrorF(kLoadingErrorCaption, 1, "Can't load %.*s...\n%s%sProgram will now stop.%s%s",
+              kShownNameLength, name, reason, reason[0] != '\0' ? ".\n" : "",
+              note[0] != '\0' ? "\n\n" : "", note);
+}
 
 }  // namespace
 
 void LoadingError(const char* name) {
-  char note[kNoteCapacity];
-  DescribeLoadReferrer(note, sizeof note);
-  FatalErrorF(kLoadingErrorCaption, 1, "Can't load %.*s...\nProgram will now stop.%s%s",
-              kShownNameLength, name, note[0] != '\0' ? "\n\n" : "", note);
+  Stop(name, "");
 }
 
 void LoadingError(const char* name, const char* reasonFormat, ...) {
@@ -30,10 +35,7 @@ void LoadingError(const char* name, const char* reasonFormat, ...) {
   va_start(args, reasonFormat);
   std::vsnprintf(reason, sizeof reason, reasonFormat, args);
   va_end(args);
-  char note[kNoteCapacity];
-  DescribeLoadReferrer(note, sizeof note);
-  FatalErrorF(kLoadingErrorCaption, 1, "Can't load %.*s...\n%s.\nProgram will now stop.%s%s",
-              kShownNameLength, name, reason, note[0] != '\0' ? "\n\n" : "", note);
+  Stop(name, reason);
 }
 
 }  // namespace yulo

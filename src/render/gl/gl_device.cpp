@@ -86,7 +86,7 @@ GLenum GlBlendOp(uint32_t op) {
   }
 }
 
-GLenum GlAddress(uint32_t address) {
+GLenum GlAddress(uint32_t address, bool mirrorOnce) {
   switch (address) {
     case D3DTADDRESS_MIRROR:
       return GL_MIRRORED_REPEAT;
@@ -95,7 +95,8 @@ GLenum GlAddress(uint32_t address) {
     case D3DTADDRESS_BORDER:
       return GL_CLAMP_TO_BORDER;
     case D3DTADDRESS_MIRRORONCE:
-      return GL_CLAMP_TO_EDGE;
+      // Mirrored once about zero, then clamped: GL's mirror-clamp, where the driver has it.
+      return mirrorOnce ? GL_MIRROR_CLAMP_TO_EDGE : GL_CLAMP_TO_EDGE;
     default:
       return GL_REPEAT;
   }
@@ -275,6 +276,7 @@ class GlDevice final : public Device {
   uint32_t streamOffset_ = 0;
   float maxPointSize_ = 64.0f;
   GLint maxTextureSize_ = 2048;
+  bool mirrorOnce_ = false;  // GL_MIRROR_CLAMP_TO_EDGE is there
 
   DeviceStateTable states_;
   Matrix4 world_, view_, projection_, texture_;
@@ -309,7 +311,8 @@ class GlDevice final : public Device {
   // GL state as last sent, so that equal values are not sent again.
   struct Applied {
     int depthTest = -1, depthMask = -1, blend = -1, cull = -1, frontFace = -1;
-    GLenum depthFunc = 0, blendSrc = 0, blendDst = 0, blendOp = 0, polygonMode = 0;
+    // Blend factors start at no factor: GL_ZERO is 0, and GL's own start is not ours.
+    GLenum depthFunc = 0, blendSrc = ~0u, blendDst = ~0u, blendOp = 0, polygonMode = 0;
     uint32_t colorMask = 0xFFFFFFFFu;
     GLuint framebuffer = ~0u, texture = ~0u, elements = ~0u;
     GLint viewport[4] = {-1, -1, -1, -1};
@@ -358,6 +361,10 @@ bool GlDevice::Init() {
   glGetFloatv(GL_ALIASED_POINT_SIZE_RANGE, range);
   maxPointSize_ = range[1];
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
+  mirrorOnce_ = epoxy_gl_version() >= 44 ||
+                epoxy_has_gl_extension("GL_ARB_texture_mirror_clamp_to_edge") ||
+                epoxy_has_gl_extension("GL_ATI_texture_mirror_once") ||
+                epoxy_has_gl_extension("GL_EXT_texture_mirror_clamp");
   glEnable(GL_PROGRAM_POINT_SIZE);
   glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, GL_UPPER_LEFT);
   glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
@@ -733,9 +740,12 @@ void GlDevice::UploadUniforms() {
       lz /= -length;
     }
     glUniform3f(p.lightDirection, lx, ly, lz);
-    glUniform3f(p.lightDiffuse, light_.diffuse.r, light_.diffuse.g, light_.diffuse.b);
-    glUniform3f(p.lightAmbient, light_.ambient.r, light_.ambient.g, light_.ambient.b);
   }
+  // Each on its own: without normals the direction is compiled out, the ambient term not.
+  if (p.lightDiffuse >= 0)
+    glUniform3f(p.lightDiffuse, light_.diffuse.r, light_.diffuse.g, light_.diffuse.b);
+  if (p.lightAmbient >= 0)
+    glUniform3f(p.lightAmbient, light_.ambient.r, light_.ambient.g, light_.ambient.b);
   if (p.materialEmissive >= 0) {
     glUniform4f(p.materialDiffuse, material_.diffuse.r, material_.diffuse.g, material_.diffuse.b,
                 material_.diffuse.a);
@@ -809,9 +819,9 @@ void GlDevice::Sync(bool points) {
   if (dirty_ & kDirtySampler) {
     const uint32_t* st = states_.stage[0];
     glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S,
-                        static_cast<GLint>(GlAddress(st[D3DTSS_ADDRESSU])));
+                        static_cast<GLint>(GlAddress(st[D3DTSS_ADDRESSU], mirrorOnce_)));
     glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T,
-                        static_cast<GLint>(GlAddress(st[D3DTSS_ADDRESSV])));
+                        static_cast<GLint>(GlAddress(st[D3DTSS_ADDRESSV], mirrorOnce_)));
     const bool magLinear = st[D3DTSS_MAGFILTER] >= D3DTEXF_LINEAR;
     const bool minLinear = st[D3DTSS_MINFILTER] >= D3DTEXF_LINEAR;
     GLenum minFilter = minLinear ? GL_LINEAR : GL_NEAREST;

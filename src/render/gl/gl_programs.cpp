@@ -35,6 +35,12 @@ uint32_t NormalOp(uint32_t op) {
   return op >= D3DTOP_DISABLE && op <= D3DTOP_ADD ? op : uint32_t{D3DTOP_MODULATE};
 }
 
+// A stage whose colour operation is off is off as a whole: its alpha is the diffuse one too.
+uint32_t AlphaOp(const uint32_t* st) {
+  return NormalOp(st[D3DTSS_COLOROP]) == D3DTOP_DISABLE ? uint32_t{D3DTOP_DISABLE}
+                                                        : NormalOp(st[D3DTSS_ALPHAOP]);
+}
+
 // Arguments: 0 the diffuse colour (also CURRENT and the rest on stage 0), 1 the texel,
 // 2 the texture factor.
 uint32_t NormalArg(uint32_t arg) {
@@ -101,7 +107,7 @@ bool AlphaIsOne(const uint32_t* rs, const uint32_t* st, const DrawInputs& draw) 
         return diffuseOne;
     }
   };
-  const uint32_t op = NormalOp(st[D3DTSS_ALPHAOP]);
+  const uint32_t op = AlphaOp(st);
   if (op == D3DTOP_DISABLE) return diffuseOne;
   if (op == D3DTOP_SELECTARG1) return argOne(st[D3DTSS_ALPHAARG1]);
   if (op == D3DTOP_SELECTARG2) return argOne(st[D3DTSS_ALPHAARG2]);
@@ -142,7 +148,7 @@ ProgramKey MakeProgramKey(const DeviceStateTable& states, const DrawInputs& draw
     bits |= NormalOp(st[D3DTSS_COLOROP]) << kColorOpShift;
     bits |= NormalArg(st[D3DTSS_COLORARG1]) << kColorArg1Shift;
     bits |= NormalArg(st[D3DTSS_COLORARG2]) << kColorArg2Shift;
-    bits |= NormalOp(st[D3DTSS_ALPHAOP]) << kAlphaOpShift;
+    bits |= AlphaOp(st) << kAlphaOpShift;
     bits |= NormalArg(st[D3DTSS_ALPHAARG1]) << kAlphaArg1Shift;
     bits |= NormalArg(st[D3DTSS_ALPHAARG2]) << kAlphaArg2Shift;
   }

@@ -134,6 +134,21 @@ TEST_F(GlPixelTest, WorldScaleDimsTheUnrenormalisedNormal) {
   ExpectNear(Pixel(20, 20), 128, 128, 128);
 }
 
+TEST_F(GlPixelTest, LightAmbientReachesVerticesWithoutNormals) {
+  Material material{};
+  material.ambient = ColorValue{0.5f, 0.5f, 0.5f, 1};
+  device->SetMaterial(material);
+  Light light = DirectionalLight(0, 0, 1);
+  light.ambient = ColorValue{0.2f, 0.2f, 0.2f, 0};
+  device->SetLight(0, light);
+  device->LightEnable(0, true);
+  SetRenderState(D3DRS_LIGHTING, 1);
+  SetRenderState(D3DRS_AMBIENT, 0);
+  FullScreenColourQuad(0xFF000000u);  // no normal: the diffuse term is zero
+  const int ambient = static_cast<int>(std::lround(0.5 * 0.2 * 255.0));
+  ExpectNear(Pixel(32, 32), ambient, ambient, ambient);
+}
+
 // >>section texture stage
 
 TEST_F(GlPixelTest, ModulateWithoutTextureGivesTheVertexColour) {
@@ -215,6 +230,35 @@ TEST_F(GlPixelTest, AlphaTestCompares8BitValues127Fails128Passes) {
   at->Release();
 }
 
+TEST_F(GlPixelTest, MirrorOnceReflectsNegativeCoordinatesThenClamps) {
+  DeviceTexture* texture = MakeTexture(2, 1, {0xFFFF0000, 0xFF00FF00});
+  device->SetTexture(0, texture);
+  PointSampling();
+  device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_MIRRORONCE);
+  const ColorARGB white(255, 255, 255, 255);
+  const Vector2 mirrored(-0.75f, 0.5f);  // reflects to 0.75: green, where a clamp reads red
+  DrawTexturedStrip(Vector3(-1, -1, 0.5f), Vector3(-1, 1, 0.5f), Vector3(0, 1, 0.5f),
+                    Vector3(0, -1, 0.5f), mirrored, mirrored, mirrored, mirrored, white);
+  const Vector2 beyond(2.25f, 0.5f);  // past one: the last texel, not a repeat
+  DrawTexturedStrip(Vector3(0, -1, 0.5f), Vector3(0, 1, 0.5f), Vector3(1, 1, 0.5f),
+                    Vector3(1, -1, 0.5f), beyond, beyond, beyond, beyond, white);
+  ExpectNear(Pixel(16, 32), 0, 255, 0, 0);
+  ExpectNear(Pixel(48, 32), 0, 255, 0, 0);
+  texture->Release();
+}
+
+TEST_F(GlPixelTest, AStageWithItsColourOperationOffPassesTheDiffuseAlphaToo) {
+  DeviceTexture* texture = MakeTexture(1, 1, {0x40FFFFFFu});
+  device->SetTexture(0, texture);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);  // alpha op still MODULATE
+  SetRenderState(D3DRS_ALPHATESTENABLE, 1);  // passes from 128: the texel's 64 would fail
+  const Vector2 uv(0.5f, 0.5f);
+  DrawTexturedStrip(Vector3(-1, -1, 0.5f), Vector3(-1, 1, 0.5f), Vector3(1, 1, 0.5f),
+                    Vector3(1, -1, 0.5f), uv, uv, uv, uv, ColorARGB(0, 0, 255, 255));
+  ExpectNear(Pixel(32, 32), 0, 0, 255, 0);
+  texture->Release();
+}
+
 // >>section blending
 
 struct BlendCase {
@@ -250,6 +294,15 @@ TEST_F(GlPixelTest, EachSpriteBlendPairFollowsItsFormula) {
       EXPECT_NEAR(channels[ch], want * 255.0f, 1.5f) << "channel " << ch;
     }
   }
+}
+
+TEST_F(GlPixelTest, ZeroZeroAsTheFirstBlendOfADeviceStillBlends) {
+  ClearTarget(0xFFFF0000u);
+  SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+  SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ZERO);
+  SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+  FullScreenColourQuad(0xFF00FF00u);
+  ExpectNear(Pixel(32, 32), 0, 0, 0, 0);
 }
 
 // >>section rasterisation

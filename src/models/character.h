@@ -25,7 +25,9 @@ inline constexpr float kMaxFadeOvershoot = 2.0f;
 class Character {
  public:
   Character();
-  virtual ~Character();  // releases the vertex buffer
+  // Releases the vertex buffer. Virtual, so that a character of a derived class (one that
+  // poses its bones its own way) is destroyed whole through a Character pointer.
+  virtual ~Character();
   Character(const Character&) = delete;
   Character& operator=(const Character&) = delete;
 

@@ -33,6 +33,8 @@ struct ModelBound {
 class Model {
  public:
   Model() = default;
+  // Virtual: the library deletes its models through this type, and a model of a derived
+  // class must be destroyed whole.
   virtual ~Model() = default;
   Model(const Model&) = delete;
   Model& operator=(const Model&) = delete;

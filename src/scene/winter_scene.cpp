@@ -235,13 +235,15 @@ void ComposeFrame() {
   SetRenderState(D3DRS_LIGHTING, 1);
   SetTextureMatrix(nullptr);
 
-  // Four reindeer from two poses: the diagonal pairs share one.
+  // Four reindeer from two poses: the diagonal pairs share one. A frame drawn again for
+  // another window shows the poses as they stand: even a step of 0 would end a finished fade.
+  const bool advance = !frameTiming.redraw;
   winterScene.reindeer[0].placement.SetIdentity();
-  winterScene.reindeer[0].Update();
+  if (advance) winterScene.reindeer[0].Update();
   winterScene.reindeer[0].Render();
   winterScene.reindeer[1].placement.SetIdentity();
   winterScene.reindeer[1].placement.Translate(18.4f, 0.0f, 0.0f);
-  winterScene.reindeer[1].Update();
+  if (advance) winterScene.reindeer[1].Update();
   winterScene.reindeer[1].Render();
   winterScene.reindeer[0].placement.SetIdentity();
   winterScene.reindeer[0].placement.Translate(18.4f, -38.0f, 0.0f);
@@ -250,7 +252,7 @@ void ComposeFrame() {
   winterScene.reindeer[1].placement.Translate(0.0f, -38.0f, 0.0f);
   winterScene.reindeer[1].Render();
   winterScene.driver.placement.SetIdentity();
-  winterScene.driver.Update();
+  if (advance) winterScene.driver.Update();
   winterScene.driver.Render();
 
   SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
@@ -268,7 +270,7 @@ void ComposeFrame() {
 
   // One burst at most per frame, none when the frame is only drawn again for another
   // window; the accumulator keeps whatever is left over.
-  if (!frameTiming.redraw && winterScene.emitAccumulator > 100) {
+  if (advance && winterScene.emitAccumulator > 100) {
     for (const EmitPoint& e : kTrailBurst) EmitParticles(e.position, e.kind, e.count);
     winterScene.emitAccumulator -= 100;
     for (const EmitPoint& e : kSparkBurst) EmitParticles(e.position, e.kind, e.count);

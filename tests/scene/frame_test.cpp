@@ -251,16 +251,22 @@ TEST_F(WinterSceneTest, AtMostOneBurstPerFrameAndTheAccumulatorKeepsTheRest) {
   for (int i = 16; i < kBurst; ++i) EXPECT_EQ(ring[i].kind, 3) << i;
 }
 
-TEST_F(WinterSceneTest, AFrameDrawnAgainForAnotherWindowEmitsNoBurst) {
+TEST_F(WinterSceneTest, AFrameDrawnAgainForAnotherWindowEmitsNoBurstAndEndsNoFade) {
   RunSceneFrame(0);
   winterScene.emitAccumulator = 250;  // two bursts due after a stall
   RunSceneFrame(0);
   ASSERT_EQ(effects.particleSystem.next, kBurst);
+  Character& driver = winterScene.driver;
+  AnimationClip* from = driver.currentClip;
+  driver.CrossFadeTo(from);
+  driver.fadeTime = kCrossFadeDuration;  // complete: the next Update would end it
   frameTiming.redraw = true;
   RunSceneFrame(0);
   frameTiming.redraw = false;
   EXPECT_EQ(effects.particleSystem.next, kBurst);
   EXPECT_EQ(winterScene.emitAccumulator, 150u);
+  EXPECT_TRUE(driver.fading);
+  EXPECT_EQ(driver.fadeTime, kCrossFadeDuration);
   RunSceneFrame(0);  // the next real frame has its burst
   EXPECT_EQ(effects.particleSystem.next, 2 * kBurst);
 }

@@ -23,8 +23,13 @@ void SetUpBanner(HWND dialog, int id, const char* link, const char* imageFile, i
   SetWindowTextA(banner, link);
   HyperlinkSetTarget(banner, link);
   EnterFolder(installDir);
+  // The name made whole against the install folder: some loaders look beside the program
+  // before the current folder, and the install folder need not be the program's.
+  char path[MAX_PATH];
+  const DWORD length = GetFullPathNameA(imageFile, sizeof path, path, nullptr);
+  const char* file = length > 0 && length < sizeof path ? path : imageFile;
   bannerBitmaps[slot] =
-      static_cast<HBITMAP>(LoadImageA(nullptr, imageFile, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+      static_cast<HBITMAP>(LoadImageA(nullptr, file, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
   HyperlinkSetBitmap(banner, bannerBitmaps[slot]);
   HyperlinkSetExitOnClick(banner, 0);
 }

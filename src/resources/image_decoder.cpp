@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "resources/image_codecs.h"
 #include "resources/stb_image_only.h"
@@ -10,6 +11,15 @@ namespace yulo {
 
 // >>section stb_image: BMP and TGA, and on Windows PNG and JPEG
 bool DecodeWithStb(const uint8_t* data, size_t size, DecodedImage* out) {
+  const bool tga = DetectImageFormat(data, size) == ImageFormat::Tga;
+  std::vector<uint8_t> rewritten;
+  const StbInput input =
+      tga ? StbRewriteTga(data, size, &rewritten) : StbRewriteBmp(data, size, &rewritten);
+  if (input == StbInput::kRefused) return false;
+  if (input == StbInput::kRewritten) {
+    data = rewritten.data();
+    size = rewritten.size();
+  }
   if (size > 0x7FFFFFFF) return false;
   int width = 0;
   int height = 0;
@@ -28,8 +38,9 @@ bool DecodeWithStb(const uint8_t* data, size_t size, DecodedImage* out) {
   out->height = static_cast<uint32_t>(height);
   out->rgba.assign(texels, texels + static_cast<size_t>(width) * height * 4);
   stbi_image_free(texels);
-  if (DetectImageFormat(data, size) == ImageFormat::Tga) {
+  if (tga) {
     StbTgaAttributeAlpha(data, size, out->rgba.data(), out->width, out->height);
+    StbTgaMirrorRows(data, size, out->rgba.data(), out->width, out->height);
   }
   return true;
 }

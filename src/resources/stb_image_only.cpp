@@ -23,6 +23,10 @@
 #include "resources/stb_image_only.h"
 #pragma GCC diagnostic pop
 
+#include <algorithm>
+
+#include "resources/image_codecs.h"
+
 namespace yulo {
 
 namespace {
@@ -45,7 +49,7 @@ bool TgaComplete(const uint8_t* data, size_t size) {
   const uint64_t height = Le16(data + 14);
   const uint32_t bits = data[16];
   uint64_t offset = 18 + idLength;
-  if (mapType == 1) offset += (uint64_t{mapLength} * mapEntryBits + 7) / 8;
+  if (mapType == 1) offset += uint64_t{mapLength} * ((mapEntryBits + 7) / 8);
   const uint64_t pixelBytes = (bits + 7) / 8;
   const uint64_t pixels = width * height;
   if (offset > size || pixelBytes == 0) return false;
@@ -88,7 +92,171 @@ bool BmpComplete(const uint8_t* data, size_t size) {
   return offset <= size && size - offset >= rowBytes * height;
 }
 
+void PutLe16(std::vector<uint8_t>* out, uint32_t value) {
+  out->push_back(static_cast<uint8_t>(value));
+  out->push_back(static_cast<uint8_t>(value >> 8));
+}
+void PutLe32(std::vector<uint8_t>* out, uint32_t value) {
+  PutLe16(out, value & 0xFFFF);
+  PutLe16(out, value >> 16);
+}
+
+// An uncompressed BMP with a 40-byte header: palette entries as four bytes (blue, green,
+// red, unused), then rows of pixels padded to four bytes, in the order given by height.
+void WriteBmp(int32_t width, int32_t height, uint32_t bits, const std::vector<uint8_t>& palette,
+              const uint8_t* pixels, size_t pixelBytes, std::vector<uint8_t>* out) {
+  const auto offset = static_cast<uint32_t>(14 + 40 + palette.size());
+  out->clear();
+  out->reserve(offset + pixelBytes);
+  out->push_back('B');
+  out->push_back('M');
+  PutLe32(out, static_cast<uint32_t>(offset + pixelBytes));
+  PutLe32(out, 0);
+  PutLe32(out, offset);
+  PutLe32(out, 40);
+  PutLe32(out, static_cast<uint32_t>(width));
+  PutLe32(out, static_cast<uint32_t>(height));
+  PutLe16(out, 1);
+  PutLe16(out, bits);
+  PutLe32(out, 0);  // uncompressed
+  PutLe32(out, static_cast<uint32_t>(pixelBytes));
+  PutLe32(out, 2835);
+  PutLe32(out, 2835);
+  PutLe32(out, static_cast<uint32_t>(palette.size() / 4));
+  PutLe32(out, 0);
+  out->insert(out->end(), palette.begin(), palette.end());
+  out->insert(out->end(), pixels, pixels + pixelBytes);
+}
+
+// The older 12-byte header: stb_image sizes its palette of three-byte entries as if the
+// header were 24 bytes longer, and reads none of it.
+StbInput RewriteCoreBmp(const uint8_t* data, size_t size, std::vector<uint8_t>* out) {
+  const uint32_t bits = Le16(data + 24);
+  if (bits != 1 && bits != 4 && bits != 8) return StbInput::kAsItIs;
+  const uint32_t offset = Le32(data + 10);
+  if (offset < 26 || offset > size) return StbInput::kRefused;
+  const uint32_t entries = std::min((offset - 26) / 3, 1u << bits);
+  std::vector<uint8_t> palette;
+  for (uint32_t i = 0; i < entries; ++i) {
+    const uint8_t* e = data + 26 + 3 * i;
+    palette.insert(palette.end(), {e[0], e[1], e[2], 0});
+  }
+  WriteBmp(static_cast<int32_t>(Le16(data + 18)), static_cast<int32_t>(Le16(data + 20)), bits,
+           palette, data + offset, size - offset, out);
+  return StbInput::kRewritten;
+}
+
+// Run-length coded 8-bit and 4-bit pictures, which stb_image does not read: decoded here
+// into indices (pixels the codes skip keep index 0) and written out uncompressed.
+StbInput RewriteRunLengthBmp(const uint8_t* data, size_t size, uint32_t headerSize,
+                             std::vector<uint8_t>* out) {
+  const uint32_t bits = Le16(data + 28);
+  const uint32_t compression = Le32(data + 30);
+  if (!((compression == 1 && bits == 8) || (compression == 2 && bits == 4))) {
+    return StbInput::kAsItIs;
+  }
+  const auto width = static_cast<int32_t>(Le32(data + 18));
+  const auto height = static_cast<int32_t>(Le32(data + 22));
+  if (width <= 0 || height == 0 || height == INT32_MIN) return StbInput::kRefused;
+  const uint32_t rows = static_cast<uint32_t>(height < 0 ? -height : height);
+  if (!ImageSizeAllowed(static_cast<uint64_t>(width), rows)) return StbInput::kRefused;
+  const uint32_t offset = Le32(data + 10);
+  const uint64_t paletteAt = 14 + uint64_t{headerSize};
+  if (offset > size || offset < paletteAt) return StbInput::kRefused;
+  uint32_t entries = Le32(data + 46) == 0 ? 1u << bits : Le32(data + 46);
+  entries = std::min({entries, 1u << bits, static_cast<uint32_t>((offset - paletteAt) / 4)});
+  const std::vector<uint8_t> palette(data + paletteAt, data + paletteAt + 4 * entries);
+
+  const uint32_t columns = static_cast<uint32_t>(width);
+  const size_t stride = (size_t{columns} + 3) / 4 * 4;
+  std::vector<uint8_t> pixels(stride * rows, 0);
+  uint32_t x = 0;
+  uint32_t y = 0;
+  // The i-th pixel of a packet: a byte each, or two to a byte, high half first.
+  const auto pixel = [bits](const uint8_t* packet, uint32_t i) {
+    return static_cast<uint8_t>(bits == 8    ? packet[i]
+                                : i % 2 == 0 ? packet[i / 2] >> 4
+                                             : packet[i / 2] & 15u);
+  };
+  // The next count pixels of the row from packet; those past the picture's edge are dropped.
+  const auto put = [&](uint32_t count, const uint8_t* packet, bool repeated) {
+    for (uint32_t i = 0; i < count && x + i < columns && y < rows; ++i)
+      pixels[y * stride + x + i] = pixel(packet, repeated ? i % 2 : i);
+    x += count;
+  };
+  size_t at = offset;
+  for (;;) {
+    if (size - at < 2) return StbInput::kRefused;  // cut off before its end code
+    const uint32_t count = data[at];
+    const uint32_t code = data[at + 1];
+    at += 2;
+    if (count > 0) {  // a run: one byte repeated (two alternating halves for 4 bits)
+      const uint8_t run[2] = {static_cast<uint8_t>(code), static_cast<uint8_t>(code)};
+      put(count, run, true);
+    } else if (code == 0) {  // end of row
+      x = 0;
+      ++y;
+    } else if (code == 1) {  // end of picture
+      break;
+    } else if (code == 2) {  // move right and up
+      if (size - at < 2) return StbInput::kRefused;
+      x += data[at];
+      y += data[at + 1];
+      at += 2;
+    } else {  // code pixels stored as they are, padded to whole 16-bit words
+      const size_t bytes = bits == 8 ? code : (code + 1) / 2;
+      if (size - at < bytes) return StbInput::kRefused;
+      put(code, data + at, false);
+      at += std::min(bytes + (bytes & 1), size - at);
+    }
+  }
+  WriteBmp(width, height, 8, palette, pixels.data(), pixels.size(), out);
+  return StbInput::kRewritten;
+}
+
 }  // namespace
+
+StbInput StbRewriteBmp(const uint8_t* data, size_t size, std::vector<uint8_t>* out) {
+  if (size < 26 || data[0] != 'B' || data[1] != 'M') return StbInput::kAsItIs;
+  const uint32_t headerSize = Le32(data + 14);
+  if (headerSize == 12) return RewriteCoreBmp(data, size, out);
+  if (headerSize < 40 || size < 14 + uint64_t{headerSize}) return StbInput::kAsItIs;
+  return RewriteRunLengthBmp(data, size, headerSize, out);
+}
+
+StbInput StbRewriteTga(const uint8_t* data, size_t size, std::vector<uint8_t>* out) {
+  if (size < 18 || data[1] != 1) return StbInput::kAsItIs;
+  const uint32_t first = Le16(data + 3);
+  if (first == 0) return StbInput::kAsItIs;
+  // stb_image skips as many bytes as the map's first index and then reads the entries as
+  // if they started at index 0: the map is given leading blank entries instead.
+  const uint32_t length = Le16(data + 5);
+  const uint32_t entryBytes = (data[7] + 7u) / 8;
+  const size_t mapAt = 18 + size_t{data[0]};
+  const size_t mapBytes = size_t{length} * entryBytes;
+  if (entryBytes == 0 || mapAt > size || size - mapAt < mapBytes) return StbInput::kRefused;
+  const uint32_t total = std::min(first + length, 0xFFFFu);  // indices have 16 bits at most
+  const size_t kept = size_t{total - first} * entryBytes;
+  out->assign(data, data + mapAt);
+  (*out)[3] = 0;
+  (*out)[4] = 0;
+  (*out)[5] = static_cast<uint8_t>(total);
+  (*out)[6] = static_cast<uint8_t>(total >> 8);
+  out->insert(out->end(), size_t{first} * entryBytes, 0);
+  out->insert(out->end(), data + mapAt, data + mapAt + kept);
+  out->insert(out->end(), data + mapAt + mapBytes, data + size);
+  return StbInput::kRewritten;
+}
+
+void StbTgaMirrorRows(const uint8_t* data, size_t size, uint8_t* rgba, uint32_t width,
+                      uint32_t height) {
+  if (size < 18 || (data[17] & 0x10) == 0) return;  // pixels stored left to right
+  for (uint32_t y = 0; y < height; ++y) {
+    uint8_t* row = rgba + size_t{y} * width * 4;
+    for (uint32_t x = 0; x < width / 2; ++x)
+      std::swap_ranges(row + 4 * x, row + 4 * x + 4, row + 4 * (width - 1 - x));
+  }
+}
 
 void StbTgaAttributeAlpha(const uint8_t* data, size_t size, uint8_t* rgba, uint32_t width,
                           uint32_t height) {
@@ -97,7 +265,7 @@ void StbTgaAttributeAlpha(const uint8_t* data, size_t size, uint8_t* rgba, uint3
   if (imageType != 2 && imageType != 10) return;
   if (Le16(data + 12) != width || Le16(data + 14) != height) return;
   uint64_t offset = 18 + uint64_t{data[0]};
-  if (data[1] == 1) offset += (uint64_t{Le16(data + 5)} * data[7] + 7) / 8;
+  if (data[1] == 1) offset += uint64_t{Le16(data + 5)} * ((data[7] + 7u) / 8);
   const bool topFirst = (data[17] & 0x20) != 0;
   const uint64_t pixels = uint64_t{width} * height;
   // The top bit of each 16-bit texel is its alpha; texels are walked in file order.

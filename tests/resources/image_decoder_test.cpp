@@ -103,6 +103,7 @@ const Variant kVariants[] = {
     {"map8.tga", "-alpha off -type Palette -compress None", 0, true},
     {"grey8.tga", "-alpha off -colorspace Gray -compress None", 0, true},
     {"topleft.tga", "-compress None -orient TopLeft", 0, true},
+    {"topright.tga", "-compress None -orient TopRight", 0, true},
     {"p1.bmp", "-alpha off -type Palette -colors 2 -compress None", 0, true},
     {"p4.bmp", "-alpha off -type Palette -colors 16 -compress None", 0, true},
     {"p8.bmp", "-alpha off -type Palette -colors 200 -compress None", 0, true},
@@ -110,6 +111,8 @@ const Variant kVariants[] = {
     {"rgb24.bmp", "-alpha off -type TrueColor", 0, true},
     {"rgba32.bmp", "-type TrueColorAlpha", 0, true},
     {"BMP3:v3.bmp", "-alpha off", 0, true},
+    {"BMP2:core4.bmp", "-alpha off -type Palette -colors 16", 0, true},  // 12-byte header
+    {"BMP3:rle8.bmp", "-alpha off -type Palette -colors 200 -compress RLE", 0, true},
     {"argb32.dds", "-define dds:compression=none -define dds:mipmaps=0", 0, true},
     {"rgb24.dds", "-alpha off -define dds:compression=none", 0, true},
     {"dxt1.dds", "-alpha off -define dds:compression=dxt1", 0, true},
@@ -368,6 +371,36 @@ TEST(DdsFiles, SurfacesItsWriterLeavesOutDecodeByTheBlockRules) {
   for (const std::vector<uint8_t>* file : refused) {
     DecodedImage image;
     EXPECT_FALSE(DecodeImage(file->data(), file->size(), &image));
+  }
+}
+
+// What ImageMagick does not write: a 4-bit run-length BMP with every kind of code, and a
+// TGA colour map that starts at index 2. Both decoders, texels from the formats' rules.
+TEST(BmpAndTgaFiles, RunLengthCodesAndAColourMapsFirstIndexDecodeByTheRules) {
+  std::vector<uint8_t> bmp = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 118, 0, 0, 0, 40, 0, 0,
+                              0,   5,   0, 0, 0, 3, 0, 0, 0, 1, 0,   4, 0, 2, 0,  0, 0};
+  bmp.resize(54, 0);
+  for (uint8_t i = 0; i < 16; ++i) bmp.insert(bmp.end(), {i, uint8_t(16 * i), 0, 0});
+  bmp.insert(bmp.end(), {5, 0x12, 0, 0,              // bottom row: a run of 1, 2, 1, 2, 1
+                         0, 3, 0x34, 0x50,           // middle row: 3, 4, 5 as they are
+                         0, 2, 1, 0, 1, 0x70, 0, 0,  // skip one, a 7, end of row
+                         0, 1});                     // end: the top row keeps index 0
+  const auto texel = [](uint8_t i) { return std::vector<uint8_t>{0, uint8_t(16 * i), i, 255}; };
+  std::vector<uint8_t> bmpTexels;
+  for (uint8_t i : {0, 0, 0, 0, 0, 3, 4, 5, 0, 7, 1, 2, 1, 2, 1}) {
+    const std::vector<uint8_t> t = texel(i);
+    bmpTexels.insert(bmpTexels.end(), t.begin(), t.end());
+  }
+  // 2 x 1, top first, 8-bit indices 3 and 2 into a map of entries 2 (green) and 3 (blue).
+  const std::vector<uint8_t> tga = {0, 1, 1, 2, 0,    2, 0,   24, 0,   0, 0, 0, 2,
+                                    0, 1, 0, 8, 0x20, 0, 255, 0,  255, 0, 0, 3, 2};
+  const std::vector<uint8_t> tgaTexels = {0, 0, 255, 255, 0, 255, 0, 255};
+  for (const auto decode : {DecodeImage, DecodeImageWithStb}) {
+    DecodedImage image;
+    ASSERT_TRUE(decode(bmp.data(), bmp.size(), &image));
+    EXPECT_EQ(image.rgba, bmpTexels);
+    ASSERT_TRUE(decode(tga.data(), tga.size(), &image));
+    EXPECT_EQ(image.rgba, tgaTexels);
   }
 }
 

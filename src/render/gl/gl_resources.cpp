@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "render/texels.h"
+
 namespace yulo {
 
 // >>section textures
@@ -15,48 +17,40 @@ void GlTexture::Orphan() {
   name_ = 0;
 }
 
-void HalvePicture(const uint8_t* in, uint32_t w, uint32_t h, std::vector<uint8_t>* out,
-                  uint32_t* ow, uint32_t* oh) {
-  const uint32_t nw = w > 1 ? w / 2 : 1;
-  const uint32_t nh = h > 1 ? h / 2 : 1;
-  out->assign(static_cast<size_t>(nw) * nh * 4, 0);
-  for (uint32_t y = 0; y < nh; ++y) {
-    for (uint32_t x = 0; x < nw; ++x) {
-      const uint32_t x0 = x * 2 < w ? x * 2 : w - 1, x1 = x * 2 + 1 < w ? x * 2 + 1 : x0;
-      const uint32_t y0 = y * 2 < h ? y * 2 : h - 1, y1 = y * 2 + 1 < h ? y * 2 + 1 : y0;
-      for (int ch = 0; ch < 4; ++ch) {
-        const uint32_t sum = in[(static_cast<size_t>(y0) * w + x0) * 4 + ch] +
-                             in[(static_cast<size_t>(y0) * w + x1) * 4 + ch] +
-                             in[(static_cast<size_t>(y1) * w + x0) * 4 + ch] +
-                             in[(static_cast<size_t>(y1) * w + x1) * 4 + ch];
-        (*out)[(static_cast<size_t>(y) * nw + x) * 4 + ch] = static_cast<uint8_t>((sum + 2) / 4);
-      }
-    }
-  }
-  *ow = nw;
-  *oh = nh;
-}
-
 GLuint MakeGlTexture(const uint8_t* rgba, uint32_t* width, uint32_t* height, uint32_t maxSize) {
-  std::vector<uint8_t> shrunk;
+  // Two scratch pictures, each level made from the other: first halving a picture larger
+  // than the device takes, then the mip chain. Levels are made by the engine's own box
+  // filter, as the other backend makes them, not left to the driver's resampling.
+  std::vector<uint8_t> scratch[2];
+  int next = 0;
   const uint8_t* texels = rgba;
-  while (*width > maxSize || *height > maxSize) {
-    std::vector<uint8_t> next;
-    HalvePicture(texels, *width, *height, &next, width, height);
-    shrunk.swap(next);
-    texels = shrunk.data();
-  }
+  const auto halve = [&](uint32_t* w, uint32_t* h) {
+    const uint32_t halfWidth = *w > 1 ? *w / 2 : 1;
+    const uint32_t halfHeight = *h > 1 ? *h / 2 : 1;
+    scratch[next].resize(static_cast<size_t>(halfWidth) * halfHeight * 4);
+    HalveRgba(texels, *w, *h, scratch[next].data());
+    texels = scratch[next].data();
+    next = 1 - next;
+    *w = halfWidth;
+    *h = halfHeight;
+  };
+  while (*width > maxSize || *height > maxSize) halve(width, height);
   GLuint name = 0;
   glGenTextures(1, &name);
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, name);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(*width),
-               static_cast<GLsizei>(*height), 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
-  if (glGetError() != GL_NO_ERROR) {
-    glDeleteTextures(1, &name);
-    return 0;
+  uint32_t w = *width;
+  uint32_t h = *height;
+  for (GLint level = 0;; ++level) {
+    glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, static_cast<GLsizei>(w), static_cast<GLsizei>(h),
+                 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+    if (glGetError() != GL_NO_ERROR) {
+      glDeleteTextures(1, &name);
+      return 0;
+    }
+    if (w == 1 && h == 1) break;
+    halve(&w, &h);
   }
-  glGenerateMipmap(GL_TEXTURE_2D);
   return name;
 }
 

@@ -34,10 +34,6 @@ class GlTexture final : public DeviceTexture {
 // 0 when GL refuses it. Leaves the texture bound to unit 0.
 GLuint MakeGlTexture(const uint8_t* rgba, uint32_t* width, uint32_t* height, uint32_t maxSize);
 
-// Halves an RGBA8 picture (box filter, odd edges repeated) into out.
-void HalvePicture(const uint8_t* in, uint32_t w, uint32_t h, std::vector<uint8_t>* out,
-                  uint32_t* ow, uint32_t* oh);
-
 // The bytes of a device buffer live in memory (what Lock hands out) and in a GL buffer,
 // refreshed at Unlock from the locked range only.
 class GlBufferData {

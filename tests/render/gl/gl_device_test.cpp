@@ -7,6 +7,7 @@
 
 #include "gl_fixture.h"
 #include "render/gl/gl_device.h"
+#include "render/gl/gl_resources.h"
 #include "render/renderer.h"
 
 namespace yulo {
@@ -230,6 +231,24 @@ TEST_F(GlDeviceTest, TexturesKeepThePictureSizeAndAFullMipChain) {
   EXPECT_EQ(texture->LevelCount(), 6u);
   texture->Release();
   EXPECT_EQ(device->CreateTexture(0, 4, texels.data()), nullptr);
+}
+
+TEST_F(GlDeviceTest, OddSizedMipLevelsAreBoxMeansThatDropNoTexel) {
+  // 7 x 1 with texel 2 lit: level 1 averages texels 0-1, 2-3 and 4-6 (the odd one folds
+  // in), level 2 the three of level 1; each mean rounded.
+  std::vector<uint8_t> texels(7 * 4, 0);
+  texels[2 * 4] = 255;
+  uint32_t width = 7, height = 1;
+  const GLuint name = MakeGlTexture(texels.data(), &width, &height, 64);
+  ASSERT_NE(name, 0u);
+  uint8_t level1[3 * 4] = {}, level2[4] = {};
+  glGetTexImage(GL_TEXTURE_2D, 1, GL_RGBA, GL_UNSIGNED_BYTE, level1);
+  glGetTexImage(GL_TEXTURE_2D, 2, GL_RGBA, GL_UNSIGNED_BYTE, level2);
+  glDeleteTextures(1, &name);
+  EXPECT_EQ(level1[0], 0);
+  EXPECT_EQ(level1[4], 128);  // (255 + 0) / 2, rounded
+  EXPECT_EQ(level1[8], 0);
+  EXPECT_EQ(level2[0], 43);  // (0 + 128 + 0) / 3, rounded
 }
 
 TEST(GlAdapter, CreateRendererMakesAHeadlessDeviceWithDefaultStates) {

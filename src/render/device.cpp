@@ -63,21 +63,28 @@ uint32_t FvfStride(uint32_t fvf) {
 }
 
 uint32_t VertexCountOf(PrimitiveType type, uint32_t primitiveCount) {
-  if (primitiveCount == 0) return 0;
+  const uint64_t n = primitiveCount;
+  uint64_t count = 0;
   switch (type) {
     case D3DPT_POINTLIST:
-      return primitiveCount;
+      count = n;
+      break;
     case D3DPT_LINELIST:
-      return primitiveCount * 2;
+      count = n * 2;
+      break;
     case D3DPT_LINESTRIP:
-      return primitiveCount + 1;
+      count = n + 1;
+      break;
     case D3DPT_TRIANGLELIST:
-      return primitiveCount * 3;
+      count = n * 3;
+      break;
     case D3DPT_TRIANGLESTRIP:
     case D3DPT_TRIANGLEFAN:
-      return primitiveCount + 2;
+      count = n + 2;
+      break;
   }
-  return 0;
+  // A count past what 32 bits hold names no vertex range at all: nothing, not a wrapped one.
+  return primitiveCount == 0 || count > UINT32_MAX ? 0 : static_cast<uint32_t>(count);
 }
 
 // >>section state table

@@ -425,7 +425,7 @@ bool LockRange(uint32_t length, uint32_t offset, uint32_t size, uint32_t* begin,
 // renderer's UserVertexStride counts the D3DFVF_TEX1 bit alone, on purpose; the two agree
 // on every format the engine draws (none has more than one texture set).
 uint32_t FvfStride(uint32_t fvf);
-// Vertices used by count primitives of the given type.
+// Vertices used by count primitives of the given type; 0 when that is more than 32 bits hold.
 uint32_t VertexCountOf(PrimitiveType type, uint32_t primitiveCount);
 
 // >>section device

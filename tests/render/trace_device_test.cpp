@@ -103,6 +103,9 @@ TEST(VertexCounts, FollowThePrimitiveType) {
   EXPECT_EQ(VertexCountOf(D3DPT_TRIANGLESTRIP, 2), 4u);
   EXPECT_EQ(VertexCountOf(D3DPT_TRIANGLESTRIP, 0), 0u);
   EXPECT_EQ(VertexCountOf(D3DPT_LINESTRIP, 3), 4u);
+  // Counts whose vertices do not fit in 32 bits name nothing rather than a wrapped few.
+  EXPECT_EQ(VertexCountOf(D3DPT_LINELIST, 0x80000001u), 0u);
+  EXPECT_EQ(VertexCountOf(D3DPT_TRIANGLEFAN, 0xFFFFFFFFu), 0u);
 }
 
 }  // namespace

@@ -150,6 +150,19 @@ void ShowSaveError(GtkWidget* dialog) {
   gtk_widget_destroy(message);
 }
 
+// A slider with marks snaps a page move to the next mark; the page keys move a whole
+// page in the direction GTK chose.
+gboolean OnVolumeChangeValue(GtkRange* range, GtkScrollType scroll, gdouble value, gpointer) {
+  const bool page = scroll == GTK_SCROLL_PAGE_FORWARD || scroll == GTK_SCROLL_PAGE_BACKWARD ||
+                    scroll == GTK_SCROLL_PAGE_UP || scroll == GTK_SCROLL_PAGE_DOWN ||
+                    scroll == GTK_SCROLL_PAGE_LEFT || scroll == GTK_SCROLL_PAGE_RIGHT;
+  const double current = gtk_range_get_value(range);
+  if (!page || value == current) return FALSE;
+  const double moved = current + (value > current ? kVolumePage : -kVolumePage);
+  gtk_range_set_value(range, moved < 0 ? 0 : moved > kVolumeSteps ? kVolumeSteps : moved);
+  return TRUE;
+}
+
 void OnButtonClicked(GtkButton* button, gpointer data) {
   GtkDialog* dialog = GTK_DIALOG(gtk_widget_get_toplevel(GTK_WIDGET(button)));
   gtk_dialog_response(dialog, GPOINTER_TO_INT(data));
@@ -239,6 +252,7 @@ int RunConfigureDialog(unsigned long ownerWindow) {
   // A stored value outside the range shows at the nearest end, as the slider can hold no
   // other; it is only written back if the user presses OK.
   gtk_range_set_value(GTK_RANGE(slider), settings.musicVolume);
+  g_signal_connect(slider, "change-value", G_CALLBACK(OnVolumeChangeValue), nullptr);
   Place(fixed, slider, kSliderBox, units);
   Place(fixed, MakeLabel("0"), kZeroLabelBox, units);
   Place(fixed, MakeLabel("max"), kMaxLabelBox, units);

@@ -205,6 +205,24 @@ bool FileStore::Write(const char* keyPath, const char* valueName, const void* so
   if (!SettingsKeyFolder(keyPath, folder, sizeof folder) ||
       !ValuePath(keyPath, valueName, path, sizeof path))
     return false;
+  // A value that is a link to a file of the user's (a folder of configuration files kept
+  // elsewhere and linked in) is written where it points, so that the link stays a link.
+  char target[kStorePathCapacity];
+  struct stat info {};
+  if (lstat(path, &info) == 0 && S_ISLNK(info.st_mode) && stat(path, &info) == 0 &&
+      S_ISREG(info.st_mode)) {
+    char* resolved = realpath(path, nullptr);
+    const size_t length = resolved != nullptr ? std::strlen(resolved) : 0;
+    char* slash = resolved != nullptr ? std::strrchr(resolved, '/') : nullptr;
+    if (slash != nullptr && slash != resolved && length < sizeof path) {
+      std::memcpy(path, resolved, length + 1);
+      *slash = '\0';
+      std::memcpy(folder, resolved, static_cast<size_t>(slash - resolved) + 1);
+      std::snprintf(target, sizeof target, "%s", slash + 1);
+      valueName = target;
+    }
+    std::free(resolved);
+  }
   // The new value goes to a hidden file beside the old one and replaces it by rename,
   // which is atomic. The temp file is always a new file of ours (mkostemps: exclusive,
   // mode 0600, an unguessable name): whatever someone planted beside the value (a link

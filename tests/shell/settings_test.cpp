@@ -336,6 +336,19 @@ TEST_F(SettingsStore, APlantedLinkBesideTheValueIsLeftUntouched) {
   EXPECT_EQ(ReadBytes(SettingsFile()).substr(0, 1), "\x09");
 }
 
+TEST_F(SettingsStore, AValueLinkedToAFileElsewhereStaysALink) {
+  const std::string kept = tmp_.Path() + "/dotfiles/yulo-settings";
+  fs::create_directories(tmp_.Path() + "/dotfiles");
+  WriteBytes(kept, Record(4, "old-reserved"));
+  fs::create_directories(keyFolder_);
+  fs::create_symlink(kept, SettingsFile());
+
+  settings.musicVolume = 9;
+  ASSERT_TRUE(SaveSettings());
+  EXPECT_TRUE(fs::is_symlink(SettingsFile()));
+  EXPECT_EQ(ReadBytes(kept).substr(0, 1), "\x09");
+}
+
 // A record that is there but can't be read: the run uses the defaults and leaves the
 // record as it is at its end. Root reads any file whatever its mode, so under root the
 // run is a child that has become the user "nobody", who owns the store.

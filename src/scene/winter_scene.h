@@ -45,11 +45,11 @@ struct WinterState {
 
   // Clocks. They are kept in double precision: a screensaver runs for days, and a float
   // millisecond count stops advancing by a frame's step after about a day and a half.
-  double sceneTime = 0.0;        // ms since the first frame; rocking and globe texture
-  double snowTime = 0.0;         // ms; drift of the snow
-  uint32_t emitAccumulator = 0;  // ms not yet spent on particle bursts (kMaxEmitBacklogMs at most)
-  float cameraTime = 0.0f;       // ms within the 35 s camera loop, 0 <= t < 35000
-  int32_t cameraSegment = 0;     // current shot, 0..6
+  double sceneTime = 0.0;              // ms since the first frame; rocking and globe texture
+  double snowTime = 0.0;               // ms; drift of the snow
+  uint32_t emitAccumulator = 0;        // ms not yet spent on particle bursts, a minute at most
+  float cameraTime = 0.0f;             // ms within the 35 s camera loop, 0 <= t < 35000
+  int32_t cameraSegment = 0;           // current shot, 0..6
   int32_t previousCameraSegment = -1;  // shot of the previous frame; -1 before the first
   float cameraFraction = 0.0f;         // 0..1 through the current shot
 };

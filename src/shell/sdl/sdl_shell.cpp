@@ -139,6 +139,7 @@ void PreviewWait() {
 // ends the run, and the CPU stays idle meanwhile.
 int WaitInBlackWindow() {
   PaintWindowBlack(shell.window);
+  PassQuitSignalsToLoop();  // the host's SIGTERM ends the wait, with the failure's status
   while (!shell.quitRequested) {
     SDL_Event event;
     if (SDL_WaitEventTimeout(&event, 1000) != 0) HandleEvent(event, false);

@@ -43,7 +43,7 @@ constexpr uint32_t kFrameCaps[] = {0, 60, 50, 30, 25, 20, 15, 10};
 constexpr int kFrameCapCount = static_cast<int>(sizeof kFrameCaps / sizeof kFrameCaps[0]);
 
 constexpr int kVolumeSteps = 20;
-constexpr char kSaveErrorText[] = "The settings could not be saved. The volume stays as it was.";
+constexpr char kSaveErrorText[] = "The settings could not be saved. They stay as they were.";
 constexpr int kVolumePage = 4;  // a fifth of the range per page key, as sliders usually do
 
 struct DialogUnits {

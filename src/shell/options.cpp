@@ -152,7 +152,7 @@ constexpr char kHelpText[] =
     "  --record FILE    draw headless into a video with the music: .mp4 (H.264, AAC),\n"
     "                   .webm (VP9, Opus), .mkv (H.264, Opus), .gif, .y4m (raw);\n"
     "                   - writes y4m to standard output\n"
-    "  --fps N          video frames a second (default 30)\n"
+    "  --fps N          video frames a second (default 30; 50 at most for a GIF)\n"
     "  --duration S     video length in seconds (default 35, one loop of the camera)\n"
     "  --quality N      0 (smallest file) .. 100 (best picture), default 65\n"
     "  --seamless       make the video loop without a jump: one more second is drawn\n"

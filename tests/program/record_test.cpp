@@ -160,7 +160,7 @@ TEST(Record, EachContainerHoldsTheShowAndItsSound) {
   }
 }
 
-TEST(Record, TheSameCommandTwiceGivesTheSameY4mOnStandardOutput) {
+TEST(Record, TheSameCommandTwiceGivesTheSameBytes) {
   ScopedTempDir temp;
   PrepareDataSet(temp.Path());
   std::string output;
@@ -173,6 +173,15 @@ TEST(Record, TheSameCommandTwiceGivesTheSameY4mOnStandardOutput) {
   EXPECT_EQ(a.rfind("YUV4MPEG2 W160 H120 F30:1", 0), 0u);
   EXPECT_EQ(Y4mLuma(a, 160, 120).size(), 15u);
   EXPECT_TRUE(a == ReadFile(temp.Path() + "/b.y4m"));
+  // A container that numbers its streams at random unless told not to.
+  for (const char* name : {"a.mkv", "b.mkv"}) {
+    ASSERT_EQ(Yulo(temp.Path(),
+                   {"--record", temp.Path() + "/" + name, "--size", "160x120", "--duration", "0.5"},
+                   &output),
+              0)
+        << output;
+  }
+  EXPECT_TRUE(ReadFile(temp.Path() + "/a.mkv") == ReadFile(temp.Path() + "/b.mkv"));
 }
 
 TEST(Record, AnMp4FrameMatchesTheRenderedPicture) {
@@ -262,6 +271,10 @@ TEST(Record, FailuresLeaveNothingBehind) {
   ASSERT_EQ(mkdir((temp.Path() + "/out").c_str(), 0755), 0);
   EXPECT_EQ(Yulo(temp.Path(), {"--record", temp.Path() + "/out/show.avi"}, &output), 1);
   EXPECT_NE(output.find(".webm"), std::string::npos) << output;
+  // A GIF can't keep time faster than 50 frames a second: refused before any frame.
+  EXPECT_EQ(Yulo(temp.Path(), {"--record", temp.Path() + "/out/show.gif", "--fps", "60"}, &output),
+            1);
+  EXPECT_NE(output.find("--fps 50"), std::string::npos) << output;
 
   ScopedTempDir broken;
   ASSERT_EQ(mkdir((broken.Path() + "/install").c_str(), 0755), 0);

@@ -226,6 +226,13 @@ int RecordVideo(const LaunchOptions& options, const char* path,
                  KnownVideoExtensions());
     return 1;
   }
+  if (format->kind == VideoKind::Gif && options.fps > kMaxGifFps) {
+    std::fprintf(stderr,
+                 "yulo: a GIF shows at most %u frames a second (its delays are whole "
+                 "hundredths of a second): ask for --fps %u or fewer\n",
+                 kMaxGifFps, kMaxGifFps);
+    return 1;
+  }
   const bool toStdout = std::strcmp(path, "-") == 0;
   if (toStdout && isatty(STDOUT_FILENO) == 1) {
     std::fprintf(stderr,

@@ -44,7 +44,8 @@ const char* KnownVideoExtensions() {
 }
 
 int X264Crf(uint32_t quality) {
-  return Scale(quality, 51, 0);
+  // Not 0: that is lossless coding, in a profile many players and hardware decoders lack.
+  return Scale(quality, 51, 1);
 }
 
 int Vp9Crf(uint32_t quality) {

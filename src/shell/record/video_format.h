@@ -12,6 +12,10 @@ enum class VideoKind {
   Raw,      // YUV 4:2:0 frames as they are (y4m); no sound
 };
 
+// A GIF's frame delays are whole hundredths of a second, and players stretch delays
+// below two of them: faster than this, its frames would not keep time.
+inline constexpr uint32_t kMaxGifFps = 50;
+
 struct VideoFormat {
   const char* extension;     // with the dot, lower case
   const char* muxer;         // FFmpeg's name of the container

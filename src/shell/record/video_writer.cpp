@@ -329,6 +329,9 @@ bool VideoWriter::Open(const char* path, const VideoSettings& settings, const ch
   int result = avformat_alloc_output_context2(&s.output, nullptr, format.muxer, path);
   if (result < 0 || s.output == nullptr)
     return s.Fail("the installed FFmpeg has no '%s'", format.muxer);
+  // No random stream or segment numbers: the same command gives the same bytes in every
+  // container, not only in those that number nothing.
+  s.output->flags |= AVFMT_FLAG_BITEXACT;
   s.packet = av_packet_alloc();
   if (s.packet == nullptr) return s.Fail("out of memory");
   if (!s.OpenVideo(path)) return false;

@@ -46,7 +46,7 @@ TEST(VideoFormats, TheNameChoosesContainerAndCodecs) {
 
 TEST(VideoFormats, QualityRunsFromSmallestToBestOnEachScale) {
   EXPECT_EQ(X264Crf(0), 51);
-  EXPECT_EQ(X264Crf(100), 0);
+  EXPECT_EQ(X264Crf(100), 1);  // not lossless, which many players can't decode
   EXPECT_EQ(X264Crf(65), 18);  // the default: about what the eye can tell apart
   EXPECT_EQ(Vp9Crf(0), 63);
   EXPECT_EQ(Vp9Crf(100), 0);

@@ -1,9 +1,9 @@
 // The window device under a private Xvfb server: drawing, read-back and the 4:3 viewport.
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,37 +25,41 @@ extern "C" const char* __lsan_default_suppressions() {
 namespace yulo {
 namespace {
 
-// Starts Xvfb on the first free display number and stops it at the end.
+// Starts Xvfb on a display number the server picks itself (tests run side by side, and a
+// number seen free may be taken a moment later) and stops it at the end.
 class PrivateXServer {
  public:
   PrivateXServer() {
-    for (int n = 91; n < 140 && pid_ == 0; ++n) {
-      struct stat info;
-      const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-      if (stat(lock.c_str(), &info) == 0) continue;
-      const std::string display = ":" + std::to_string(n);
-      const char* argv[] = {"Xvfb",       display.c_str(), "-screen", "0",
-                            "800x480x24", "-nolisten",     "tcp",     nullptr};
-      pid_t pid = 0;
-      if (posix_spawnp(&pid, "Xvfb", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
-        return;
-      }
-      const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-      for (int wait = 0; wait < 100; ++wait) {  // up to 5 s
-        if (stat(socket.c_str(), &info) == 0) {
-          pid_ = pid;
-          display_ = display;
-          return;
-        }
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) break;  // lost a race for the number
-        usleep(50000);
-      }
-      if (pid_ == 0) {
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-      }
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    const std::string fd = std::to_string(fds[1]);
+    const char* argv[] = {"Xvfb",       "-displayfd", fd.c_str(), "-screen", "0",
+                          "800x480x24", "-nolisten",  "tcp",      nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    pid_t pid = 0;
+    const bool spawned =
+        posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    // The server writes its display number once it accepts connections.
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    while (spawned && poll(&p, 1, 10000) > 0) {
+      char c = 0;
+      if (read(fds[0], &c, 1) != 1 || c == '\n') break;
+      number += c;
     }
+    close(fds[0]);
+    if (!spawned) return;
+    if (number.empty()) {
+      kill(pid, SIGTERM);
+      waitpid(pid, nullptr, 0);
+      return;
+    }
+    pid_ = pid;
+    display_ = ":" + number;
   }
   ~PrivateXServer() {
     if (pid_ == 0) return;

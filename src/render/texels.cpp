@@ -1,5 +1,7 @@
 #include "render/texels.h"
 
+#include <cstddef>
+
 namespace yulo {
 
 void HalveRgba(const uint8_t* source, uint32_t width, uint32_t height, uint8_t* destination) {
@@ -25,6 +27,18 @@ void HalveRgba(const uint8_t* source, uint32_t width, uint32_t height, uint8_t* 
       for (int c = 0; c < 4; ++c) out[c] = static_cast<uint8_t>((sum[c] + count / 2) / count);
     }
   }
+}
+
+void HalveIntoScratch(std::vector<uint8_t> (&scratch)[2], const uint8_t** level, uint32_t* width,
+                      uint32_t* height) {
+  std::vector<uint8_t>& next = OtherScratch(scratch, *level);
+  const uint32_t halfWidth = *width > 1 ? *width / 2 : 1;
+  const uint32_t halfHeight = *height > 1 ? *height / 2 : 1;
+  next.resize(static_cast<std::size_t>(halfWidth) * halfHeight * 4);
+  HalveRgba(*level, *width, *height, next.data());
+  *level = next.data();
+  *width = halfWidth;
+  *height = halfHeight;
 }
 
 namespace {

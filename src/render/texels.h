@@ -1,8 +1,9 @@
 // Texel conversions between the engine's RGBA8 pictures and the packed formats of device
-// surfaces, and the box filter that makes mip levels. Pure functions over caller memory.
+// surfaces, and the box filter that makes mip levels. Functions over caller memory.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace yulo {
 
@@ -10,6 +11,17 @@ namespace yulo {
 // max(1, height / 2) texels, each the rounded mean of the 2 x 2 (at an odd edge: 2 x 1,
 // 1 x 2 or 1 x 1) texels it covers. An odd last row or column folds into its neighbour.
 void HalveRgba(const uint8_t* source, uint32_t width, uint32_t height, uint8_t* destination);
+
+// Of two scratch pictures, the one level does not point into.
+inline std::vector<uint8_t>& OtherScratch(std::vector<uint8_t> (&scratch)[2],
+                                          const uint8_t* level) {
+  return scratch[0].data() == level ? scratch[1] : scratch[0];
+}
+// A chain of levels made in two scratch pictures: HalveRgba of the *width x *height
+// picture at *level into the other scratch picture, which *level, *width and *height then
+// describe.
+void HalveIntoScratch(std::vector<uint8_t> (&scratch)[2], const uint8_t** level, uint32_t* width,
+                      uint32_t* height);
 
 // What a device takes as a texture's size.
 struct TextureLimits {

@@ -19,10 +19,6 @@ constexpr uint32_t kFourCc = 0x4;
 constexpr uint32_t kRgb = 0x40;
 constexpr uint32_t kLuminance = 0x20000;
 
-uint32_t Read32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
 constexpr uint32_t FourCc(const char (&code)[5]) {
   return uint32_t(uint8_t(code[0])) | uint32_t(uint8_t(code[1])) << 8 |
          uint32_t(uint8_t(code[2])) << 16 | uint32_t(uint8_t(code[3])) << 24;
@@ -105,7 +101,7 @@ void DecodeBlocks(const uint8_t* data, Blocks kind, DecodedImage* out) {
       const uint8_t* colourBlock = kind == Blocks::Dxt1 ? block : block + 8;
       uint8_t colours[4][4];
       BlockColours(colourBlock, kind == Blocks::Dxt1, colours);
-      const uint32_t indices = Read32(colourBlock + 4);
+      const uint32_t indices = ReadLe32(colourBlock + 4);
       for (uint32_t t = 0; t < 16; ++t) {
         const uint32_t x = bx * 4 + t % 4, y = by * 4 + t / 4;
         if (x >= out->width || y >= out->height) continue;
@@ -122,15 +118,15 @@ void DecodeBlocks(const uint8_t* data, Blocks kind, DecodedImage* out) {
 bool DecodeDds(const uint8_t* data, size_t size, DecodedImage* out) {
   if (size < kHeaderSize || std::memcmp(data, "DDS ", 4) != 0) return false;
   const uint8_t* header = data + 4;
-  if (Read32(header) != 124 || Read32(header + 72) != 32) return false;  // header, format sizes
-  const uint32_t height = Read32(header + 8);
-  const uint32_t width = Read32(header + 12);
+  if (ReadLe32(header) != 124 || ReadLe32(header + 72) != 32) return false;  // header, format sizes
+  const uint32_t height = ReadLe32(header + 8);
+  const uint32_t width = ReadLe32(header + 12);
   if (!ImageSizeAllowed(width, height)) return false;
-  const uint32_t formatFlags = Read32(header + 76);
-  const uint32_t fourCc = Read32(header + 80);
-  const uint32_t bitCount = Read32(header + 84);
-  const uint32_t masks[4] = {Read32(header + 88), Read32(header + 92), Read32(header + 96),
-                             Read32(header + 100)};
+  const uint32_t formatFlags = ReadLe32(header + 76);
+  const uint32_t fourCc = ReadLe32(header + 80);
+  const uint32_t bitCount = ReadLe32(header + 84);
+  const uint32_t masks[4] = {ReadLe32(header + 88), ReadLe32(header + 92), ReadLe32(header + 96),
+                             ReadLe32(header + 100)};
   const uint8_t* texels = data + kHeaderSize;
   const size_t available = size - kHeaderSize;
 

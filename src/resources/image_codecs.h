@@ -15,6 +15,14 @@ inline bool ImageSizeAllowed(uint64_t width, uint64_t height) {
          width * height <= kMaxImageTexels;
 }
 
+// Little-endian fields of file headers.
+inline uint32_t ReadLe16(const uint8_t* p) {
+  return uint32_t{p[0]} | uint32_t{p[1]} << 8;
+}
+inline uint32_t ReadLe32(const uint8_t* p) {
+  return ReadLe16(p) | ReadLe16(p + 2) << 16;
+}
+
 // Each decodes a whole file of its format into out; false when the bytes are not a complete
 // picture (out may then hold anything: DecodeImage empties it).
 bool DecodePng(const uint8_t* data, size_t size, DecodedImage* out);

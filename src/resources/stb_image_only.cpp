@@ -31,25 +31,19 @@ namespace yulo {
 
 namespace {
 
-uint32_t Le16(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8);
-}
-uint32_t Le32(const uint8_t* p) {
-  return Le16(p) | (Le16(p + 2) << 16);
+// Bytes of a TGA's colour map: its entries are whole bytes each (15-bit ones take two).
+uint64_t TgaMapBytes(const uint8_t* header) {
+  return header[1] == 1 ? uint64_t{ReadLe16(header + 5)} * ((header[7] + 7u) / 8) : 0;
 }
 
 bool TgaComplete(const uint8_t* data, size_t size) {
   if (size < 18) return false;
   const uint32_t idLength = data[0];
-  const uint32_t mapType = data[1];
   const uint32_t imageType = data[2];
-  const uint32_t mapLength = Le16(data + 5);
-  const uint32_t mapEntryBits = data[7];
-  const uint64_t width = Le16(data + 12);
-  const uint64_t height = Le16(data + 14);
+  const uint64_t width = ReadLe16(data + 12);
+  const uint64_t height = ReadLe16(data + 14);
   const uint32_t bits = data[16];
-  uint64_t offset = 18 + idLength;
-  if (mapType == 1) offset += uint64_t{mapLength} * ((mapEntryBits + 7) / 8);
+  uint64_t offset = 18 + idLength + TgaMapBytes(data);
   const uint64_t pixelBytes = (bits + 7) / 8;
   const uint64_t pixels = width * height;
   if (offset > size || pixelBytes == 0) return false;
@@ -70,23 +64,23 @@ bool TgaComplete(const uint8_t* data, size_t size) {
 
 bool BmpComplete(const uint8_t* data, size_t size) {
   if (size < 26) return false;
-  const uint64_t offset = Le32(data + 10);
-  const uint32_t headerSize = Le32(data + 14);
+  const uint64_t offset = ReadLe32(data + 10);
+  const uint32_t headerSize = ReadLe32(data + 14);
   uint64_t width = 0;
   uint64_t height = 0;
   uint32_t bits = 0;
   if (headerSize == 12) {
-    width = Le16(data + 18);
-    height = Le16(data + 20);
-    bits = Le16(data + 24);
+    width = ReadLe16(data + 18);
+    height = ReadLe16(data + 20);
+    bits = ReadLe16(data + 24);
   } else {
     if (size < 30) return false;
-    const auto w = static_cast<int32_t>(Le32(data + 18));
-    const auto h = static_cast<int32_t>(Le32(data + 22));
+    const auto w = static_cast<int32_t>(ReadLe32(data + 18));
+    const auto h = static_cast<int32_t>(ReadLe32(data + 22));
     if (w <= 0 || h == 0 || h == INT32_MIN) return false;
     width = static_cast<uint64_t>(w);
     height = static_cast<uint64_t>(h < 0 ? -h : h);
-    bits = Le16(data + 28);
+    bits = ReadLe16(data + 28);
   }
   const uint64_t rowBytes = (width * bits + 31) / 32 * 4;
   return offset <= size && size - offset >= rowBytes * height;
@@ -131,9 +125,9 @@ void WriteBmp(int32_t width, int32_t height, uint32_t bits, const std::vector<ui
 // The older 12-byte header: stb_image sizes its palette of three-byte entries as if the
 // header were 24 bytes longer, and reads none of it.
 StbInput RewriteCoreBmp(const uint8_t* data, size_t size, std::vector<uint8_t>* out) {
-  const uint32_t bits = Le16(data + 24);
+  const uint32_t bits = ReadLe16(data + 24);
   if (bits != 1 && bits != 4 && bits != 8) return StbInput::kAsItIs;
-  const uint32_t offset = Le32(data + 10);
+  const uint32_t offset = ReadLe32(data + 10);
   if (offset < 26 || offset > size) return StbInput::kRefused;
   const uint32_t entries = std::min((offset - 26) / 3, 1u << bits);
   std::vector<uint8_t> palette;
@@ -141,8 +135,8 @@ StbInput RewriteCoreBmp(const uint8_t* data, size_t size, std::vector<uint8_t>* 
     const uint8_t* e = data + 26 + 3 * i;
     palette.insert(palette.end(), {e[0], e[1], e[2], 0});
   }
-  WriteBmp(static_cast<int32_t>(Le16(data + 18)), static_cast<int32_t>(Le16(data + 20)), bits,
-           palette, data + offset, size - offset, out);
+  WriteBmp(static_cast<int32_t>(ReadLe16(data + 18)), static_cast<int32_t>(ReadLe16(data + 20)),
+           bits, palette, data + offset, size - offset, out);
   return StbInput::kRewritten;
 }
 
@@ -150,20 +144,20 @@ StbInput RewriteCoreBmp(const uint8_t* data, size_t size, std::vector<uint8_t>* 
 // into indices (pixels the codes skip keep index 0) and written out uncompressed.
 StbInput RewriteRunLengthBmp(const uint8_t* data, size_t size, uint32_t headerSize,
                              std::vector<uint8_t>* out) {
-  const uint32_t bits = Le16(data + 28);
-  const uint32_t compression = Le32(data + 30);
+  const uint32_t bits = ReadLe16(data + 28);
+  const uint32_t compression = ReadLe32(data + 30);
   if (!((compression == 1 && bits == 8) || (compression == 2 && bits == 4))) {
     return StbInput::kAsItIs;
   }
-  const auto width = static_cast<int32_t>(Le32(data + 18));
-  const auto height = static_cast<int32_t>(Le32(data + 22));
+  const auto width = static_cast<int32_t>(ReadLe32(data + 18));
+  const auto height = static_cast<int32_t>(ReadLe32(data + 22));
   if (width <= 0 || height == 0 || height == INT32_MIN) return StbInput::kRefused;
   const uint32_t rows = static_cast<uint32_t>(height < 0 ? -height : height);
   if (!ImageSizeAllowed(static_cast<uint64_t>(width), rows)) return StbInput::kRefused;
-  const uint32_t offset = Le32(data + 10);
+  const uint32_t offset = ReadLe32(data + 10);
   const uint64_t paletteAt = 14 + uint64_t{headerSize};
   if (offset > size || offset < paletteAt) return StbInput::kRefused;
-  uint32_t entries = Le32(data + 46) == 0 ? 1u << bits : Le32(data + 46);
+  uint32_t entries = ReadLe32(data + 46) == 0 ? 1u << bits : ReadLe32(data + 46);
   entries = std::min({entries, 1u << bits, static_cast<uint32_t>((offset - paletteAt) / 4)});
   const std::vector<uint8_t> palette(data + paletteAt, data + paletteAt + 4 * entries);
 
@@ -218,7 +212,7 @@ StbInput RewriteRunLengthBmp(const uint8_t* data, size_t size, uint32_t headerSi
 
 StbInput StbRewriteBmp(const uint8_t* data, size_t size, std::vector<uint8_t>* out) {
   if (size < 26 || data[0] != 'B' || data[1] != 'M') return StbInput::kAsItIs;
-  const uint32_t headerSize = Le32(data + 14);
+  const uint32_t headerSize = ReadLe32(data + 14);
   if (headerSize == 12) return RewriteCoreBmp(data, size, out);
   if (headerSize < 40 || size < 14 + uint64_t{headerSize}) return StbInput::kAsItIs;
   return RewriteRunLengthBmp(data, size, headerSize, out);
@@ -226,14 +220,14 @@ StbInput StbRewriteBmp(const uint8_t* data, size_t size, std::vector<uint8_t>* o
 
 StbInput StbRewriteTga(const uint8_t* data, size_t size, std::vector<uint8_t>* out) {
   if (size < 18 || data[1] != 1) return StbInput::kAsItIs;
-  const uint32_t first = Le16(data + 3);
+  const uint32_t first = ReadLe16(data + 3);
   if (first == 0) return StbInput::kAsItIs;
   // stb_image skips as many bytes as the map's first index and then reads the entries as
   // if they started at index 0: the map is given leading blank entries instead.
-  const uint32_t length = Le16(data + 5);
+  const uint32_t length = ReadLe16(data + 5);
   const uint32_t entryBytes = (data[7] + 7u) / 8;
   const size_t mapAt = 18 + size_t{data[0]};
-  const size_t mapBytes = size_t{length} * entryBytes;
+  const size_t mapBytes = TgaMapBytes(data);
   if (entryBytes == 0 || mapAt > size || size - mapAt < mapBytes) return StbInput::kRefused;
   const uint32_t total = std::min(first + length, 0xFFFFu);  // indices have 16 bits at most
   const size_t kept = size_t{total - first} * entryBytes;
@@ -263,9 +257,8 @@ void StbTgaAttributeAlpha(const uint8_t* data, size_t size, uint8_t* rgba, uint3
   if (size < 18 || data[16] != 16 || (data[17] & 0x0F) == 0) return;
   const uint32_t imageType = data[2];
   if (imageType != 2 && imageType != 10) return;
-  if (Le16(data + 12) != width || Le16(data + 14) != height) return;
-  uint64_t offset = 18 + uint64_t{data[0]};
-  if (data[1] == 1) offset += uint64_t{Le16(data + 5)} * ((data[7] + 7u) / 8);
+  if (ReadLe16(data + 12) != width || ReadLe16(data + 14) != height) return;
+  uint64_t offset = 18 + uint64_t{data[0]} + TgaMapBytes(data);
   const bool topFirst = (data[17] & 0x20) != 0;
   const uint64_t pixels = uint64_t{width} * height;
   // The top bit of each 16-bit texel is its alpha; texels are walked in file order.
@@ -279,7 +272,7 @@ void StbTgaAttributeAlpha(const uint8_t* data, size_t size, uint8_t* rgba, uint3
   while (n < pixels) {
     if (imageType == 2) {
       if (offset + 2 > size) return;
-      put(Le16(data + offset));
+      put(ReadLe16(data + offset));
       offset += 2;
       continue;
     }
@@ -288,7 +281,7 @@ void StbTgaAttributeAlpha(const uint8_t* data, size_t size, uint8_t* rgba, uint3
     const uint32_t count = (header & 0x7Fu) + 1u;
     for (uint32_t i = 0; i < count && n < pixels; ++i) {
       if (offset + 2 > size) return;
-      put(Le16(data + offset));
+      put(ReadLe16(data + offset));
       if ((header & 0x80u) == 0 || i + 1 == count) offset += 2;
     }
   }

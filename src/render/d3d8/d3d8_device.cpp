@@ -288,30 +288,19 @@ DeviceTexture* D3d8Device::CreateTexture(uint32_t width, uint32_t height, const 
   if (width == 0 || height == 0 || rgba == nullptr) return nullptr;
   // A picture larger than the device takes is halved until it fits.
   const uint8_t* level = rgba;
-  int scratch = 0;
-  while (width > textureLimits_.maxWidth || height > textureLimits_.maxHeight) {
-    std::vector<uint8_t>& next = levelScratch_[scratch];
-    const uint32_t nextWidth = width > 1 ? width / 2 : 1;
-    const uint32_t nextHeight = height > 1 ? height / 2 : 1;
-    next.resize(static_cast<size_t>(nextWidth) * nextHeight * 4);
-    HalveRgba(level, width, height, next.data());
-    level = next.data();
-    width = nextWidth;
-    height = nextHeight;
-    scratch ^= 1;
-  }
+  while (width > textureLimits_.maxWidth || height > textureLimits_.maxHeight)
+    HalveIntoScratch(levelScratch_, &level, &width, &height);
   // A device that takes only powers of two or squares gets the nearest size it takes.
   uint32_t fitWidth = width;
   uint32_t fitHeight = height;
   SupportedTextureSize(textureLimits_, &fitWidth, &fitHeight);
   if (fitWidth != width || fitHeight != height) {
-    std::vector<uint8_t>& next = levelScratch_[scratch];
+    std::vector<uint8_t>& next = OtherScratch(levelScratch_, level);
     next.resize(static_cast<size_t>(fitWidth) * fitHeight * 4);
     ResizeRgba(level, width, height, next.data(), fitWidth, fitHeight);
     level = next.data();
     width = fitWidth;
     height = fitHeight;
-    scratch ^= 1;
   }
 
   IDirect3DTexture8* texture = nullptr;
@@ -333,17 +322,7 @@ DeviceTexture* D3d8Device::CreateTexture(uint32_t width, uint32_t height, const 
                     static_cast<uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch);
     }
     texture->UnlockRect(i);
-    if (i + 1 < levels) {
-      std::vector<uint8_t>& next = levelScratch_[scratch];
-      const uint32_t nextWidth = w > 1 ? w / 2 : 1;
-      const uint32_t nextHeight = h > 1 ? h / 2 : 1;
-      next.resize(static_cast<size_t>(nextWidth) * nextHeight * 4);
-      HalveRgba(level, w, h, next.data());
-      level = next.data();
-      w = nextWidth;
-      h = nextHeight;
-      scratch ^= 1;
-    }
+    if (i + 1 < levels) HalveIntoScratch(levelScratch_, &level, &w, &h);
   }
   return new D3d8Texture(this, width, height, texture);
 }

@@ -18,23 +18,11 @@ void GlTexture::Orphan() {
 }
 
 GLuint MakeGlTexture(const uint8_t* rgba, uint32_t* width, uint32_t* height, uint32_t maxSize) {
-  // Two scratch pictures, each level made from the other: first halving a picture larger
-  // than the device takes, then the mip chain. Levels are made by the engine's own box
-  // filter, as the other backend makes them, not left to the driver's resampling.
+  // Levels are made by the engine's own box filter, as the other backend makes them, not
+  // left to the driver's resampling.
   std::vector<uint8_t> scratch[2];
-  int next = 0;
   const uint8_t* texels = rgba;
-  const auto halve = [&](uint32_t* w, uint32_t* h) {
-    const uint32_t halfWidth = *w > 1 ? *w / 2 : 1;
-    const uint32_t halfHeight = *h > 1 ? *h / 2 : 1;
-    scratch[next].resize(static_cast<size_t>(halfWidth) * halfHeight * 4);
-    HalveRgba(texels, *w, *h, scratch[next].data());
-    texels = scratch[next].data();
-    next = 1 - next;
-    *w = halfWidth;
-    *h = halfHeight;
-  };
-  while (*width > maxSize || *height > maxSize) halve(width, height);
+  while (*width > maxSize || *height > maxSize) HalveIntoScratch(scratch, &texels, width, height);
   GLuint name = 0;
   glGenTextures(1, &name);
   glActiveTexture(GL_TEXTURE0);
@@ -49,7 +37,7 @@ GLuint MakeGlTexture(const uint8_t* rgba, uint32_t* width, uint32_t* height, uin
       return 0;
     }
     if (w == 1 && h == 1) break;
-    halve(&w, &h);
+    HalveIntoScratch(scratch, &texels, &w, &h);
   }
   return name;
 }

@@ -292,5 +292,23 @@ TEST(Record, FailuresLeaveNothingBehind) {
   EXPECT_TRUE(FolderEntries(temp.Path() + "/out").empty()) << output;
 }
 
+// Quit signals that whoever started the recording ignores (nohup, a script's background
+// job) stay ignored: the video is finished whole.
+TEST(Record, SignalsItsStarterIgnoresDoNotEndIt) {
+  ScopedTempDir temp;
+  PrepareDataSet(temp.Path());
+  std::string output;
+  const std::string line =
+      "env --ignore-signal=HUP --ignore-signal=INT --ignore-signal=TERM " +
+      std::string(ProgramPath()) + " --record " + temp.Path() +
+      "/show.y4m --size 64x48 --duration 20 & pid=$!; "
+      "until ls " +
+      temp.Path() +
+      "/.show.y4m.* >/dev/null 2>&1 || ! kill -0 $pid; do "
+      "sleep 0.05; done; kill -HUP $pid; kill -INT $pid; kill -TERM $pid; wait $pid";
+  ASSERT_EQ(Shell(temp.Path(), line, &output), 0) << output;
+  EXPECT_EQ(Y4mLuma(ReadFile(temp.Path() + "/show.y4m"), 64, 48).size(), 600u) << output;
+}
+
 }  // namespace
 }  // namespace yulo::test

@@ -86,7 +86,13 @@ bool CreateTempFile(const char* path) {
   static bool cleanupInstalled = false;
   if (!cleanupInstalled) {
     std::atexit(RemoveTempFile);
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, RemoveTempFileOnSignal);
+    // A signal ignored by whoever started the run (nohup, a script's background job)
+    // stays ignored: it never ends the recording, so nothing is left to clean up.
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) {
+      struct sigaction old {};
+      if (sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+      std::signal(s, RemoveTempFileOnSignal);
+    }
     cleanupInstalled = true;
   }
   const int fd = mkstemp(tempPath);

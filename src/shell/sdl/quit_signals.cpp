@@ -27,7 +27,11 @@ void EndAtOnceOnQuitSignals() {
   struct sigaction action {};
   action.sa_handler = EndBySignal;
   sigemptyset(&action.sa_mask);
-  for (int i = 0; i < 2; ++i) sigaction(kQuitSignals[i], &action, &previous[i]);
+  for (int i = 0; i < 2; ++i) {
+    sigaction(kQuitSignals[i], nullptr, &previous[i]);
+    // One ignored by whoever started the program stays ignored.
+    if (previous[i].sa_handler != SIG_IGN) sigaction(kQuitSignals[i], &action, nullptr);
+  }
   installed = true;
 }
 

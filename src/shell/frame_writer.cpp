@@ -1,11 +1,19 @@
 #include "shell/frame_writer.h"
 
+#include <system_error>
+
 namespace yulo {
 
-OverlappedFrameWriter::OverlappedFrameWriter(FrameSink* sink)
-    : sink_(sink), worker_([this] { Work(); }) {}
+OverlappedFrameWriter::OverlappedFrameWriter(FrameSink* sink) : sink_(sink) {
+  // Without a thread (a process limit reached) the frames are handed over in turn.
+  try {
+    worker_ = std::thread([this] { Work(); });
+  } catch (const std::system_error&) {
+  }
+}
 
 OverlappedFrameWriter::~OverlappedFrameWriter() {
+  if (!worker_.joinable()) return;
   {
     std::unique_lock<std::mutex> lock(mutex_);
     WaitIdle(lock);
@@ -21,6 +29,11 @@ bool OverlappedFrameWriter::WaitIdle(std::unique_lock<std::mutex>& lock) {
 }
 
 bool OverlappedFrameWriter::Submit(uint32_t index, uint32_t width, uint32_t height) {
+  if (!worker_.joinable()) {
+    if (failed_ || buffers_[filling_].size() < size_t(width) * height * 4) return false;
+    failed_ = !sink_->TakeFrame(index, buffers_[filling_].data(), width, height);
+    return !failed_;
+  }
   {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!WaitIdle(lock)) return false;
@@ -36,6 +49,7 @@ bool OverlappedFrameWriter::Submit(uint32_t index, uint32_t width, uint32_t heig
 }
 
 bool OverlappedFrameWriter::Finish() {
+  if (!worker_.joinable()) return !failed_;
   std::unique_lock<std::mutex> lock(mutex_);
   return WaitIdle(lock);
 }

@@ -43,7 +43,7 @@ class OverlappedFrameWriter {
   bool failed_ = false;
   bool quit_ = false;
   uint32_t width_ = 0, height_ = 0, index_ = 0;
-  std::thread worker_;  // last: starts once everything above is ready
+  std::thread worker_;  // started once everything above is ready; none when none could be
 };
 
 }  // namespace yulo

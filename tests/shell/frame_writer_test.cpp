@@ -1,7 +1,11 @@
 #include "shell/frame_writer.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <vector>
 
 namespace yulo {
@@ -58,6 +62,39 @@ TEST(OverlappedFrameWriter, ARefusedFrameEndsTheRun) {
   small.Pixels()->assign(4, 0);
   EXPECT_FALSE(small.Submit(0, 2, 2));
   EXPECT_TRUE(other.seen.empty());
+}
+
+// Submits five frames to a sink that refuses the fourth with no room left for a thread's
+// stack; 0 when each was handed over as it was submitted, the refusal showing at once.
+int SubmitWithoutAThread() {
+  // Room for a few small blocks, none for a thread's stack.
+  size_t pages = 0;
+  std::ifstream("/proc/self/statm") >> pages;
+  rlimit limit{};
+  limit.rlim_cur = limit.rlim_max = pages * size_t(getpagesize()) + (2u << 20);
+  setrlimit(RLIMIT_AS, &limit);
+  Recorder recorder(3);
+  std::vector<bool> taken;
+  {
+    OverlappedFrameWriter writer(&recorder);
+    for (uint32_t i = 0; i < 5; ++i) {
+      writer.Pixels()->assign(4, uint8_t(10 + i));
+      taken.push_back(writer.Submit(i, 1, 1));
+    }
+    taken.push_back(writer.Finish());
+  }
+  const std::vector<bool> expected = {true, true, true, false, false, false};
+  const bool right = taken == expected && recorder.seen.size() == 4 &&
+                     recorder.seen[3] == std::make_pair(uint8_t(13), 3u);
+  return right ? 0 : 1;
+}
+
+// A process that can't start a thread (a limit reached) still gets every frame written.
+TEST(OverlappedFrameWriterDeathTest, WithoutAThreadEachFrameIsHandedOverInTurn) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's allocator needs address space of its own";
+#endif
+  EXPECT_EXIT(std::_Exit(SubmitWithoutAThread()), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gio/gio.h>
 
 #include <atomic>
+#include <system_error>
 #include <thread>
 
 namespace yulo {
@@ -73,7 +74,16 @@ void StartSleepWatch() {
   watch.stop = false;
   watch.context = g_main_context_new();
   watch.cancel = g_cancellable_new();
-  watch.thread = new std::thread(Watch);
+  // The watch is a comfort: without a thread to run it (a process limit reached) the show
+  // goes on without it.
+  try {
+    watch.thread = new std::thread(Watch);
+  } catch (const std::system_error&) {
+    g_object_unref(watch.cancel);
+    g_main_context_unref(watch.context);
+    watch.cancel = nullptr;
+    watch.context = nullptr;
+  }
 }
 
 void StopSleepWatch() {

@@ -20,16 +20,19 @@ char link2[kLinkCapacity] = {};
 namespace {
 
 // links.txt is the first file read: a missing one most often means a wrong install folder,
-// so a note below the message names the folder it was looked for in.
-[[noreturn]] void StopWithoutLinksFile() {
+// so a note below the message names the folder it was looked for in, and the install
+// folder when that could not be entered.
+[[noreturn]] void StopWithoutLinksFile(bool entered) {
   char reason[160];
   DescribeLastLoadFailure(reason, sizeof reason);
   char folder[kPathCapacity];
   if (getcwd(folder, sizeof folder) == nullptr)
     std::snprintf(folder, sizeof folder, "%s", installDir);
   FatalErrorF("Loading Error", 1,
-              "Can't load %s...\n%s%sProgram will now stop.\n\nLooked for in %s.", kLinksFileName,
-              reason, reason[0] != '\0' ? "\n" : "", folder);
+              "Can't load %s...\n%s%sProgram will now stop.\n\nLooked for in %s%s%s%s.",
+              kLinksFileName, reason, reason[0] != '\0' ? "\n" : "", folder,
+              entered ? "" : " (the install folder ", entered ? "" : installDir,
+              entered ? "" : " can't be opened)");
 }
 
 // The install-folder value is read into a buffer of this size, terminator included.
@@ -120,11 +123,11 @@ void LoadSettings() {
   }
   std::snprintf(installDir, sizeof installDir, "%s", folder);
   // A missing folder leaves the current one, where links.txt is then looked for.
-  EnterFolder(installDir);
+  const bool entered = EnterFolder(installDir);
 
   int32_t length = 0;
   uint8_t* data = LoadFile(kLinksFileName, &length, false);
-  if (data == nullptr) StopWithoutLinksFile();
+  if (data == nullptr) StopWithoutLinksFile(entered);
   // The reader needs a terminated text; the file has no terminator of its own.
   std::unique_ptr<char[]> text(new char[static_cast<size_t>(length) + 1]);
   std::memcpy(text.get(), data, static_cast<size_t>(length));

@@ -181,6 +181,16 @@ TEST_F(SettingsStoreDeathTest, MissingLinksFileStopsNamingWhereItWasLookedFor) {
       LoadSettings(), ::testing::ExitedWithCode(1),
       "Loading Error: Can't load links\\.txt\\.\\.\\.\nProgram will now stop\\.\n\nLooked for in " +
           install_ + "\\.");
+  // An install folder that can't be entered is named beside the folder searched instead.
+  const std::string missing = install_ + "/gone";
+  WriteBytes(keyFolder_ + "/InstallDir_Demo", missing);
+  EXPECT_EXIT(
+      {
+        if (chdir(install_.c_str()) != 0) std::_Exit(9);
+        LoadSettings();
+      },
+      ::testing::ExitedWithCode(1),
+      "Looked for in " + install_ + " \\(the install folder " + missing + " can't be opened\\)\\.");
 }
 
 TEST_F(SettingsStore, ValuesOfAnotherSizeAreNotRead) {

@@ -1,8 +1,13 @@
 // Entry point of the screensaver: the command line decides between the settings dialog,
 // the screensaver on a window and headless rendering.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "base/fatal.h"
 #include "base/shell_state.h"
@@ -38,10 +43,28 @@ void ShowBoxEndingOnQuitSignals(const char* caption, const char* text) {
   yulo::ShowGtkMessageBox(caption, text);
 }
 
+// Descriptors 0 to 2 closed by whoever started the program would go to the next file or
+// socket it opens (its X connection, a picture being written), and text for the terminal
+// into that: each closed one is held on /dev/null instead.
+void KeepStandardDescriptorsOpen() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1) continue;
+    const int null = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (null >= 0 && null != fd) {
+      dup2(null, fd);
+      close(null);
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace yulo;
+  KeepStandardDescriptorsOpen();
+  // A file-size limit reached fails the write that reaches it, which is reported and
+  // cleaned up, instead of ending the program by SIGXFSZ with a file half written.
+  std::signal(SIGXFSZ, SIG_IGN);
   scenes.currentScene = &winterScene;
 
   LaunchOptions options;
@@ -81,11 +104,18 @@ int main(int argc, char** argv) {
     // No sound at all: no audio device is even looked for.
     setenv("SDL_AUDIODRIVER", "dummy", 1);
   }
-  if (options.launch == Launch::Render) {
-    return RenderFrames(options, renderDir, MakeOffscreenGlAdapter);
-  }
-  if (options.launch == Launch::Record) {
-    return RecordVideo(options, recordPath, MakeOffscreenGlAdapter);
+  // A size the memory can't hold (up to 16384 x 16384) ends with a message.
+  try {
+    if (options.launch == Launch::Render) {
+      return RenderFrames(options, renderDir, MakeOffscreenGlAdapter);
+    }
+    if (options.launch == Launch::Record) {
+      return RecordVideo(options, recordPath, MakeOffscreenGlAdapter);
+    }
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "yulo: not enough memory for %dx%d frames\n", options.width,
+                 options.height);
+    return 1;
   }
   return RunScreensaver(options);
 }

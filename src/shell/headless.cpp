@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "base/fatal.h"
@@ -33,8 +34,17 @@ class PngFolderSink final : public FrameSink {
   bool TakeFrame(uint32_t index, const uint8_t* rgba, uint32_t width, uint32_t height) override {
     char path[4200];
     std::snprintf(path, sizeof path, "%s/frame-%05u.png", folder_, index);
-    if (encoder_.Write(path, rgba, width, height)) return true;
-    std::fprintf(stderr, "yulo: can't write %s\n", path);
+    errno = 0;
+    try {
+      if (encoder_.Write(path, rgba, width, height)) return true;
+    } catch (const std::bad_alloc&) {  // the encoder's buffer, on the writer's thread
+      errno = ENOMEM;
+    }
+    if (errno != 0) {
+      std::fprintf(stderr, "yulo: can't write %s: %s\n", path, std::strerror(errno));
+    } else {
+      std::fprintf(stderr, "yulo: can't write %s\n", path);
+    }
     return false;
   }
 

@@ -179,6 +179,39 @@ TEST_F(Hostile, QuitSignalsEndTheStartPromptly) {
   }
 }
 
+// Whoever starts the program may leave its standard descriptors closed: the X connection
+// that took descriptor 1 once received the per-second lines, and the window hung, deaf
+// to SIGTERM.
+TEST_F(Hostile, ClosedStandardDescriptorsReceiveNothingElse) {
+  if (!HaveProgram("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+  XvfbServer server;
+  ASSERT_TRUE(server.Start(320, 240));
+  const Install install(temp_.Path());
+  ChildProcess child;
+  ASSERT_TRUE(child.Start(
+      {"/bin/sh", "-c", "exec \"$0\" --windowed --size 160x120 --fps-stdout >&-", ProgramPath()},
+      ProgramEnvironment(temp_.Path(), server.Display())));
+  std::this_thread::sleep_for(std::chrono::milliseconds(3000));  // two lines a second apart
+  kill(child.Pid(), SIGTERM);
+  int code = -1;
+  EXPECT_TRUE(child.Wait(10000, &code)) << child.Output();
+  EXPECT_EQ(code, 0) << child.Output();
+}
+
+// A file-size limit reached fails the frame being written, by name and reason, and leaves
+// no part of it, where SIGXFSZ ended the run with a cut picture.
+TEST_F(Hostile, AFileSizeLimitFailsTheFrameCleanly) {
+  const Install install(temp_.Path());
+  std::string output;
+  const int code = RunCommand(
+      {"/bin/sh", "-c", "ulimit -f 8 && exec \"$0\" --render \"$1\" --frames 2 --size 320x240",
+       ProgramPath(), temp_.Path() + "/out"},
+      ProgramEnvironment(temp_.Path(), ""), kRunTimeoutMs, &output);
+  EXPECT_EQ(code, 1) << output;
+  EXPECT_NE(output.find("frame-00000.png: File too large"), std::string::npos) << output;
+  EXPECT_TRUE(fs::is_empty(temp_.Path() + "/out"));
+}
+
 // The corrupted-input sweep: each data file and links.txt damaged one seeded way (cut
 // short, overwritten in a few places or, binary ones, given a huge count near their
 // start) and the binary model files a second way; three pictures cut short (the decoders

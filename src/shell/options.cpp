@@ -1,5 +1,6 @@
 #include "shell/options.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -564,15 +565,19 @@ OptionsResult ParseOptions(int argc, const char* const* argv, const char* xscree
 bool ParseOptionsOrAnswer(int argc, const char* const* argv, const char* xscreensaverWindow,
                           LaunchOptions* options, int* exitCode) {
   char message[256];
-  switch (ParseOptions(argc, argv, xscreensaverWindow, options, message, sizeof message)) {
+  const OptionsResult result =
+      ParseOptions(argc, argv, xscreensaverWindow, options, message, sizeof message);
+  switch (result) {
     case OptionsResult::Help:
-      std::fputs(HelpText(), stdout);
-      *exitCode = 0;
+    case OptionsResult::Version: {
+      // An answer that could not be written (a full disk, a closed pipe) is not a success.
+      std::fputs(result == OptionsResult::Help ? HelpText() : VersionText(), stdout);
+      const bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+      if (!written)
+        std::fprintf(stderr, "yulo: can't write the answer: %s\n", std::strerror(errno));
+      *exitCode = written ? 0 : 1;
       return false;
-    case OptionsResult::Version:
-      std::fputs(VersionText(), stdout);
-      *exitCode = 0;
-      return false;
+    }
     case OptionsResult::Error:
       std::fprintf(stderr, "yulo: %s\nTry 'yulo --help' for more information.\n", message);
       *exitCode = 2;

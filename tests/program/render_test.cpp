@@ -106,6 +106,11 @@ TEST(CommandLineErrors, AreReportedWithExitCodeTwo) {
   EXPECT_NE(output.find("--render DIR"), std::string::npos) << output;
   EXPECT_EQ(RenderInto(temp.Path(), {"--version"}, &output), 0);
   EXPECT_EQ(output.rfind("yulo ", 0), 0u) << output;
+  // An answer lost on the way out is a failure.
+  EXPECT_EQ(RunCommand({"/bin/sh", "-c", "exec \"$0\" --help > /dev/full", ProgramPath()}, {},
+                       60000, &output),
+            1);
+  EXPECT_NE(output.find("No space left on device"), std::string::npos) << output;
 }
 
 }  // namespace

@@ -6,9 +6,10 @@ namespace yulo {
 // Music file played by StartMusic, relative to the current folder (the data folder).
 inline constexpr char kMusicFileName[] = "music.ogg";
 
-// Prepares the audio back end; true when audio output can be used. Opens no device yet:
-// the device is opened by StartMusic, only when something is going to be heard. The
-// system's output volume is never touched. Safe to call more than once.
+// Prepares the audio back end; true when audio output may be used. Opens no device yet:
+// the device is opened by StartMusic, only when something is going to be heard (on Linux
+// the sound system is not even contacted before). The system's output volume is never
+// touched. Safe to call more than once.
 bool InitAudio();
 
 // Starts kMusicFileName looping from its start at 5 x settings.musicVolume percent (the

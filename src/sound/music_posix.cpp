@@ -29,7 +29,7 @@ constexpr int kSampleVolumePercent = 50;
 constexpr int32_t kMaxVolumeStep = 20;  // stream volume = 5 x step percent
 
 struct MusicState {
-  bool audioReady;  // InitAudio succeeded
+  bool audioReady;  // InitAudio was called
   bool deviceOpen;
   int lockFd;  // held for the whole run by the one playing process; -1 when none
   Mix_Music* stream;
@@ -155,12 +155,10 @@ void QuietenSoundLibrary() {
 
 }  // namespace
 
+// The sound system is first contacted by a StartMusic that is going to play: a sound
+// server that is slow to answer, or never answers, would otherwise hold up every start,
+// previews and silent runs included.
 bool InitAudio() {
-  if (music.audioReady) return true;
-  // Only the subsystem: drivers are probed, but no device is opened and nothing else on
-  // the system (its output volume included) changes.
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-  QuietenSoundLibrary();
   music.audioReady = true;
   return true;
 }
@@ -178,6 +176,10 @@ bool StartMusic() {
     return false;
   if (TakeMusicLock() == LockResult::HeldElsewhere) return false;
 
+  // Drivers are probed here; nothing else on the system (its output volume included)
+  // changes.
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return GiveUp();
+  QuietenSoundLibrary();
   Mix_Init(MIX_INIT_OGG);  // a failure shows as a stream that does not load
   if (Mix_OpenAudio(kOutputFrequency, MIX_DEFAULT_FORMAT, kOutputChannels, kOutputChunk) != 0)
     return GiveUp();

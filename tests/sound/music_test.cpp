@@ -1,5 +1,6 @@
 #include "sound/music.h"
 
+#include <SDL.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -59,8 +60,9 @@ class Player {
       settings.musicVolume = volume;
       runMode = mode;
       const bool initialised = InitAudio();
-      const char playing = initialised && StartMusic() ? '1' : '0';
-      if (write(ready[1], &playing, 1) != 1) _exit(6);
+      const char state[2] = {initialised && StartMusic() ? '1' : '0',
+                             SDL_WasInit(SDL_INIT_AUDIO) != 0 ? '1' : '0'};
+      if (write(ready[1], state, 2) != 2) _exit(6);
       // Waits for a byte rather than the end of the pipe: later players inherit its
       // write end too.
       char byte;
@@ -72,8 +74,11 @@ class Player {
     close(ready[1]);
     close(hold[0]);
     hold_ = hold[1];
-    char playing = '?';
-    if (read(ready[0], &playing, 1) == 1) playing_ = playing == '1';
+    char state[2] = {'?', '?'};
+    if (read(ready[0], state, 2) == 2) {
+      playing_ = state[0] == '1';
+      contacted_ = state[1] == '1';
+    }
     close(ready[0]);
   }
 
@@ -92,6 +97,8 @@ class Player {
   }
 
   bool Playing() const { return playing_; }
+  // Whether the sound system was contacted at all (its drivers probed).
+  bool Contacted() const { return contacted_; }
   const std::string& Capture() const { return capture_; }
 
   // What the process printed, less the disk driver's own notice of where it writes.
@@ -125,6 +132,7 @@ class Player {
   pid_t pid_ = -1;
   int hold_ = -1;
   bool playing_ = false;
+  bool contacted_ = false;
   std::string capture_;
   std::string errors_;
 };
@@ -171,6 +179,8 @@ TEST_F(Music, PreviewAndVolumeZeroOpenNoOutput) {
   Listen();
   for (Player* player : {&preview, &muted, &negative}) {
     EXPECT_FALSE(player->Playing());
+    // A sound server slow to answer would have held up the start.
+    EXPECT_FALSE(player->Contacted()) << "the sound system was contacted";
     EXPECT_TRUE(player->Stop());
     EXPECT_FALSE(fs::exists(player->Capture())) << "no audio device was opened";
   }

@@ -240,6 +240,12 @@ void MainLoop(const LaunchOptions& options) {
                                 QS_ALLINPUT);
       continue;
     }
+    // A preview area that vanished with its program, killed outright, sends nothing: the
+    // run ends once the window is gone instead of drawing into nothing for ever.
+    if (shell.parentWindow != nullptr && !IsWindow(shell.parentWindow)) {
+      Quit();
+      continue;
+    }
     MarkFrameStart(&pacer, now);
     RunFrame();
     float rate = 0.0f;

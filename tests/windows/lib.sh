@@ -75,3 +75,12 @@ keys_then_wait() {
   kill "$pid" 2>/dev/null
 }
 
+# Whether a Windows process of this prefix runs whose command line matches the basic
+# regular expression $1 (read from /proc: no process tools needed).
+running() {
+  for process in /proc/[0-9]*; do
+    tr '\0' ' ' 2>/dev/null <"$process/cmdline" | grep -q "$1" || continue
+    tr '\0' '\n' 2>/dev/null <"$process/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}

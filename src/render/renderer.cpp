@@ -20,6 +20,7 @@ struct RendererState {
   DisplayMode currentMode = {};          // the mode the device was created for
   PresentParameters presentParams = {};  // kept for creation and every reset
   QuadVertex quadVertices[6] = {};
+  bool lost = false;  // the last present found the device lost, not yet resettable
 };
 RendererState renderer;
 
@@ -32,6 +33,7 @@ void DropDevice() {
   if (renderer.ownsDevice) delete renderer.device;
   renderer.device = nullptr;
   renderer.ownsDevice = false;
+  renderer.lost = false;
 }
 
 }  // namespace
@@ -171,6 +173,12 @@ bool CreateRenderer(Adapter* adapter, void* window) {
     adapter->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop);
     renderer.currentMode.format = desktop.format;
     renderer.presentParams.backBufferFormat = desktop.format;
+    // A display without a usable full-screen mode (one size, not 4:3, as in many virtual
+    // machines) gives no depth format to take: a window needs no mode of its own, so it
+    // takes the one found for the desktop's format.
+    if (renderer.currentMode.depthFormat == D3DFMT_UNKNOWN) {
+      ChooseSurfaceFormats(*adapter, renderer.currentMode);
+    }
   }
   renderer.presentParams.backBufferCount = 0;
   renderer.presentParams.multiSampleType = D3DMULTISAMPLE_NONE;
@@ -227,7 +235,9 @@ void PresentFrame() {
   Device* device = renderer.device;
   if (device == nullptr) return;
   device->Present();
-  if (device->TestCooperativeLevel() == D3DERR_DEVICENOTRESET) {
+  const HResult level = device->TestCooperativeLevel();
+  renderer.lost = level == D3DERR_DEVICELOST;
+  if (level == D3DERR_DEVICENOTRESET) {
     if (renderer.windowPlacementHook != nullptr) {
       renderer.windowPlacementHook(renderer.presentParams.deviceWindow,
                                    renderer.rendererOptions.windowWidth,
@@ -235,6 +245,10 @@ void PresentFrame() {
     }
     ResetDevice();
   }
+}
+
+bool DeviceLost() {
+  return renderer.device != nullptr && renderer.lost;
 }
 
 void ResetDevice() {

@@ -70,6 +70,9 @@ void ApplyDefaultStates();
 // Presents the frame; when the device reports it can be reset, puts the window back and
 // resets it.
 void PresentFrame();
+// Whether the last PresentFrame found the device lost and not yet resettable: frames show
+// nothing until it can be reset, so a shell need not draw them at full speed.
+bool DeviceLost();
 // Resets the device with the parameters it was created with and installs the default
 // states again.
 void ResetDevice();

@@ -235,8 +235,20 @@ TEST_F(FrameCycleTest, FailedCreationShowsTheInitialisationMessage) {
   EXPECT_EQ(GetDevice(), nullptr);
 }
 
-TEST_F(FrameCycleTest, NoUsableModeMeansNoDepthFormatAndAFailedCreation) {
+TEST_F(FrameCycleTest, WithoutAUsableModeOnlyAWindowGetsADevice) {
+  // A preview or a window takes the depth format found for the desktop's format.
   adapter->modes = {Mode(1920, 1080, 60)};
+  adapter->desktop = Mode(1920, 1080, 60);
+  adapter->depthFormats = {D3DFMT_D24S8};
+  adapter->matchingDepthFormats = {D3DFMT_D24S8};
+  ASSERT_TRUE(CreateRenderer(MakeNextAdapter(), &window));
+  EXPECT_EQ(adapter->createdWith.autoDepthStencilFormat, D3DFMT_D24S8);
+  EXPECT_TRUE(shownMessages.empty());
+
+  // Full screen has no mode to switch to.
+  nextAdapter = adapter = new TraceAdapter;
+  adapter->modes = {Mode(1920, 1080, 60)};
+  SetRendererOption(&RendererOptions::fullScreen, true);
   EXPECT_FALSE(CreateRenderer(MakeNextAdapter(), &window));
   EXPECT_EQ(adapter->createdWith.autoDepthStencilFormat, D3DFMT_UNKNOWN);
   EXPECT_EQ(shownMessages.size(), 1u);
@@ -277,6 +289,7 @@ TEST_F(FrameCycleTest, LostDeviceIsResetOnlyOnceItCanBe) {
   PresentFrame();
   EXPECT_EQ(device.RecordsOf(TraceKind::Reset).size(), 0u);
   EXPECT_EQ(placement.calls, 0);
+  EXPECT_TRUE(DeviceLost());  // the shell slows its frames down meanwhile
 
   device.SetCooperativeLevel(D3DERR_DEVICENOTRESET);
   device.ClearRecords();
@@ -292,6 +305,7 @@ TEST_F(FrameCycleTest, LostDeviceIsResetOnlyOnceItCanBe) {
   EXPECT_EQ(placement.window, &window);
   EXPECT_EQ(placement.width, 800);
   EXPECT_EQ(placement.height, 600);
+  EXPECT_FALSE(DeviceLost());
   // Default states are back; the light set before the loss is not.
   EXPECT_EQ(device.RenderState(D3DRS_ALPHAREF), 128u);
   EXPECT_FALSE(device.LightEnabled());

@@ -2,6 +2,7 @@
 
 #include "base/clock.h"
 #include "base/shell_state.h"
+#include "shell/options.h"
 
 namespace yulo {
 
@@ -62,6 +63,14 @@ void MeasureFrameStep() {
 }
 
 // >>section pacing of frame starts
+
+uint32_t ChooseFrameRateCap(const FrameRateFacts& facts) {
+  if (facts.hasMaxFps) return facts.maxFps;
+  if (facts.chosenCap != 0) return facts.chosenCap;
+  if (facts.hostWindow) return static_cast<uint32_t>(kHostWindowFrameRate);
+  if (facts.retracePaced) return 0;
+  return facts.displayHz != 0 ? facts.displayHz : kFallbackRefreshRate;
+}
 
 void SetFrameRateCap(FramePacer* pacer, uint32_t maxFps) {
   pacer->intervalUs = maxFps == 0 ? 0 : (1000000u + maxFps / 2) / maxFps;

@@ -40,6 +40,25 @@ struct FramePacer {
   bool started;         // a frame has started since the cap was set
 };
 
+// What decides a run's frame-rate cap.
+struct FrameRateFacts {
+  bool hasMaxFps;  // --max-fps given: maxFps, where 0 leaves only the retrace's pace
+  uint32_t maxFps;
+  uint32_t chosenCap;  // the cap chosen in the settings dialog; 0 = none
+  bool hostWindow;     // drawing into another program's window (a preview, a daemon's)
+  bool retracePaced;   // the device waits for the vertical retrace at every present
+  uint32_t displayHz;  // the display's refresh rate; 0 when it does not say
+};
+
+// The rate display rates fall back to when the display does not say.
+inline constexpr uint32_t kFallbackRefreshRate = 60;
+
+// The cap for a run, the first that applies: the user's (the command line's, then the
+// dialog's); in a host's window, the pace hosts give their programs (a preview need not
+// heat the machine); none where the retrace paces the frames; else the display's rate, so
+// that frames never come faster than they are shown even where the driver does not wait.
+uint32_t ChooseFrameRateCap(const FrameRateFacts& facts);
+
 // Sets the cap to maxFps frames a second (0 removes it) and forgets the last frame.
 void SetFrameRateCap(FramePacer* pacer, uint32_t maxFps);
 

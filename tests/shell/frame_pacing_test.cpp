@@ -46,6 +46,24 @@ TEST(FramePacing, RatesRoundToTheNearestMicrosecond) {
   EXPECT_EQ(pacer.intervalUs, 142857u);
 }
 
+TEST(FramePacing, CapOfARunIsTheFirstRuleThatApplies) {
+  struct Row {
+    FrameRateFacts facts;
+    uint32_t cap;
+  };
+  // hasMaxFps, maxFps, chosenCap, hostWindow, retracePaced, displayHz
+  const Row rows[] = {
+      {{true, 24, 50, true, true, 75}, 24},   // the command line first
+      {{true, 0, 50, true, false, 75}, 0},    // --max-fps 0: the retrace only
+      {{false, 0, 50, true, false, 75}, 50},  // then the dialog's choice
+      {{false, 0, 0, true, true, 75}, 30},    // a preview, even where the retrace paces
+      {{false, 0, 0, false, true, 75}, 0},    // full screen waiting for the retrace
+      {{false, 0, 0, false, false, 75}, 75},  // a window: the display's rate
+      {{false, 0, 0, false, false, 0}, 60},   // a display that does not say
+  };
+  for (const Row& row : rows) EXPECT_EQ(ChooseFrameRateCap(row.facts), row.cap);
+}
+
 TEST(FpsCounting, ReportsOncePerSecond) {
   FpsCounter counter{};
   float fps = -1.0f;

@@ -28,7 +28,6 @@ namespace yulo {
 namespace {
 
 constexpr uint32_t kPreviewWaitMs = 500;  // the host's preview area settles first
-constexpr uint32_t kFallbackRefreshRate = 60;
 constexpr int kPausedWaitMs = 1000;       // while nothing can be seen: how often to look again
 constexpr uint32_t kFocusSettleMs = 250;  // focus moving between our own windows
 
@@ -150,20 +149,17 @@ int WaitInBlackWindow() {
 }
 
 uint32_t FrameRateCap(const LaunchOptions& options) {
-  if (options.hasMaxFps) return options.maxFps;
-  const uint32_t chosen = FrameRateCapSetting(settings);  // in the settings dialog
-  if (chosen != 0) return chosen;
-  // In a host's window, the pace hosts give their programs: a preview or a second monitor
-  // need not heat the machine at the display's full rate.
-  if (options.foreignWindow != 0) return kHostWindowFrameRate;
-  // Without a cap of the user's, frames never come faster than the display shows them,
-  // even where the driver does not wait for the retrace.
+  FrameRateFacts facts{};
+  facts.hasMaxFps = options.hasMaxFps;
+  facts.maxFps = options.maxFps;
+  facts.chosenCap = FrameRateCapSetting(settings);
+  facts.hostWindow = options.foreignWindow != 0;
   SDL_DisplayMode mode{};
   const int display = SDL_GetWindowDisplayIndex(shell.window);
   if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0 && mode.refresh_rate > 0) {
-    return static_cast<uint32_t>(mode.refresh_rate);
+    facts.displayHz = static_cast<uint32_t>(mode.refresh_rate);
   }
-  return kFallbackRefreshRate;
+  return ChooseFrameRateCap(facts);
 }
 
 // Whether anything drawn now could be seen: a window of ours shows and the display is on.

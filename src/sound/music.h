@@ -21,6 +21,13 @@ bool InitAudio();
 // true when the stream is playing. Nothing stops it: it plays until the process ends.
 bool StartMusic();
 
+#if defined(_WIN32)
+// Pauses the music (held) or lets it go on; also before it starts, which then starts paused.
+// The Windows shell holds it while the display is off: a playing output there keeps the
+// computer from going to sleep.
+void HoldMusic(bool held);
+#endif
+
 // Name of the lock file that elects the one playing process, written into out (always
 // terminated): "$XDG_RUNTIME_DIR/yulo-music.lock", else "<temp>/yulo-<uid>/music.lock"
 // (temp: $TMPDIR when absolute, else /tmp) in a folder made 0700 when missing. False when

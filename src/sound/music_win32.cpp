@@ -23,6 +23,7 @@ constexpr int kMaxChannels = 2;
 struct WinMusic {
   bool audioReady;
   bool playing;
+  bool held;          // paused by HoldMusic
   HANDLE lock;        // named mutex held by the one playing process; null when none
   HANDLE bufferDone;  // signalled by the device for every buffer it has finished
   HWAVEOUT device;
@@ -124,6 +125,7 @@ bool StartMusic() {
     music.device = nullptr;
     return GiveUp();
   }
+  if (music.held) waveOutPause(music.device);  // the buffers wait in the queue
   // The first buffer tells whether the file has any sound in it at all.
   for (int i = 0; i < kBufferCount; ++i) {
     WAVEHDR& header = music.headers[i];
@@ -145,6 +147,17 @@ bool StartMusic() {
   CloseHandle(feeder);  // it runs until the process ends
   music.playing = true;
   return true;
+}
+
+void HoldMusic(bool held) {
+  if (held == music.held) return;
+  music.held = held;
+  if (!music.playing) return;
+  if (held) {
+    waveOutPause(music.device);
+  } else {
+    waveOutRestart(music.device);
+  }
 }
 
 }  // namespace yulo

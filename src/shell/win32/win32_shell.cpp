@@ -1,5 +1,7 @@
 #include "shell/win32/win32_shell.h"
 
+#include <mmsystem.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -12,9 +14,11 @@
 #include "scene/scene.h"
 #include "shell/frame_timing.h"
 #include "shell/run_frame.h"
+#include "shell/settings.h"
 #include "shell/startup.h"
 #include "shell/win32/resource_ids.h"
 #include "shell/window_title.h"
+#include "sound/music.h"
 
 namespace yulo {
 
@@ -23,6 +27,11 @@ namespace {
 HWND mainWindow = nullptr;  // the one window of class "D3D"; null until created
 
 constexpr int kMaxBlankWindows = 16;  // monitors beyond the primary one
+// How often a lost device is given a frame, to find out whether it can be reset.
+constexpr uint64_t kLostDeviceRetryUs = 100000;
+// The power of the console's display (GUID_CONSOLE_DISPLAY_STATE, Windows 8 and later).
+constexpr GUID kConsoleDisplayState = {
+    0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
 
 struct ShellState {
   HINSTANCE instance = nullptr;
@@ -37,6 +46,10 @@ struct ShellState {
   int32_t windowHeight = 0;
   HWND blankWindows[kMaxBlankWindows] = {};
   int blankWindowCount = 0;
+  bool blankWindowsShown = false;
+  HPOWERNOTIFY displayNotice = nullptr;  // display power changes, outside a preview
+  bool displayOff = false;
+  DWORD threadId = 0;  // the thread that runs the windows and the device
 };
 ShellState shell;
 
@@ -82,17 +95,41 @@ LRESULT CALLBACK BlankWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-BOOL CALLBACK AddBlankWindow(HMONITOR monitor, HDC, LPRECT, LPARAM) {
+// Covers the monitor unless it is the primary one: with the next cover there is, moved into
+// place, else with a new one. data: how many covers are placed so far.
+BOOL CALLBACK CoverMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+  int* placed = reinterpret_cast<int*>(data);
   MONITORINFO info{};
   info.cbSize = sizeof info;
   if (!GetMonitorInfoA(monitor, &info) || (info.dwFlags & MONITORINFOF_PRIMARY) != 0) return TRUE;
-  if (shell.blankWindowCount >= kMaxBlankWindows) return FALSE;
+  if (*placed >= kMaxBlankWindows) return FALSE;
   const RECT& r = info.rcMonitor;
-  HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kBlankWindowClass, windowTitle,
-                                WS_POPUP, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                                nullptr, nullptr, shell.instance, nullptr);
-  if (window != nullptr) shell.blankWindows[shell.blankWindowCount++] = window;
+  if (*placed < shell.blankWindowCount) {
+    SetWindowPos(shell.blankWindows[*placed], HWND_TOPMOST, r.left, r.top, r.right - r.left,
+                 r.bottom - r.top, SWP_NOACTIVATE);
+  } else {
+    HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kBlankWindowClass, windowTitle,
+                                  WS_POPUP, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                                  nullptr, nullptr, shell.instance, nullptr);
+    if (window == nullptr) return TRUE;
+    shell.blankWindows[shell.blankWindowCount++] = window;
+  }
+  ++*placed;
   return TRUE;
+}
+
+// Puts a cover on every monitor but the primary one, where the monitors are now: the switch
+// to the full-screen mode, or a monitor plugged in or out, moves the others on the desktop.
+void PlaceBlankWindows() {
+  int placed = 0;
+  EnumDisplayMonitors(nullptr, nullptr, CoverMonitor, reinterpret_cast<LPARAM>(&placed));
+  for (int i = 0; i < shell.blankWindowCount; ++i) {
+    if (i >= placed) {
+      ShowWindow(shell.blankWindows[i], SW_HIDE);
+    } else if (shell.blankWindowsShown) {
+      ShowWindow(shell.blankWindows[i], SW_SHOWNOACTIVATE);
+    }
+  }
 }
 
 // Full screen takes the primary monitor; the others are covered in black so that no
@@ -106,10 +143,11 @@ void CreateBlankWindows() {
   windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   windowClass.lpszClassName = kBlankWindowClass;
   if (RegisterClassExA(&windowClass) == 0) return;
-  EnumDisplayMonitors(nullptr, nullptr, AddBlankWindow, 0);
+  PlaceBlankWindows();
 }
 
 void ShowBlankWindows() {
+  shell.blankWindowsShown = true;
   for (int i = 0; i < shell.blankWindowCount; ++i) {
     ShowWindow(shell.blankWindows[i], SW_SHOWNOACTIVATE);
     UpdateWindow(shell.blankWindows[i]);
@@ -119,6 +157,7 @@ void ShowBlankWindows() {
 void DestroyBlankWindows() {
   for (int i = 0; i < shell.blankWindowCount; ++i) DestroyWindow(shell.blankWindows[i]);
   shell.blankWindowCount = 0;
+  shell.blankWindowsShown = false;
   UnregisterClassA(kBlankWindowClass, shell.instance);
 }
 
@@ -216,12 +255,38 @@ uint64_t NowMicroseconds() {
   return ticks / hz * 1000000u + ticks % hz * 1000000u / hz;
 }
 
-// One message per pass; a frame only when the queue is empty. A frame-rate cap (--max-fps)
-// sleeps until the next frame is due, waking for any message.
+// The frame-rate cap: full screen waits for the vertical retrace at every present; a window
+// does not (the only interval a windowed device takes is "immediately"), so it is held to
+// the display's rate, and a preview to the pace hosts give their programs.
+uint32_t FrameRateCap(const LaunchOptions& options) {
+  FrameRateFacts facts{};
+  facts.hasMaxFps = options.hasMaxFps;
+  facts.maxFps = options.maxFps;
+  facts.chosenCap = FrameRateCapSetting(settings);
+  facts.hostWindow = shell.parentWindow != nullptr;
+  facts.retracePaced = shell.fullScreen;
+  DEVMODEA mode{};
+  mode.dmSize = sizeof mode;
+  // 0 and 1 stand for the hardware's default rate, which the display does not name.
+  if (EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode) && mode.dmDisplayFrequency > 1) {
+    facts.displayHz = mode.dmDisplayFrequency;
+  }
+  return ChooseFrameRateCap(facts);
+}
+
+// One message per pass; a frame only when the queue is empty. A frame-rate cap sleeps until
+// the next frame is due, waking for any message; so does a lost device between its frames,
+// which show nothing until it can be reset.
 void MainLoop(const LaunchOptions& options) {
   FramePacer pacer{};
-  SetFrameRateCap(&pacer, options.hasMaxFps ? options.maxFps : 0);
+  const uint32_t cap = FrameRateCap(options);
+  SetFrameRateCap(&pacer, cap);
+  // The waits below are whole milliseconds: without this the system's tick of about 16 ms
+  // would round them up and a cap of 30 could give 21 frames a second.
+  const bool fineTimer = cap != 0 && timeBeginPeriod(1) == TIMERR_NOERROR;
   FpsCounter fps{};
+  uint64_t lostRetryUs = 0;
+  bool paused = false;  // frames stopped while the display is off
   MSG message{};
   while (!shell.quitRequested) {
     if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -233,8 +298,21 @@ void MainLoop(const LaunchOptions& options) {
       }
       continue;
     }
+    if (shell.displayOff) {
+      // Nothing drawn for nobody: the next message (the display back on, or input) wakes
+      // the loop, and the scene goes on from where it stood.
+      paused = true;
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, INFINITE, QS_ALLINPUT);
+      continue;
+    }
+    if (paused) {
+      paused = false;
+      ResumeFrameTiming();
+      SetFrameRateCap(&pacer, cap);
+    }
     const uint64_t now = NowMicroseconds();
-    const uint64_t wait = TimeUntilNextFrame(pacer, now);
+    uint64_t wait = TimeUntilNextFrame(pacer, now);
+    if (DeviceLost() && now < lostRetryUs && lostRetryUs - now > wait) wait = lostRetryUs - now;
     if (wait > 0) {
       MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>((wait + 999) / 1000),
                                 QS_ALLINPUT);
@@ -248,17 +326,21 @@ void MainLoop(const LaunchOptions& options) {
     }
     MarkFrameStart(&pacer, now);
     RunFrame();
+    if (DeviceLost()) lostRetryUs = NowMicroseconds() + kLostDeviceRetryUs;
     float rate = 0.0f;
     if (options.showFps && CountFrame(&fps, NowMicroseconds(), &rate)) {
       std::printf("yulo: %.1f fps\n", static_cast<double>(rate));
       std::fflush(stdout);
     }
   }
+  if (fineTimer) timeEndPeriod(1);
 }
 
 // Releases the renderer, lets the scene shut down, destroys the windows and unregisters
 // the class, in this order.
 void Teardown() {
+  if (shell.displayNotice != nullptr) UnregisterPowerSettingNotification(shell.displayNotice);
+  shell.displayNotice = nullptr;
   ReleaseRenderer();
   scenes.currentScene->Shutdown();
   if (mainWindow != nullptr) DestroyWindow(mainWindow);
@@ -285,6 +367,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       break;
     case WM_SIZE:
       return 0;
+    case WM_DISPLAYCHANGE:
+      if (shell.fullScreen && window == mainWindow) PlaceBlankWindows();
+      break;
     case WM_ERASEBKGND:
       return 1;  // never erased: the renderer covers the window
     case WM_ACTIVATE:
@@ -344,6 +429,18 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_POWERBROADCAST:
       if (wParam == PBT_APMSUSPEND) Quit();
+      if (wParam == PBT_POWERSETTINGCHANGE && lParam != 0) {
+        const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
+        DWORD state = 1;
+        if (IsEqualGUID(setting->PowerSetting, kConsoleDisplayState) &&
+            setting->DataLength >= sizeof state) {
+          std::memcpy(&state, setting->Data, sizeof state);
+          // Off (0); on (1) and dimmed (2) are still seen.
+          shell.displayOff = state == 0;
+          HoldMusic(shell.displayOff);
+        }
+        return TRUE;
+      }
       break;
     default:
       break;
@@ -352,6 +449,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 void ShowWin32MessageBox(const char* caption, const char* text) {
+  // A box raised over a full-screen device (a data file that can't be loaded) could stay
+  // out of sight behind the exclusive display, with the pointer hidden: the desktop's mode,
+  // the desktop and the pointer come back first. The run ends after the box anyway.
+  if (shell.fullScreen && GetDevice() != nullptr && GetCurrentThreadId() == shell.threadId) {
+    ReleaseRenderer();
+    if (mainWindow != nullptr) ShowWindow(mainWindow, SW_HIDE);
+    for (int i = 0; i < shell.blankWindowCount; ++i) ShowWindow(shell.blankWindows[i], SW_HIDE);
+    ShowCursor(TRUE);
+  }
   // A data file that can't be loaded carries the error icon; the other messages are plain.
   const UINT icon = std::strcmp(caption, kLoadingErrorCaption) == 0 ? MB_ICONERROR : 0;
   MessageBoxA(nullptr, text, caption, MB_OK | icon);
@@ -360,6 +466,7 @@ void ShowWin32MessageBox(const char* caption, const char* text) {
 int RunScreensaver(HINSTANCE instance, const LaunchOptions& options) {
   shell = ShellState{};
   shell.instance = instance;
+  shell.threadId = GetCurrentThreadId();
   shell.parentWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(options.foreignWindow));
 
   BuildSqrtTable();
@@ -373,7 +480,12 @@ int RunScreensaver(HINSTANCE instance, const LaunchOptions& options) {
     return 0;
   }
   if (shell.fullScreen) CreateBlankWindows();
-  if (options.mode == RunMode::Preview) PreviewWait();
+  if (options.mode == RunMode::Preview) {
+    PreviewWait();
+  } else {
+    shell.displayNotice = RegisterPowerSettingNotification(mainWindow, &kConsoleDisplayState,
+                                                           DEVICE_NOTIFY_WINDOW_HANDLE);
+  }
 
   if (!shell.quitRequested) {
     RendererOptions renderer = GetRendererOptions();

@@ -49,6 +49,10 @@ gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer) {
     cairo_fill(cr);
     return FALSE;
   }
+  // The text's colours are fixed and read well only on a light face: a dark theme's
+  // background would all but hide the blue.
+  SetSourceRgb(cr, kHyperlinkFaceRgb);
+  cairo_paint(cr);
   // One line, centred both ways; a line wider than the banner is cut by its edges.
   gchar* valid = g_utf8_make_valid(link->text, -1);
   PangoLayout* layout = gtk_widget_create_pango_layout(widget, valid);

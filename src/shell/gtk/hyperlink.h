@@ -16,6 +16,8 @@ inline constexpr int kHyperlinkTargetCapacity = 255;       // bytes, terminator 
 inline constexpr int kHyperlinkTextCapacity = 257;         // bytes, terminator included
 inline constexpr uint32_t kHyperlinkNormalRgb = 0x0000C8;  // 0xRRGGBB: RGB(0, 0, 200)
 inline constexpr uint32_t kHyperlinkHoverRgb = 0xC80000;   // RGB(200, 0, 0)
+// Under a banner's text, whatever the theme: the light face those two colours read on.
+inline constexpr uint32_t kHyperlinkFaceRgb = 0xF0F0F0;
 
 struct HyperlinkData {
   GtkWidget* window;    // the banner

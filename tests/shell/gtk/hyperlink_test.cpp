@@ -55,12 +55,14 @@ class Banner : public ::testing::Test {
 
   // A window holding one text banner, 320 x 60, at the top left of the screen.
   void ShowBanner(const char* text, int32_t exitOnClick,
-                  const char* target = "https://example.org/winter") {
+                  const char* target = "https://example.org/winter", const char* theme = "") {
     const std::string dump = tmp_.Path() + "/widgets.txt";
     const std::string opened = tmp_.Path() + "/opened.txt";
     const std::string label = text;
     const std::string link = target;
-    child_ = std::make_unique<Child>([dump, opened, label, link, exitOnClick] {
+    const std::string themeName = theme;
+    child_ = std::make_unique<Child>([dump, opened, label, link, exitOnClick, themeName] {
+      if (!themeName.empty()) g_setenv("GTK_THEME", themeName.c_str(), TRUE);
       if (!gtk_init_check(nullptr, nullptr)) return 90;
       openedFile = opened;
       SetHyperlinkOpener(RecordOpen);
@@ -121,6 +123,13 @@ TEST_F(Banner, TextIsBlueAndTurnsRedUnderThePointer) {
   test::MovePointer(banner_.x + banner_.width + 100, banner_.y + 10);
   EXPECT_TRUE(test::WaitUntil([&] { return ShowsOnly(Pixels(), kBlue, kRed); }))
       << "blue again once the pointer has left";
+}
+
+TEST_F(Banner, TextStaysOnALightFaceInADarkTheme) {
+  ShowBanner("Enjoy the winter night", 0, "https://example.org/winter", "Adwaita:dark");
+  ASSERT_TRUE(test::WaitUntil([&] { return ShowsOnly(Pixels(), kBlue, kRed); }));
+  const auto corner = test::ReadScreen(banner_.x, banner_.y, 8, 8);
+  EXPECT_EQ(test::CountNear(corner, {240, 240, 240}, 4), 64);
 }
 
 TEST_F(Banner, LongTextStaysOnOneLineCutByTheEdges) {

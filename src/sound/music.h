@@ -35,4 +35,12 @@ void HoldMusic(bool held);
 // then plays without electing anyone, as a lock file of another user's is ignored too.
 bool MusicLockPath(char* out, unsigned long capacity);
 
+#if !defined(_WIN32)
+// The session's runtime folder that a login manager makes, base/<uid>, into out (always
+// terminated), when it is a folder of this user's only; false otherwise (nothing is made).
+// A start without XDG_RUNTIME_DIR (daemons that hand their programs only a few variables)
+// takes it from "/run/user", so that the sound server and the music lock are found.
+bool SessionRuntimeFolder(const char* base, char* out, unsigned long capacity);
+#endif
+
 }  // namespace yulo

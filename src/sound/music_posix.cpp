@@ -112,6 +112,20 @@ bool IsPrivateFolder(const char* folder) {
 
 }  // namespace
 
+bool SessionRuntimeFolder(const char* base, char* out, unsigned long capacity) {
+  if (capacity == 0) return false;
+  out[0] = '\0';
+  const int length =
+      std::snprintf(out, capacity, "%s/%lu", base, static_cast<unsigned long>(getuid()));
+  struct stat info {};
+  if (length <= 0 || static_cast<unsigned long>(length) >= capacity || lstat(out, &info) != 0 ||
+      !S_ISDIR(info.st_mode) || info.st_uid != getuid() || (info.st_mode & 077) != 0) {
+    out[0] = '\0';
+    return false;
+  }
+  return true;
+}
+
 bool MusicLockPath(char* out, unsigned long capacity) {
   if (capacity == 0) return false;
   out[0] = '\0';
@@ -174,6 +188,13 @@ bool StartMusic() {
   // or a device there is no music either, and must not block the start.
   if (CheckRegularFile(kMusicFileName, kMusicFileSizeLimit, nullptr) != ReadFileResult::Ok)
     return false;
+  // Started without XDG_RUNTIME_DIR, the sound server's socket would not be found, nor the
+  // lock the other copies of this session take.
+  char runtimeFolder[64];
+  if (std::getenv("XDG_RUNTIME_DIR") == nullptr &&
+      SessionRuntimeFolder("/run/user", runtimeFolder, sizeof runtimeFolder)) {
+    setenv("XDG_RUNTIME_DIR", runtimeFolder, 1);
+  }
   if (TakeMusicLock() == LockResult::HeldElsewhere) return false;
 
   // Drivers are probed here; nothing else on the system (its output volume included)

@@ -48,7 +48,8 @@ class Player {
       setenv("SDL_AUDIODRIVER", "disk", 1);
       setenv("SDL_DISKAUDIOFILE", capture_.c_str(), 1);
       if (runtimeDir.empty()) {
-        unsetenv("XDG_RUNTIME_DIR");
+        // Set but empty: no runtime folder, and none taken from the login manager's.
+        setenv("XDG_RUNTIME_DIR", "", 1);
         setenv("TMPDIR", (folder + "/tmp").c_str(), 1);
       } else {
         setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
@@ -321,6 +322,22 @@ TEST_F(Music, FallbackLockIsPrivateAndForeignLocksAreIgnored) {
     EXPECT_TRUE(player.Playing()) << player.Errors();
   }
   close(heldAgain);
+}
+
+TEST(SessionRuntimeFolder, OnlyAPrivateFolderOfThisUsersIsTaken) {
+  test::ScopedTempDir tmp;
+  const std::string folder = tmp.Path() + "/" + std::to_string(getuid());
+  char out[256];
+  EXPECT_FALSE(SessionRuntimeFolder(tmp.Path().c_str(), out, sizeof out)) << "missing";
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  ASSERT_TRUE(SessionRuntimeFolder(tmp.Path().c_str(), out, sizeof out));
+  EXPECT_EQ(out, folder);
+  EXPECT_FALSE(SessionRuntimeFolder(tmp.Path().c_str(), out, 8)) << "a name cut short";
+  ASSERT_EQ(chmod(folder.c_str(), 0750), 0);
+  EXPECT_FALSE(SessionRuntimeFolder(tmp.Path().c_str(), out, sizeof out)) << "open to others";
+  ASSERT_EQ(rmdir(folder.c_str()), 0);
+  std::ofstream(folder).put('x');
+  EXPECT_FALSE(SessionRuntimeFolder(tmp.Path().c_str(), out, sizeof out)) << "a file";
 }
 
 }  // namespace

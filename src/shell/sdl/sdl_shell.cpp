@@ -148,6 +148,14 @@ int WaitInBlackWindow() {
   return 1;
 }
 
+// Whether a host's window is smaller than its screen both ways.
+bool SmallerThanItsScreen(const WindowPlacement& placement) {
+  SDL_Rect screen{};
+  const int display = SDL_GetWindowDisplayIndex(shell.window);
+  return SDL_GetDisplayBounds(display < 0 ? 0 : display, &screen) == 0 &&
+         placement.width < screen.w && placement.height < screen.h;
+}
+
 uint32_t FrameRateCap(const LaunchOptions& options) {
   FrameRateFacts facts{};
   facts.hasMaxFps = options.hasMaxFps;
@@ -310,6 +318,11 @@ int RunScreensaver(const LaunchOptions& options) {
   if (shell.window == nullptr) {
     SDL_Quit();
     return 1;
+  }
+  if (options.mode == RunMode::FullScreen && foreign && SmallerThanItsScreen(placement)) {
+    // Some desktops' screensaver settings show their preview by running the full-screen
+    // command in a small pane of their own: that is a preview, and it stays silent.
+    runMode = RunMode::Preview;
   }
   shell.input.ownsInput = !foreign;
   shell.input.quitOnFocusLoss = !foreign && !options.windowed;

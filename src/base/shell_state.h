@@ -29,7 +29,7 @@ struct FrameTiming {
   bool redraw = false;         // the last moment drawn again for another window: no new events
 };
 
-extern RunMode runMode;                 // set once from the command line
+extern RunMode runMode;                 // from the command line (a host's pane: Preview)
 extern Settings settings;               // loaded at start-up, saved at the end of a run
 extern FrameTiming frameTiming;         // the frame's time step
 extern char installDir[kPathCapacity];  // install folder

@@ -101,13 +101,18 @@ uint8_t* ReadPlayableMusic(uint32_t* length) {
   return kept;
 }
 
-// A folder of this user's only (made when missing): no other user can plant or hold a
-// file in it.
+// Whether folder is a folder (not a link) of this user's only: no other user can plant or
+// hold a file in it.
 bool IsPrivateFolder(const char* folder) {
-  if (mkdir(folder, 0700) != 0 && errno != EEXIST) return false;
   struct stat info {};
   return lstat(folder, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
          (info.st_mode & 077) == 0;
+}
+
+// IsPrivateFolder, the folder made when missing.
+bool MakePrivateFolder(const char* folder) {
+  if (mkdir(folder, 0700) != 0 && errno != EEXIST) return false;
+  return IsPrivateFolder(folder);
 }
 
 }  // namespace
@@ -117,9 +122,7 @@ bool SessionRuntimeFolder(const char* base, char* out, unsigned long capacity) {
   out[0] = '\0';
   const int length =
       std::snprintf(out, capacity, "%s/%lu", base, static_cast<unsigned long>(getuid()));
-  struct stat info {};
-  if (length <= 0 || static_cast<unsigned long>(length) >= capacity || lstat(out, &info) != 0 ||
-      !S_ISDIR(info.st_mode) || info.st_uid != getuid() || (info.st_mode & 077) != 0) {
+  if (length <= 0 || static_cast<unsigned long>(length) >= capacity || !IsPrivateFolder(out)) {
     out[0] = '\0';
     return false;
   }
@@ -141,7 +144,7 @@ bool MusicLockPath(char* out, unsigned long capacity) {
   const int folderLength = std::snprintf(folder, sizeof folder, "%s/yulo-%lu", temp,
                                          static_cast<unsigned long>(getuid()));
   if (folderLength <= 0 || static_cast<size_t>(folderLength) >= sizeof folder ||
-      !IsPrivateFolder(folder))
+      !MakePrivateFolder(folder))
     return false;
   const int length = std::snprintf(out, capacity, "%s/music.lock", folder);
   return length > 0 && static_cast<unsigned long>(length) < capacity;

@@ -17,6 +17,7 @@ namespace yulo {
 namespace {
 
 char failure[256] = "";
+bool stencilAsked = false;  // the window attributes ask for a stencil buffer
 
 void NoteFailure(const char* what, const char* detail) {
   NoteGlContextFailure(what, detail);
@@ -231,6 +232,17 @@ void PrepareGlWindowAttributes() {
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+  // The 24-bit depth of the device's depth format: asked for at least 24 bits alone, drivers
+  // may give 32 (llvmpipe does); with a stencil buffer they give 24.
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+  stencilAsked = true;
+}
+
+bool RelaxGlWindowAttributes() {
+  if (!stencilAsked) return false;
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+  stencilAsked = false;
+  return true;
 }
 
 GlContext* CreateSdlWindowContext(SDL_Window* window, bool vsync) {
@@ -249,6 +261,7 @@ GlContext* CreateSdlWindowContext(SDL_Window* window, bool vsync) {
     return context;
   }
   SDL_GLContext context = SDL_GL_CreateContext(window);
+  if (context == nullptr && RelaxGlWindowAttributes()) context = SDL_GL_CreateContext(window);
   if (context == nullptr) {
     // Some visuals offer no 24-bit depth: settle for 16 bits before giving up.
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);

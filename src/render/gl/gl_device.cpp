@@ -166,6 +166,29 @@ bool SoftwareRenderer() {
   return false;
 }
 
+// Whether the bound framebuffer's buffers are at least as deep as the scene framebuffer's
+// (8-bit colour, fixed-point depth of 24 bits or more, one sample), so that drawing the
+// scene straight into it loses nothing.
+bool AsDeepAsTheScenes(GLenum colour) {
+  GLint red = 0, green = 0, blue = 0, colourType = 0, depth = 0, depthType = 0, samples = -1;
+  glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, colour, GL_FRAMEBUFFER_ATTACHMENT_RED_SIZE,
+                                        &red);
+  glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, colour,
+                                        GL_FRAMEBUFFER_ATTACHMENT_GREEN_SIZE, &green);
+  glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, colour, GL_FRAMEBUFFER_ATTACHMENT_BLUE_SIZE,
+                                        &blue);
+  glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, colour,
+                                        GL_FRAMEBUFFER_ATTACHMENT_COMPONENT_TYPE, &colourType);
+  glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH,
+                                        GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE, &depth);
+  glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH,
+                                        GL_FRAMEBUFFER_ATTACHMENT_COMPONENT_TYPE, &depthType);
+  glGetIntegerv(GL_SAMPLE_BUFFERS, &samples);
+  return glGetError() == GL_NO_ERROR && red == 8 && green == 8 && blue == 8 &&
+         colourType == GL_UNSIGNED_NORMALIZED && depth >= 24 &&
+         depthType == GL_UNSIGNED_NORMALIZED && samples == 0;
+}
+
 }  // namespace
 
 // >>section device
@@ -265,7 +288,9 @@ class GlDevice final : public Device {
   GlContext* context_;
   bool keep4by3_;
   bool scaleOnSoftware_;
-  bool scaled_ = false;  // the scene is drawn small and stretched to the window
+  bool scaleScene_ = false;       // a software rasteriser: the scene at most 800 x 600, stretched
+  bool scaled_ = false;           // this size of window: the scene has its own framebuffer
+  bool windowLikeScene_ = false;  // the window's buffers are as deep as the scene's
   ProgramCache programs_;
   const Program* program_ = nullptr;
   ProgramKey programKey_{~0u};
@@ -370,7 +395,12 @@ bool GlDevice::Init() {
   glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  scaled_ = scaleOnSoftware_ && !context_->Offscreen() && SoftwareRenderer();
+  scaleScene_ = scaleOnSoftware_ && !context_->Offscreen() && SoftwareRenderer();
+  scaled_ = scaleScene_;
+  if (scaleScene_) {
+    UseFramebuffer(context_->Framebuffer());
+    windowLikeScene_ = AsDeepAsTheScenes(GL_BACK_LEFT);
+  }
   ApplyDefaults();
   // The first draw needs a program: make sure GL takes ours at all.
   if (programs_.Get(MakeProgramKey(states_, DrawInputs{})) == nullptr) return false;
@@ -620,6 +650,7 @@ void GlDevice::UpdateViewport() {
     viewportY_ = y;
     viewportWidth_ = windowViewportWidth_;
     viewportHeight_ = windowViewportHeight_;
+    scaled_ = scaleScene_;
     if (scaled_) {
       // Small enough for the software rasteriser, same shape as the window's part.
       const double scale =
@@ -627,8 +658,12 @@ void GlDevice::UpdateViewport() {
                                    double(kSoftwareSceneHeight) / double(viewportHeight_)));
       const auto sw = static_cast<uint32_t>(std::fmax(1.0, std::round(viewportWidth_ * scale)));
       const auto sh = static_cast<uint32_t>(std::fmax(1.0, std::round(viewportHeight_ * scale)));
-      if ((sw != sceneWidth_ || sh != sceneHeight_) && !ResizeScene(sw, sh)) {
-        scaled_ = false;  // no framebuffer of our own: draw straight into the window
+      if (windowLikeScene_ && sw == w && sh == h) {
+        // The scene would fill the window at the window's own size: it is drawn straight
+        // into the window, which saves a clear and a copy of the whole window each frame.
+        scaled_ = false;
+      } else if ((sw != sceneWidth_ || sh != sceneHeight_) && !ResizeScene(sw, sh)) {
+        scaleScene_ = scaled_ = false;  // no framebuffer of our own: draw into the window
       } else {
         viewportX_ = 0;
         viewportY_ = 0;

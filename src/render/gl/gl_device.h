@@ -18,16 +18,20 @@ namespace yulo {
 // be made.
 Device* CreateGlDeviceHeadless(uint32_t width, uint32_t height);
 
-// Sets the SDL OpenGL attributes (core 3.3, double buffer, depth) the window device needs;
-// call before SDL_CreateWindow / SDL_CreateWindowFrom, which pick the visual from them.
+// Sets the SDL OpenGL attributes (core 3.3, double buffer, depth, stencil) the window device
+// needs; call before SDL_CreateWindow / SDL_CreateWindowFrom, which pick the visual from them.
 void PrepareGlWindowAttributes();
+// Drops the stencil buffer from those attributes, for an X server with no visual that has
+// one; false when there is nothing left to drop.
+bool RelaxGlWindowAttributes();
 
 // A device drawing into window (an SDL window made with SDL_WINDOW_OPENGL, or a foreign
 // window adopted with the foreign-window OpenGL hint). With vsync, Present waits for the
 // retrace. With keep4by3 the scene is drawn into the largest centred 4:3 viewport and the
 // bars around it are black. On a software rasteriser (Mesa's llvmpipe, softpipe, swrast)
 // the scene is drawn at most 800 x 600 and stretched to that viewport, unless
-// fullResolution. nullptr when no context can be made.
+// fullResolution (a window that the scene fills at its own size is drawn into directly).
+// nullptr when no context can be made.
 Device* CreateGlDeviceForWindow(SDL_Window* window, bool vsync, bool keep4by3,
                                 bool fullResolution = false);
 
@@ -61,7 +65,7 @@ void SetGlDrawMerging(Device* device, bool on);
 
 struct GlDeviceStats {
   uint32_t programsBuilt = 0;  // shader programs compiled so far
-  bool scaled = false;         // the scene is drawn small and stretched to the window
+  bool scaled = false;         // the scene is drawn in a framebuffer of its own and stretched
   uint32_t sceneWidth = 0;     // size of the small scene, when scaled
   uint32_t sceneHeight = 0;
 };

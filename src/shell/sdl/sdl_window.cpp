@@ -208,6 +208,15 @@ int QueryMonitors(SDL_Rect* areas, int capacity, bool* sdlDisplays) {
   return count;
 }
 
+// SDL_CreateWindow for the OpenGL device, on an X server without the visual it prefers too.
+SDL_Window* CreateGlWindow(int x, int y, int w, int h, Uint32 flags) {
+  SDL_Window* window = SDL_CreateWindow(windowTitle, x, y, w, h, flags);
+  if (window == nullptr && RelaxGlWindowAttributes()) {
+    window = SDL_CreateWindow(windowTitle, x, y, w, h, flags);
+  }
+  return window;
+}
+
 // A full-screen window over a monitor's area (of QueryMonitors), hidden until shown.
 SDL_Window* CreateMonitorWindow(const SDL_Rect& area) {
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
@@ -217,7 +226,7 @@ SDL_Window* CreateMonitorWindow(const SDL_Rect& area) {
   } else {
     flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR;
   }
-  SDL_Window* window = SDL_CreateWindow(windowTitle, area.x, area.y, area.w, area.h, flags);
+  SDL_Window* window = CreateGlWindow(area.x, area.y, area.w, area.h, flags);
   if (window == nullptr) return nullptr;
   SetProgramIcon(window);
   WatchVisibility(window);
@@ -291,9 +300,9 @@ SDL_Window* CreateMainWindow(const LaunchOptions& options, WindowPlacement* plac
     CreateCoverWindows();
     return window;
   } else {
-    window = SDL_CreateWindow(windowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                              options.width, options.height,
-                              SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+    window = CreateGlWindow(SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, options.width,
+                            options.height,
+                            SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     if (window == nullptr) {
       std::fprintf(stderr, "yulo: can't create the window: %s\n", SDL_GetError());
       return nullptr;

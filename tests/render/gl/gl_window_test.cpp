@@ -8,9 +8,11 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "gl_fixture.h"
 #include "render/gl/gl_device.h"
 #include "render/gl/gl_window_target.h"
 #include "render/renderer.h"
@@ -152,6 +154,72 @@ TEST(GlWindowDevice, SoftwareRasterisersDrawTheSceneAtMost800By600) {
   }
   KeepLoadedLibrariesMapped();
   SDL_DestroyWindow(window);
+  SDL_Quit();
+}
+
+// Two quads that cross at a shallow angle, so that which one shows along a wide band is
+// decided by the depth buffer's precision; read back as the scene's pixels.
+std::vector<uint8_t> CrossingQuads(SDL_Window* window, bool* scaled) {
+  std::vector<uint8_t> rgba;
+  Device* device = CreateGlDeviceForWindow(window, false, true);
+  if (device == nullptr) return rgba;
+  SetDevice(device, true);
+  ApplyDefaultStates();
+  SetRenderState(D3DRS_LIGHTING, 0);
+  SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  SetRenderState(D3DRS_ZENABLE, 1);
+  BeginScene();
+  ClearTarget(0xFF000000u);
+  ClearDepth(1.0f);
+  const auto quad = [](float zLeft, float zRight, uint32_t colour) {
+    const test::ColourVertex v[6] = {{-1, -1, zLeft, colour}, {-1, 1, zLeft, colour},
+                                     {1, 1, zRight, colour},  {-1, -1, zLeft, colour},
+                                     {1, 1, zRight, colour},  {1, -1, zRight, colour}};
+    DrawUserPrimitives(v, 2, D3DFVF_XYZ | D3DFVF_DIFFUSE, D3DPT_TRIANGLELIST);
+  };
+  quad(0.4f, 0.4f, 0xFF00FF00u);
+  quad(0.4f - 3e-7f, 0.4f + 3e-7f, 0xFFFF0000u);
+  EndScene();
+  *scaled = GetGlDeviceStats(device).scaled;
+  uint32_t w = 0, h = 0;
+  if (!ReadFrame(device, &rgba, &w, &h) || w != 800 || h != 600) rgba.clear();
+  PresentFrame();
+  ReleaseRenderer();
+  return rgba;
+}
+
+// A software-rasterised window of the scene's 800 x 600 is drawn into directly, without the
+// copy, and with the 24-bit depth of a larger window's scene framebuffer.
+TEST(GlWindowDevice, AWindowOfTheScenesSizeIsDrawnIntoDirectlyWithTheScenesDepth) {
+  if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
+  PrivateXServer server;
+  ASSERT_TRUE(server.Running());
+  setenv("DISPLAY", server.Display().c_str(), 1);
+  setenv("SDL_VIDEODRIVER", "x11", 1);
+  ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  PrepareGlWindowAttributes();
+  SDL_Window* small = SDL_CreateWindow("test", 0, 0, 800, 600, SDL_WINDOW_OPENGL);
+  SDL_Window* large = SDL_CreateWindow("test", 0, 0, 1200, 900, SDL_WINDOW_OPENGL);
+  ASSERT_NE(small, nullptr) << SDL_GetError();
+  ASSERT_NE(large, nullptr) << SDL_GetError();
+  bool smallScaled = true, largeScaled = false;
+  const std::vector<uint8_t> direct = CrossingQuads(small, &smallScaled);
+  const std::vector<uint8_t> copied = CrossingQuads(large, &largeScaled);
+  EXPECT_FALSE(smallScaled);
+  EXPECT_TRUE(largeScaled);
+  ASSERT_EQ(direct.size(), 800u * 600u * 4u);
+  ASSERT_EQ(copied.size(), direct.size());
+  size_t red = 0, differing = 0;
+  for (size_t i = 0; i < direct.size(); i += 4) {
+    red += direct[i] == 0xFF;
+    differing += std::memcmp(&direct[i], &copied[i], 4) != 0;
+  }
+  EXPECT_GT(red, 0u);  // the band where the depths can't be told apart
+  EXPECT_LT(red, 800u * 600u);
+  EXPECT_EQ(differing, 0u);
+  KeepLoadedLibrariesMapped();
+  SDL_DestroyWindow(large);
+  SDL_DestroyWindow(small);
   SDL_Quit();
 }
 

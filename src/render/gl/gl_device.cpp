@@ -1150,8 +1150,19 @@ void GlDevice::ShowScaledScene() {
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   applied_.colorMask = 0xFFFFFFFFu;
   dirty_ |= kDirtyRaster;
+  // Only the bars are cleared: the copy covers the rest.
+  const GLint w = static_cast<GLint>(drawableWidth_), h = static_cast<GLint>(drawableHeight_);
+  const GLint x0 = windowViewportX_, x1 = windowViewportX_ + windowViewportWidth_;
+  const GLint y0 = windowViewportY_, y1 = windowViewportY_ + windowViewportHeight_;
+  const GLint bars[4][4] = {{0, 0, x0, h}, {x1, 0, w - x1, h}, {0, 0, w, y0}, {0, y1, w, h - y1}};
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT);
+  glEnable(GL_SCISSOR_TEST);
+  for (const GLint* bar : bars) {
+    if (bar[2] <= 0 || bar[3] <= 0) continue;
+    glScissor(bar[0], bar[1], bar[2], bar[3]);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+  glDisable(GL_SCISSOR_TEST);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneFramebuffer_);
   glBlitFramebuffer(0, 0, static_cast<GLint>(sceneWidth_), static_cast<GLint>(sceneHeight_),
                     windowViewportX_, windowViewportY_, windowViewportX_ + windowViewportWidth_,

@@ -1,5 +1,9 @@
 // The window device under a private Xvfb server: drawing, read-back and the 4:3 viewport.
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <epoxy/gl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -150,6 +154,57 @@ TEST(GlWindowDevice, SoftwareRasterisersDrawTheSceneAtMost800By600) {
     EXPECT_EQ(rgba[0], 0x20);
     EXPECT_EQ(rgba[2], 0xC0);
     PresentFrame();
+    ReleaseRenderer();
+  }
+  KeepLoadedLibrariesMapped();
+  SDL_DestroyWindow(window);
+  SDL_Quit();
+}
+
+// A stretched scene fills the window's 4:3 part, and the bars around it turn black whatever
+// the window's back buffer held.
+TEST(GlWindowDevice, AStretchedSceneGetsBlackBarsOverWhatTheWindowHeld) {
+  if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
+  PrivateXServer server;
+  ASSERT_TRUE(server.Running());
+  setenv("DISPLAY", server.Display().c_str(), 1);
+  setenv("SDL_VIDEODRIVER", "x11", 1);
+  ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  PrepareGlWindowAttributes();
+  SDL_Window* window = SDL_CreateWindow("test", 0, 0, 800, 400, SDL_WINDOW_OPENGL);
+  ASSERT_NE(window, nullptr) << SDL_GetError();
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  ASSERT_TRUE(SDL_GetWindowWMInfo(window, &info));
+  {
+    Device* device = CreateGlDeviceForWindow(window, false, true);
+    ASSERT_NE(device, nullptr);
+    SetDevice(device, true);
+    ApplyDefaultStates();
+    BeginScene();
+    ClearTarget(0xFF2040C0u);
+    EndScene();
+    EXPECT_TRUE(GetGlDeviceStats(device).scaled);
+    // What an earlier frame may have left in the window.
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    PresentFrame();
+    Display* display = info.info.x11.display;
+    XSync(display, False);
+    XImage* image = XGetImage(display, info.info.x11.window, 0, 0, 800, 400, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    // The 533 x 400 part runs from column 133 to 665.
+    const struct {
+      int x, y;
+      unsigned long rgb;
+    } expected[] = {{0, 0, 0},          {132, 200, 0},        {133, 200, 0x2040C0},
+                    {665, 0, 0x2040C0}, {665, 399, 0x2040C0}, {666, 200, 0},
+                    {799, 399, 0}};
+    for (const auto& e : expected) {
+      EXPECT_EQ(XGetPixel(image, e.x, e.y) & 0xFFFFFF, e.rgb) << e.x << ", " << e.y;
+    }
+    XDestroyImage(image);
     ReleaseRenderer();
   }
   KeepLoadedLibrariesMapped();

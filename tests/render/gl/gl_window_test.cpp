@@ -84,132 +84,126 @@ bool HaveXvfb() {
   return std::system("command -v Xvfb >/dev/null 2>&1") == 0;
 }
 
-TEST(GlWindowDevice, DrawsIntoTheWindowInsideA4By3Viewport) {
-  if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
-  PrivateXServer server;
-  ASSERT_TRUE(server.Running());
-  setenv("DISPLAY", server.Display().c_str(), 1);
-  setenv("SDL_VIDEODRIVER", "x11", 1);
-  ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-  PrepareGlWindowAttributes();
-  SDL_Window* window = SDL_CreateWindow("test", 0, 0, 800, 480, SDL_WINDOW_OPENGL);
-  ASSERT_NE(window, nullptr) << SDL_GetError();
-  {
-    Device* device = CreateGlDeviceForWindow(window, false, true, /*fullResolution=*/true);
-    ASSERT_NE(device, nullptr);
-    EXPECT_FALSE(GetGlDeviceStats(device).scaled);
-    SetDevice(device, true);
-    ApplyDefaultStates();
-    BeginScene();
-    ClearTarget(0xFF2040C0u);
-    EndScene();
-    std::vector<uint8_t> rgba;
-    uint32_t w = 0, h = 0;
-    ASSERT_TRUE(ReadFrame(device, &rgba, &w, &h));
-    ASSERT_EQ(w, 800u);
-    ASSERT_EQ(h, 480u);
-    const auto at = [&](uint32_t x, uint32_t y) { return rgba.data() + (y * w + x) * 4; };
-    // 480 rows high gives a 640-pixel-wide scene centred: bars of 80 on each side.
-    EXPECT_EQ(at(400, 240)[0], 0x20);
-    EXPECT_EQ(at(400, 240)[2], 0xC0);
-    EXPECT_EQ(at(80, 10)[2], 0xC0);
-    EXPECT_EQ(at(79, 10)[2], 0x00);
-    EXPECT_EQ(at(720, 470)[2], 0x00);
-    EXPECT_EQ(at(719, 470)[2], 0xC0);
-    PresentFrame();
-    ReleaseRenderer();
+// SDL's video on a private Xvfb, with the window device's attributes; the windows made with
+// Window go at the end.
+class GlWindowDevice : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_TRUE(server_.Running());
+    setenv("DISPLAY", server_.Display().c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    PrepareGlWindowAttributes();
   }
-  KeepLoadedLibrariesMapped();  // as the program does: leaks stay told apart by library
-  SDL_DestroyWindow(window);
-  SDL_Quit();
+  void TearDown() override {
+    ReleaseRenderer();  // a device a failed check left behind
+    KeepLoadedLibrariesMapped();  // as the program does: leaks stay told apart by library
+    for (SDL_Window* w : windows_) SDL_DestroyWindow(w);
+    SDL_Quit();
+  }
+  SDL_Window* Window(int width, int height) {
+    SDL_Window* w = SDL_CreateWindow("test", 0, 0, width, height, SDL_WINDOW_OPENGL);
+    EXPECT_NE(w, nullptr) << SDL_GetError();
+    if (w != nullptr) windows_.push_back(w);
+    return w;
+  }
+
+ private:
+  PrivateXServer server_;
+  std::vector<SDL_Window*> windows_;
+};
+
+TEST_F(GlWindowDevice, DrawsIntoTheWindowInsideA4By3Viewport) {
+  SDL_Window* window = Window(800, 480);
+  ASSERT_NE(window, nullptr);
+  Device* device = CreateGlDeviceForWindow(window, false, true, /*fullResolution=*/true);
+  ASSERT_NE(device, nullptr);
+  EXPECT_FALSE(GetGlDeviceStats(device).scaled);
+  SetDevice(device, true);
+  ApplyDefaultStates();
+  BeginScene();
+  ClearTarget(0xFF2040C0u);
+  EndScene();
+  std::vector<uint8_t> rgba;
+  uint32_t w = 0, h = 0;
+  ASSERT_TRUE(ReadFrame(device, &rgba, &w, &h));
+  ASSERT_EQ(w, 800u);
+  ASSERT_EQ(h, 480u);
+  const auto at = [&](uint32_t x, uint32_t y) { return rgba.data() + (y * w + x) * 4; };
+  // 480 rows high gives a 640-pixel-wide scene centred: bars of 80 on each side.
+  EXPECT_EQ(at(400, 240)[0], 0x20);
+  EXPECT_EQ(at(400, 240)[2], 0xC0);
+  EXPECT_EQ(at(80, 10)[2], 0xC0);
+  EXPECT_EQ(at(79, 10)[2], 0x00);
+  EXPECT_EQ(at(720, 470)[2], 0x00);
+  EXPECT_EQ(at(719, 470)[2], 0xC0);
+  PresentFrame();
+  ReleaseRenderer();
 }
 
 // On a software rasteriser (Xvfb has no other) the scene of a large window is drawn at
 // 800 x 600 at most, in the window's 4:3 shape, and stretched over the window at Present.
-TEST(GlWindowDevice, SoftwareRasterisersDrawTheSceneAtMost800By600) {
-  if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
-  PrivateXServer server;
-  ASSERT_TRUE(server.Running());
-  setenv("DISPLAY", server.Display().c_str(), 1);
-  setenv("SDL_VIDEODRIVER", "x11", 1);
-  ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-  PrepareGlWindowAttributes();
-  SDL_Window* window = SDL_CreateWindow("test", 0, 0, 1280, 800, SDL_WINDOW_OPENGL);
-  ASSERT_NE(window, nullptr) << SDL_GetError();
-  {
-    Device* device = CreateGlDeviceForWindow(window, false, true);
-    ASSERT_NE(device, nullptr);
-    SetDevice(device, true);
-    ApplyDefaultStates();
-    BeginScene();
-    ClearTarget(0xFF2040C0u);
-    EndScene();
-    const GlDeviceStats stats = GetGlDeviceStats(device);
-    EXPECT_TRUE(stats.scaled);
-    std::vector<uint8_t> rgba;
-    uint32_t w = 0, h = 0;
-    ASSERT_TRUE(ReadFrame(device, &rgba, &w, &h));
-    EXPECT_EQ(w, 800u);  // the 1067 x 800 part of the window, scaled by 3/4
-    EXPECT_EQ(h, 600u);
-    EXPECT_EQ(rgba[0], 0x20);
-    EXPECT_EQ(rgba[2], 0xC0);
-    PresentFrame();
-    ReleaseRenderer();
-  }
-  KeepLoadedLibrariesMapped();
-  SDL_DestroyWindow(window);
-  SDL_Quit();
+TEST_F(GlWindowDevice, SoftwareRasterisersDrawTheSceneAtMost800By600) {
+  SDL_Window* window = Window(1280, 800);
+  ASSERT_NE(window, nullptr);
+  Device* device = CreateGlDeviceForWindow(window, false, true);
+  ASSERT_NE(device, nullptr);
+  SetDevice(device, true);
+  ApplyDefaultStates();
+  BeginScene();
+  ClearTarget(0xFF2040C0u);
+  EndScene();
+  const GlDeviceStats stats = GetGlDeviceStats(device);
+  EXPECT_TRUE(stats.scaled);
+  std::vector<uint8_t> rgba;
+  uint32_t w = 0, h = 0;
+  ASSERT_TRUE(ReadFrame(device, &rgba, &w, &h));
+  EXPECT_EQ(w, 800u);  // the 1067 x 800 part of the window, scaled by 3/4
+  EXPECT_EQ(h, 600u);
+  EXPECT_EQ(rgba[0], 0x20);
+  EXPECT_EQ(rgba[2], 0xC0);
+  PresentFrame();
+  ReleaseRenderer();
 }
 
 // A stretched scene fills the window's 4:3 part, and the bars around it turn black whatever
 // the window's back buffer held.
-TEST(GlWindowDevice, AStretchedSceneGetsBlackBarsOverWhatTheWindowHeld) {
-  if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
-  PrivateXServer server;
-  ASSERT_TRUE(server.Running());
-  setenv("DISPLAY", server.Display().c_str(), 1);
-  setenv("SDL_VIDEODRIVER", "x11", 1);
-  ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-  PrepareGlWindowAttributes();
-  SDL_Window* window = SDL_CreateWindow("test", 0, 0, 800, 400, SDL_WINDOW_OPENGL);
-  ASSERT_NE(window, nullptr) << SDL_GetError();
+TEST_F(GlWindowDevice, AStretchedSceneGetsBlackBarsOverWhatTheWindowHeld) {
+  SDL_Window* window = Window(800, 400);
+  ASSERT_NE(window, nullptr);
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   ASSERT_TRUE(SDL_GetWindowWMInfo(window, &info));
-  {
-    Device* device = CreateGlDeviceForWindow(window, false, true);
-    ASSERT_NE(device, nullptr);
-    SetDevice(device, true);
-    ApplyDefaultStates();
-    BeginScene();
-    ClearTarget(0xFF2040C0u);
-    EndScene();
-    EXPECT_TRUE(GetGlDeviceStats(device).scaled);
-    // What an earlier frame may have left in the window.
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    PresentFrame();
-    Display* display = info.info.x11.display;
-    XSync(display, False);
-    XImage* image = XGetImage(display, info.info.x11.window, 0, 0, 800, 400, AllPlanes, ZPixmap);
-    ASSERT_NE(image, nullptr);
-    // The 533 x 400 part runs from column 133 to 665.
-    const struct {
-      int x, y;
-      unsigned long rgb;
-    } expected[] = {{0, 0, 0},          {132, 200, 0},        {133, 200, 0x2040C0},
-                    {665, 0, 0x2040C0}, {665, 399, 0x2040C0}, {666, 200, 0},
-                    {799, 399, 0}};
-    for (const auto& e : expected) {
-      EXPECT_EQ(XGetPixel(image, e.x, e.y) & 0xFFFFFF, e.rgb) << e.x << ", " << e.y;
-    }
-    XDestroyImage(image);
-    ReleaseRenderer();
+  Device* device = CreateGlDeviceForWindow(window, false, true);
+  ASSERT_NE(device, nullptr);
+  SetDevice(device, true);
+  ApplyDefaultStates();
+  BeginScene();
+  ClearTarget(0xFF2040C0u);
+  EndScene();
+  EXPECT_TRUE(GetGlDeviceStats(device).scaled);
+  // What an earlier frame may have left in the window.
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  PresentFrame();
+  Display* display = info.info.x11.display;
+  XSync(display, False);
+  XImage* image = XGetImage(display, info.info.x11.window, 0, 0, 800, 400, AllPlanes, ZPixmap);
+  ASSERT_NE(image, nullptr);
+  // The 533 x 400 part runs from column 133 to 665.
+  const struct {
+    int x, y;
+    unsigned long rgb;
+  } expected[] = {{0, 0, 0},          {132, 200, 0},        {133, 200, 0x2040C0},
+                  {665, 0, 0x2040C0}, {665, 399, 0x2040C0}, {666, 200, 0},
+                  {799, 399, 0}};
+  for (const auto& e : expected) {
+    EXPECT_EQ(XGetPixel(image, e.x, e.y) & 0xFFFFFF, e.rgb) << e.x << ", " << e.y;
   }
-  KeepLoadedLibrariesMapped();
-  SDL_DestroyWindow(window);
-  SDL_Quit();
+  XDestroyImage(image);
+  ReleaseRenderer();
 }
 
 // Two quads that cross at a shallow angle, so that which one shows along a wide band is
@@ -245,18 +239,10 @@ std::vector<uint8_t> CrossingQuads(SDL_Window* window, bool* scaled) {
 
 // A software-rasterised window of the scene's 800 x 600 is drawn into directly, without the
 // copy, and with the 24-bit depth of a larger window's scene framebuffer.
-TEST(GlWindowDevice, AWindowOfTheScenesSizeIsDrawnIntoDirectlyWithTheScenesDepth) {
-  if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
-  PrivateXServer server;
-  ASSERT_TRUE(server.Running());
-  setenv("DISPLAY", server.Display().c_str(), 1);
-  setenv("SDL_VIDEODRIVER", "x11", 1);
-  ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-  PrepareGlWindowAttributes();
-  SDL_Window* small = SDL_CreateWindow("test", 0, 0, 800, 600, SDL_WINDOW_OPENGL);
-  SDL_Window* large = SDL_CreateWindow("test", 0, 0, 1200, 900, SDL_WINDOW_OPENGL);
-  ASSERT_NE(small, nullptr) << SDL_GetError();
-  ASSERT_NE(large, nullptr) << SDL_GetError();
+TEST_F(GlWindowDevice, AWindowOfTheScenesSizeIsDrawnIntoDirectlyWithTheScenesDepth) {
+  SDL_Window* small = Window(800, 600);
+  SDL_Window* large = Window(1200, 900);
+  ASSERT_TRUE(small != nullptr && large != nullptr);
   bool smallScaled = true, largeScaled = false;
   const std::vector<uint8_t> direct = CrossingQuads(small, &smallScaled);
   const std::vector<uint8_t> copied = CrossingQuads(large, &largeScaled);
@@ -272,10 +258,6 @@ TEST(GlWindowDevice, AWindowOfTheScenesSizeIsDrawnIntoDirectlyWithTheScenesDepth
   EXPECT_GT(red, 0u);  // the band where the depths can't be told apart
   EXPECT_LT(red, 800u * 600u);
   EXPECT_EQ(differing, 0u);
-  KeepLoadedLibrariesMapped();
-  SDL_DestroyWindow(large);
-  SDL_DestroyWindow(small);
-  SDL_Quit();
 }
 
 }  // namespace

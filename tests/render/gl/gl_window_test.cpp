@@ -97,10 +97,22 @@ class GlWindowDevice : public ::testing::Test {
     PrepareGlWindowAttributes();
   }
   void TearDown() override {
-    ReleaseRenderer();  // a device a failed check left behind
+    ReleaseRenderer();            // a device a failed check left behind
     KeepLoadedLibrariesMapped();  // as the program does: leaks stay told apart by library
     for (SDL_Window* w : windows_) SDL_DestroyWindow(w);
     SDL_Quit();
+  }
+  // A window device for window, installed, that has drawn a frame cleared to 0x2040C0 and
+  // not presented it yet.
+  static Device* ClearedFrame(SDL_Window* window, bool fullResolution = false) {
+    Device* device = CreateGlDeviceForWindow(window, false, true, fullResolution);
+    if (device == nullptr) return nullptr;
+    SetDevice(device, true);
+    ApplyDefaultStates();
+    BeginScene();
+    ClearTarget(0xFF2040C0u);
+    EndScene();
+    return device;
   }
   SDL_Window* Window(int width, int height) {
     SDL_Window* w = SDL_CreateWindow("test", 0, 0, width, height, SDL_WINDOW_OPENGL);
@@ -117,14 +129,9 @@ class GlWindowDevice : public ::testing::Test {
 TEST_F(GlWindowDevice, DrawsIntoTheWindowInsideA4By3Viewport) {
   SDL_Window* window = Window(800, 480);
   ASSERT_NE(window, nullptr);
-  Device* device = CreateGlDeviceForWindow(window, false, true, /*fullResolution=*/true);
+  Device* device = ClearedFrame(window, /*fullResolution=*/true);
   ASSERT_NE(device, nullptr);
   EXPECT_FALSE(GetGlDeviceStats(device).scaled);
-  SetDevice(device, true);
-  ApplyDefaultStates();
-  BeginScene();
-  ClearTarget(0xFF2040C0u);
-  EndScene();
   std::vector<uint8_t> rgba;
   uint32_t w = 0, h = 0;
   ASSERT_TRUE(ReadFrame(device, &rgba, &w, &h));
@@ -147,13 +154,8 @@ TEST_F(GlWindowDevice, DrawsIntoTheWindowInsideA4By3Viewport) {
 TEST_F(GlWindowDevice, SoftwareRasterisersDrawTheSceneAtMost800By600) {
   SDL_Window* window = Window(1280, 800);
   ASSERT_NE(window, nullptr);
-  Device* device = CreateGlDeviceForWindow(window, false, true);
+  Device* device = ClearedFrame(window);
   ASSERT_NE(device, nullptr);
-  SetDevice(device, true);
-  ApplyDefaultStates();
-  BeginScene();
-  ClearTarget(0xFF2040C0u);
-  EndScene();
   const GlDeviceStats stats = GetGlDeviceStats(device);
   EXPECT_TRUE(stats.scaled);
   std::vector<uint8_t> rgba;
@@ -175,13 +177,8 @@ TEST_F(GlWindowDevice, AStretchedSceneGetsBlackBarsOverWhatTheWindowHeld) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   ASSERT_TRUE(SDL_GetWindowWMInfo(window, &info));
-  Device* device = CreateGlDeviceForWindow(window, false, true);
+  Device* device = ClearedFrame(window);
   ASSERT_NE(device, nullptr);
-  SetDevice(device, true);
-  ApplyDefaultStates();
-  BeginScene();
-  ClearTarget(0xFF2040C0u);
-  EndScene();
   EXPECT_TRUE(GetGlDeviceStats(device).scaled);
   // What an earlier frame may have left in the window.
   glBindFramebuffer(GL_FRAMEBUFFER, 0);

@@ -166,10 +166,11 @@ bool SoftwareRenderer() {
   return false;
 }
 
-// Whether the bound framebuffer's buffers are at least as deep as the scene framebuffer's
-// (8-bit colour, fixed-point depth of 24 bits or more, one sample), so that drawing the
-// scene straight into it loses nothing.
-bool AsDeepAsTheScenes(GLenum colour) {
+// Whether the bound window framebuffer's buffers are at least as deep as the scene
+// framebuffer's (8-bit colour, fixed-point depth of 24 bits or more, one sample), so that
+// drawing the scene straight into it loses nothing.
+bool AsDeepAsTheScenes() {
+  constexpr GLenum colour = GL_BACK_LEFT;
   GLint red = 0, green = 0, blue = 0, colourType = 0, depth = 0, depthType = 0, samples = -1;
   glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, colour, GL_FRAMEBUFFER_ATTACHMENT_RED_SIZE,
                                         &red);
@@ -288,9 +289,9 @@ class GlDevice final : public Device {
   GlContext* context_;
   bool keep4by3_;
   bool scaleOnSoftware_;
-  bool scaleScene_ = false;       // a software rasteriser: the scene at most 800 x 600, stretched
-  bool scaled_ = false;           // this size of window: the scene has its own framebuffer
-  bool windowLikeScene_ = false;  // the window's buffers are as deep as the scene's
+  bool scaleScene_ = false;    // a software rasteriser: the scene at most 800 x 600, stretched
+  bool scaled_ = false;        // this size of window: the scene has its own framebuffer
+  bool windowAsDeep_ = false;  // the window's buffers are as deep as the scene's
   ProgramCache programs_;
   const Program* program_ = nullptr;
   ProgramKey programKey_{~0u};
@@ -399,7 +400,7 @@ bool GlDevice::Init() {
   scaled_ = scaleScene_;
   if (scaleScene_) {
     UseFramebuffer(context_->Framebuffer());
-    windowLikeScene_ = AsDeepAsTheScenes(GL_BACK_LEFT);
+    windowAsDeep_ = AsDeepAsTheScenes();
   }
   ApplyDefaults();
   // The first draw needs a program: make sure GL takes ours at all.
@@ -658,7 +659,7 @@ void GlDevice::UpdateViewport() {
                                    double(kSoftwareSceneHeight) / double(viewportHeight_)));
       const auto sw = static_cast<uint32_t>(std::fmax(1.0, std::round(viewportWidth_ * scale)));
       const auto sh = static_cast<uint32_t>(std::fmax(1.0, std::round(viewportHeight_ * scale)));
-      if (windowLikeScene_ && sw == w && sh == h) {
+      if (windowAsDeep_ && sw == w && sh == h) {
         // The scene would fill the window at the window's own size: it is drawn straight
         // into the window, which saves a clear and a copy of the whole window each frame.
         scaled_ = false;

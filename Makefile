@@ -36,10 +36,8 @@ run:
 test-default: build
 	ctest --preset default
 
-# LeakSanitizer's own tracer now and then crashes at a process's exit: tests that fail only
-# that way run once more (scripts/ctest-asan); any other failure stands.
 test-asan: asan
-	@scripts/ctest-asan
+	ctest --preset asan
 
 fuzz: deps
 	@scripts/fuzz-smoke

@@ -263,7 +263,7 @@ class FullScreenOnXvfb : public ::testing::Test {
 // apart from the program's own blocks by library name (tests/lsan.supp), on any machine.
 TEST_F(FullScreenOnXvfb, AWindowedRunEndsCleanlyWithLeakChecking) {
   Start({{320, 240}}, false);
-  env.push_back("ASAN_OPTIONS=detect_leaks=1:abort_on_error=1");
+  env.push_back(kLeakCheckedRun);
   ChildProcess child;
   ASSERT_TRUE(
       child.Start(WithProgram({"--windowed", "--size", "160x120", "--max-fps", "10"}), env));

@@ -50,8 +50,8 @@ std::vector<std::string> ProgramEnvironment(const std::string& configHome,
                                             const std::string& display) {
   // Leak checking at the end of a windowed run takes the sanitizer build seconds, more than
   // the tests of prompt ends allow: one test checks those runs (WithLeakChecking).
-  const std::string leaks = display.empty() ? "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1"
-                                            : "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1";
+  const std::string leaks =
+      display.empty() ? kLeakCheckedRun : "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1";
   return {leaks,
           "XDG_CONFIG_HOME=" + configHome,
           "XDG_RUNTIME_DIR=" + configHome,

@@ -26,6 +26,8 @@ class GlContext {
   // True when the window drawn into is known to be gone (a host's window it was given).
   // Asks the display server, so it is asked once a frame, just before the window is drawn.
   virtual bool WindowGone() { return false; }
+  // True for a host's window, which its host may destroy at any moment.
+  virtual bool HostWindow() const { return false; }
 };
 
 // An EGL surfaceless context with a width x height offscreen framebuffer (RGBA8 colour and

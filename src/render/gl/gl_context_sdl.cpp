@@ -123,6 +123,7 @@ class GlxWindowContext final : public WindowContext {
   // driver size its buffers from a failed geometry query, whose size is then garbage (up to
   // a memset of gigabytes), so the window is looked for first.
   bool WindowGone() override;
+  bool HostWindow() const override { return true; }
 
  private:
   Display* display_;

@@ -289,7 +289,9 @@ class GlDevice final : public Device {
   GlContext* context_;
   bool keep4by3_;
   bool scaleOnSoftware_;
-  bool scaleScene_ = false;    // a software rasteriser: the scene at most 800 x 600, stretched
+  bool scaleScene_ = false;    // a software rasteriser: the scene has a framebuffer of its own,
+  bool capScene_ = false;      // at most 800 x 600 (unless full resolution), stretched,
+  bool guardWindow_ = false;   // and at every size for a host's window (see Init)
   bool scaled_ = false;        // this size of window: the scene has its own framebuffer
   bool windowAsDeep_ = false;  // the window's buffers are as deep as the scene's
   ProgramCache programs_;
@@ -396,7 +398,14 @@ bool GlDevice::Init() {
   glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  scaleScene_ = scaleOnSoftware_ && !context_->Offscreen() && SoftwareRenderer();
+  const bool software = !context_->Offscreen() && SoftwareRenderer();
+  // The software rasteriser sizes a window's buffers at the first drawing after each swap,
+  // with garbage when the window is gone (see WindowGone). A host may destroy its window at
+  // any moment, so the window is touched only in Present, right after WindowGone: the scene
+  // keeps its own framebuffer at every size, full resolution included.
+  guardWindow_ = software && context_->HostWindow();
+  capScene_ = software && scaleOnSoftware_;
+  scaleScene_ = capScene_ || guardWindow_;
   scaled_ = scaleScene_;
   if (scaleScene_) {
     UseFramebuffer(context_->Framebuffer());
@@ -655,11 +664,13 @@ void GlDevice::UpdateViewport() {
     if (scaled_) {
       // Small enough for the software rasteriser, same shape as the window's part.
       const double scale =
-          std::fmin(1.0, std::fmin(double(kSoftwareSceneWidth) / double(viewportWidth_),
-                                   double(kSoftwareSceneHeight) / double(viewportHeight_)));
+          capScene_
+              ? std::fmin(1.0, std::fmin(double(kSoftwareSceneWidth) / double(viewportWidth_),
+                                         double(kSoftwareSceneHeight) / double(viewportHeight_)))
+              : 1.0;
       const auto sw = static_cast<uint32_t>(std::fmax(1.0, std::round(viewportWidth_ * scale)));
       const auto sh = static_cast<uint32_t>(std::fmax(1.0, std::round(viewportHeight_ * scale)));
-      if (windowAsDeep_ && sw == w && sh == h) {
+      if (windowAsDeep_ && !guardWindow_ && sw == w && sh == h) {
         // The scene would fill the window at the window's own size: it is drawn straight
         // into the window, which saves a clear and a copy of the whole window each frame.
         scaled_ = false;

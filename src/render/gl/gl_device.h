@@ -30,7 +30,8 @@ bool RelaxGlWindowAttributes();
 // retrace. With keep4by3 the scene is drawn into the largest centred 4:3 viewport and the
 // bars around it are black. On a software rasteriser (Mesa's llvmpipe, softpipe, swrast)
 // the scene is drawn at most 800 x 600 and stretched to that viewport, unless
-// fullResolution (a window that the scene fills at its own size is drawn into directly).
+// fullResolution (a window that the scene fills at its own size is drawn into directly,
+// unless it is a host's window, which may vanish between two frames).
 // nullptr when no context can be made.
 Device* CreateGlDeviceForWindow(SDL_Window* window, bool vsync, bool keep4by3,
                                 bool fullResolution = false);

@@ -257,5 +257,40 @@ TEST_F(GlWindowDevice, AWindowOfTheScenesSizeIsDrawnIntoDirectlyWithTheScenesDep
   EXPECT_EQ(differing, 0u);
 }
 
+// A host's window may be destroyed between any two frames, and the software rasteriser
+// sizes a window's buffers from a query that then fails: such a window is drawn into only
+// when shown, after a check, so the scene keeps its own framebuffer even where it would fill
+// the window at its own size, at full resolution too.
+TEST_F(GlWindowDevice, AHostsWindowIsDrawnOnlyWhenTheFrameIsShown) {
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  const ::Window host =
+      XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 640, 480, 0, 0, 0xFF0000);
+  XMapWindow(display, host);
+  XSync(display, False);
+  SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
+  SDL_Window* window = SDL_CreateWindowFrom(reinterpret_cast<void*>(host));
+  ASSERT_NE(window, nullptr) << SDL_GetError();
+  for (const bool fullResolution : {false, true}) {
+    Device* device = ClearedFrame(window, fullResolution);
+    ASSERT_NE(device, nullptr) << fullResolution;
+    EXPECT_TRUE(GetGlDeviceStats(device).scaled) << fullResolution;
+    PresentFrame();
+    ReleaseRenderer();
+    XSync(display, False);
+    XImage* image = XGetImage(display, host, 0, 0, 640, 480, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    // The window's 4:3 part is all of it: no bars.
+    const int points[][2] = {{0, 0}, {320, 240}, {639, 479}};
+    for (const auto& p : points) {
+      EXPECT_EQ(XGetPixel(image, p[0], p[1]) & 0xFFFFFF, 0x2040C0u) << p[0] << ", " << p[1];
+    }
+    XDestroyImage(image);
+  }
+  SDL_DestroyWindow(window);  // SDL's record only
+  XDestroyWindow(display, host);
+  XCloseDisplay(display);
+}
+
 }  // namespace
 }  // namespace yulo

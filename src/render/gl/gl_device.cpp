@@ -289,9 +289,8 @@ class GlDevice final : public Device {
   GlContext* context_;
   bool keep4by3_;
   bool scaleOnSoftware_;
-  bool scaleScene_ = false;    // a software rasteriser: the scene has a framebuffer of its own,
-  bool capScene_ = false;      // at most 800 x 600 (unless full resolution), stretched,
-  bool guardWindow_ = false;   // and at every size for a host's window (see Init)
+  bool scaleScene_ = false;    // a software rasteriser: the scene has a framebuffer of its own
+  bool capScene_ = false;      // ... of at most 800 x 600, unless full resolution (see Init)
   bool scaled_ = false;        // this size of window: the scene has its own framebuffer
   bool windowAsDeep_ = false;  // the window's buffers are as deep as the scene's
   ProgramCache programs_;
@@ -403,9 +402,8 @@ bool GlDevice::Init() {
   // with garbage when the window is gone (see WindowGone). A host may destroy its window at
   // any moment, so the window is touched only in Present, right after WindowGone: the scene
   // keeps its own framebuffer at every size, full resolution included.
-  guardWindow_ = software && context_->HostWindow();
   capScene_ = software && scaleOnSoftware_;
-  scaleScene_ = capScene_ || guardWindow_;
+  scaleScene_ = capScene_ || (software && context_->HostWindow());
   scaled_ = scaleScene_;
   if (scaleScene_) {
     UseFramebuffer(context_->Framebuffer());
@@ -670,9 +668,10 @@ void GlDevice::UpdateViewport() {
               : 1.0;
       const auto sw = static_cast<uint32_t>(std::fmax(1.0, std::round(viewportWidth_ * scale)));
       const auto sh = static_cast<uint32_t>(std::fmax(1.0, std::round(viewportHeight_ * scale)));
-      if (windowAsDeep_ && !guardWindow_ && sw == w && sh == h) {
+      if (windowAsDeep_ && !context_->HostWindow() && sw == w && sh == h) {
         // The scene would fill the window at the window's own size: it is drawn straight
-        // into the window, which saves a clear and a copy of the whole window each frame.
+        // into the window, which saves a clear and a copy of the whole window each frame
+        // (never a host's window: see Init).
         scaled_ = false;
       } else if ((sw != sceneWidth_ || sh != sceneHeight_) && !ResizeScene(sw, sh)) {
         scaleScene_ = scaled_ = false;  // no framebuffer of our own: draw into the window

@@ -86,10 +86,36 @@ inline void Normalize4(__m128* x, __m128* y, __m128* z) {
   *z = _mm_or_ps(_mm_and_ps(keep, *z), _mm_andnot_ps(keep, _mm_mul_ps(*z, inv)));
 }
 
+// Position i, lanes 0..2; sixteen bytes are read unless it may be the last position.
+template <bool mayBeLast>
+inline __m128 LoadPosition(std::span<const Vector3> p, int32_t i) {
+  return mayBeLast ? LoadPadded(p, size_t(i)) : _mm_loadu_ps(&p[size_t(i)].x);
+}
+
+// Walks the triangles that use the last position, which byVertex lists in order, telling the
+// face pass which runs of triangles may not be read sixteen bytes per corner.
+class LastPositionUsers {
+ public:
+  LastPositionUsers(const VertexTriangles& byVertex, size_t positionCount)
+      : next_(byVertex.triangles.data() + byVertex.first[positionCount - 1]),
+        end_(byVertex.triangles.data() + byVertex.first[positionCount]) {}
+
+  // Whether one of the triangles t .. t + n - 1 uses it; t never decreases between calls.
+  bool Among(size_t t, size_t n) {
+    while (next_ != end_ && size_t(*next_) < t) ++next_;
+    return next_ != end_ && size_t(*next_) < t + n;
+  }
+
+ private:
+  const int32_t* next_;
+  const int32_t* end_;
+};
+
 // The x, y and z of corner `corner` of the four triangles at c, as three registers.
+template <bool mayBeLast>
 inline void GatherCorner(std::span<const Vector3> p, const int32_t* c, int corner, __m128* x,
                          __m128* y, __m128* z) {
-  const auto load = [&](int t) { return LoadPadded(p, size_t(c[3 * t + corner])); };
+  const auto load = [&](int t) { return LoadPosition<mayBeLast>(p, c[3 * t + corner]); };
   __m128 a = load(0), b = load(1), d = load(2), e = load(3);
   _MM_TRANSPOSE4_PS(a, b, d, e);
   *x = a;
@@ -150,17 +176,21 @@ YULO_AVX2_INLINE void Transpose4x2(__m256* r0, __m256* r1, __m256* r2, __m256* r
 }
 
 // Corner `corner` of triangles t and t + 4 at c, as GatherCorner loads it, in the two halves.
+template <bool mayBeLast>
 YULO_AVX2_INLINE __m256 LoadCornerPair(std::span<const Vector3> p, const int32_t* c, int corner,
                                        int t) {
-  return _mm256_insertf128_ps(_mm256_castps128_ps256(LoadPadded(p, size_t(c[3 * t + corner]))),
-                              LoadPadded(p, size_t(c[3 * (t + 4) + corner])), 1);
+  return _mm256_insertf128_ps(_mm256_castps128_ps256(LoadPosition<mayBeLast>(p, c[3 * t + corner])),
+                              LoadPosition<mayBeLast>(p, c[3 * (t + 4) + corner]), 1);
 }
 
 // GatherCorner for the eight triangles at c: triangle l in lane l.
+template <bool mayBeLast>
 YULO_AVX2_INLINE void GatherCorner8(std::span<const Vector3> p, const int32_t* c, int corner,
                                     __m256* x, __m256* y, __m256* z) {
-  __m256 a = LoadCornerPair(p, c, corner, 0), b = LoadCornerPair(p, c, corner, 1);
-  __m256 d = LoadCornerPair(p, c, corner, 2), e = LoadCornerPair(p, c, corner, 3);
+  __m256 a = LoadCornerPair<mayBeLast>(p, c, corner, 0);
+  __m256 b = LoadCornerPair<mayBeLast>(p, c, corner, 1);
+  __m256 d = LoadCornerPair<mayBeLast>(p, c, corner, 2);
+  __m256 e = LoadCornerPair<mayBeLast>(p, c, corner, 3);
   Transpose4x2(&a, &b, &d, &e);
   *x = a;
   *y = b;
@@ -169,15 +199,21 @@ YULO_AVX2_INLINE void GatherCorner8(std::span<const Vector3> p, const int32_t* c
 
 // The face pass of RebuildNormals eight triangles at a time; returns how many it did.
 YULO_AVX2 size_t FaceNormals8(std::span<const int32_t> corners, std::span<const Vector3> positions,
-                              std::span<PaddedNormal> faceNormals) {
+                              LastPositionUsers* usesLast, std::span<PaddedNormal> faceNormals) {
   const size_t triangles = corners.size() / 3;
   size_t t = 0;
   for (; t + 8 <= triangles; t += 8) {
     const int32_t* c = &corners[3 * t];
     __m256 x0, y0, z0, x1, y1, z1, x2, y2, z2;
-    GatherCorner8(positions, c, 0, &x0, &y0, &z0);
-    GatherCorner8(positions, c, 1, &x1, &y1, &z1);
-    GatherCorner8(positions, c, 2, &x2, &y2, &z2);
+    if (!usesLast->Among(t, 8)) {
+      GatherCorner8<false>(positions, c, 0, &x0, &y0, &z0);
+      GatherCorner8<false>(positions, c, 1, &x1, &y1, &z1);
+      GatherCorner8<false>(positions, c, 2, &x2, &y2, &z2);
+    } else {
+      GatherCorner8<true>(positions, c, 0, &x0, &y0, &z0);
+      GatherCorner8<true>(positions, c, 1, &x1, &y1, &z1);
+      GatherCorner8<true>(positions, c, 2, &x2, &y2, &z2);
+    }
     const __m256 ax = _mm256_sub_ps(x2, x0);
     const __m256 ay = _mm256_sub_ps(y2, y0);
     const __m256 az = _mm256_sub_ps(z2, z0);
@@ -376,33 +412,42 @@ void RebuildNormals(std::span<const int32_t> corners, std::span<const Vector3> p
                     std::span<Vector3> normals) {
   const size_t triangles = corners.size() / 3;
   size_t t = 0;
-#if defined(YULO_EIGHT_LANES)
-  if (eightLanes) t = FaceNormals8(corners, positions, faceNormals);
-#endif
 #if defined(__SSE2__)
-  for (; t + 4 <= triangles; t += 4) {
-    const int32_t* c = &corners[3 * t];
-    __m128 x0, y0, z0, x1, y1, z1, x2, y2, z2;
-    GatherCorner(positions, c, 0, &x0, &y0, &z0);
-    GatherCorner(positions, c, 1, &x1, &y1, &z1);
-    GatherCorner(positions, c, 2, &x2, &y2, &z2);
-    // a = p2 - p0, b = p1 - p0, n = a x b
-    const __m128 ax = _mm_sub_ps(x2, x0);
-    const __m128 ay = _mm_sub_ps(y2, y0);
-    const __m128 az = _mm_sub_ps(z2, z0);
-    const __m128 bx = _mm_sub_ps(x1, x0);
-    const __m128 by = _mm_sub_ps(y1, y0);
-    const __m128 bz = _mm_sub_ps(z1, z0);
-    __m128 nx = _mm_sub_ps(_mm_mul_ps(ay, bz), _mm_mul_ps(az, by));
-    __m128 ny = _mm_sub_ps(_mm_mul_ps(az, bx), _mm_mul_ps(ax, bz));
-    __m128 nz = _mm_sub_ps(_mm_mul_ps(ax, by), _mm_mul_ps(ay, bx));
-    Normalize4(&nx, &ny, &nz);
-    __m128 nw = _mm_setzero_ps();
-    _MM_TRANSPOSE4_PS(nx, ny, nz, nw);  // now one normal per register
-    _mm_store_ps(&faceNormals[t].x, nx);
-    _mm_store_ps(&faceNormals[t + 1].x, ny);
-    _mm_store_ps(&faceNormals[t + 2].x, nz);
-    _mm_store_ps(&faceNormals[t + 3].x, nw);
+  if (triangles != 0) {
+    LastPositionUsers usesLast(byVertex, positions.size());
+#if defined(YULO_EIGHT_LANES)
+    if (eightLanes) t = FaceNormals8(corners, positions, &usesLast, faceNormals);
+#endif
+    for (; t + 4 <= triangles; t += 4) {
+      const int32_t* c = &corners[3 * t];
+      __m128 x0, y0, z0, x1, y1, z1, x2, y2, z2;
+      if (!usesLast.Among(t, 4)) {
+        GatherCorner<false>(positions, c, 0, &x0, &y0, &z0);
+        GatherCorner<false>(positions, c, 1, &x1, &y1, &z1);
+        GatherCorner<false>(positions, c, 2, &x2, &y2, &z2);
+      } else {
+        GatherCorner<true>(positions, c, 0, &x0, &y0, &z0);
+        GatherCorner<true>(positions, c, 1, &x1, &y1, &z1);
+        GatherCorner<true>(positions, c, 2, &x2, &y2, &z2);
+      }
+      // a = p2 - p0, b = p1 - p0, n = a x b
+      const __m128 ax = _mm_sub_ps(x2, x0);
+      const __m128 ay = _mm_sub_ps(y2, y0);
+      const __m128 az = _mm_sub_ps(z2, z0);
+      const __m128 bx = _mm_sub_ps(x1, x0);
+      const __m128 by = _mm_sub_ps(y1, y0);
+      const __m128 bz = _mm_sub_ps(z1, z0);
+      __m128 nx = _mm_sub_ps(_mm_mul_ps(ay, bz), _mm_mul_ps(az, by));
+      __m128 ny = _mm_sub_ps(_mm_mul_ps(az, bx), _mm_mul_ps(ax, bz));
+      __m128 nz = _mm_sub_ps(_mm_mul_ps(ax, by), _mm_mul_ps(ay, bx));
+      Normalize4(&nx, &ny, &nz);
+      __m128 nw = _mm_setzero_ps();
+      _MM_TRANSPOSE4_PS(nx, ny, nz, nw);  // now one normal per register
+      _mm_store_ps(&faceNormals[t].x, nx);
+      _mm_store_ps(&faceNormals[t + 1].x, ny);
+      _mm_store_ps(&faceNormals[t + 2].x, nz);
+      _mm_store_ps(&faceNormals[t + 3].x, nw);
+    }
   }
 #endif
   for (; t < triangles; ++t) {

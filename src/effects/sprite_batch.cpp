@@ -61,31 +61,38 @@ void AddSprite(const Vector3& position, float angle, float size, ColorARGB colou
   const FrustumPlane& p = frameMatrices.viewFrustum.planes[ViewFrustum::kNear];
   s->depth = p.a * position.x + p.b * position.y + p.c * position.z + p.d;
 
+  // The walk starts from the last insertion, as sprites of one emitter arrive nearly
+  // sorted: towards the back past every depth >= this one, or towards the front past
+  // every depth <= it (and at least past the cursor).
+  const float depth = s->depth;
+  int32_t front = b.gapBegin;
+  int32_t back = b.gapEnd;
   if (b.count == 0) {
-    s->next = nullptr;
-    s->prev = nullptr;
-    b.head = s;
-  } else {
-    // Start from the last insertion: sprites of one emitter arrive nearly sorted.
-    Sprite* c = b.cursor;
-    if (s->depth < c->depth) {
-      while (c->next != nullptr && s->depth <= c->next->depth) c = c->next;
-      s->prev = c;
-      s->next = c->next;
-      if (c->next != nullptr) c->next->prev = s;
-      c->next = s;
-    } else {
-      while (c->prev != nullptr && s->depth >= c->prev->depth) c = c->prev;
-      s->next = c;
-      s->prev = c->prev;
-      if (c->prev != nullptr) {
-        c->prev->next = s;
-      } else {
-        b.head = s;
-      }
-      c->prev = s;
+    front = 0;
+    back = kSpritePoolSize;
+  } else if (depth < b.depths[front - 1]) {
+    while (back < kSpritePoolSize && depth <= b.depths[back]) {
+      b.depths[front] = b.depths[back];
+      b.order[front++] = b.order[back++];
     }
+  } else {
+    do {
+      b.depths[--back] = b.depths[--front];
+      b.order[back] = b.order[front];
+    } while (front > 0 && depth >= b.depths[front - 1]);
   }
+  s->prev = front > 0 ? &b.pool[b.order[front - 1]] : nullptr;
+  s->next = back < kSpritePoolSize ? &b.pool[b.order[back]] : nullptr;
+  if (s->prev != nullptr) {
+    s->prev->next = s;
+  } else {
+    b.head = s;
+  }
+  if (s->next != nullptr) s->next->prev = s;
+  b.depths[front] = depth;
+  b.order[front] = static_cast<int16_t>(b.count);
+  b.gapBegin = front + 1;
+  b.gapEnd = back;
   b.cursor = s;
   ++b.count;
 }

@@ -38,6 +38,13 @@ struct SpriteBatch {
   int32_t count;                 // records in use
   Sprite* head;                  // largest depth, drawn first; null when empty
   Sprite* cursor;                // last inserted; the next insertion walks from here
+  // The queued records once more, in list order, as their depths and pool indices, with a
+  // gap right after the cursor: an insertion walks along consecutive floats instead of
+  // links, and moves only the entries it walks past to the other side of the gap.
+  float depths[kSpritePoolSize];
+  int16_t order[kSpritePoolSize];
+  int32_t gapBegin;  // the cursor's place + 1
+  int32_t gapEnd;    // the place of the record after the cursor; kSpritePoolSize if none
 };
 
 // Empties the batch; cursor = the first pool record.

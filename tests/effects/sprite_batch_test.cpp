@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -83,24 +84,57 @@ TEST_F(SpriteBatchTest, EqualDepthsFollowTheWalkRules) {
   EXPECT_EQ(effects.spriteBatch.cursor->cell, 6);
 }
 
-TEST_F(SpriteBatchTest, RandomInsertionsStaySortedAndLinkedBothWays) {
-  std::mt19937 rng(12345);
-  std::uniform_int_distribution<int> depth(40, 90);  // many ties
-  for (int i = 0; i < 1500; ++i) AddAt(static_cast<float>(depth(rng)) * 20.0f, i);
-  ASSERT_EQ(effects.spriteBatch.count, 1500);
-  std::vector<int32_t> seen;
-  const Sprite* prev = nullptr;
-  for (const Sprite* s = effects.spriteBatch.head; s != nullptr; s = s->next) {
-    EXPECT_EQ(s->prev, prev);
-    if (prev != nullptr) {
-      EXPECT_LE(s->depth, prev->depth);
+// The walk of the insertion, link by link from the cursor, over a plain array.
+struct ReferenceList {
+  std::vector<float> depths;
+  std::vector<int32_t> tags;
+  size_t cursor = 0;
+
+  void Add(float depth, int32_t tag) {
+    size_t place = cursor;
+    if (depths.empty()) {
+      place = 0;
+    } else if (depth < depths[cursor]) {
+      for (++place; place < depths.size() && depth <= depths[place];) ++place;
+    } else {
+      while (place > 0 && depth >= depths[place - 1]) --place;
     }
-    seen.push_back(s->cell);
-    prev = s;
+    depths.insert(depths.begin() + ptrdiff_t(place), depth);
+    tags.insert(tags.begin() + ptrdiff_t(place), tag);
+    cursor = place;
   }
-  std::sort(seen.begin(), seen.end());
-  ASSERT_EQ(seen.size(), 1500u);
-  for (int i = 0; i < 1500; ++i) EXPECT_EQ(seen[static_cast<size_t>(i)], i);
+};
+
+// Frames of random depths with many ties, runs of near depths as one emitter gives them,
+// and a few NaN depths (which unsort the list, so that only the walk itself says where the
+// next sprite goes): the list, read both ways, is the walk's.
+TEST_F(SpriteBatchTest, RandomInsertionsGoWhereTheWalkPutsThem) {
+  std::mt19937 rng(12345);
+  std::uniform_int_distribution<int> depth(40, 90);
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  for (const int count : {1500, 7, kMaxQueuedSprites}) {
+    ReferenceList expected;
+    float emitter = 1000.0f;
+    for (int i = 0; i < count; ++i) {
+      if (i % 10 == 0) emitter = float(depth(rng)) * 20.0f;
+      const uint32_t roll = rng() % 200;
+      AddAt(roll == 0    ? nan
+            : roll < 100 ? emitter + float(roll % 7)
+                         : float(depth(rng)) * 20.0f,
+            i);
+      expected.Add(effects.spriteBatch.pool[size_t(i)].depth, i);
+    }
+    ASSERT_EQ(effects.spriteBatch.count, count);
+    std::vector<int32_t> forward;
+    const Sprite* prev = nullptr;
+    for (const Sprite* s = effects.spriteBatch.head; s != nullptr; s = s->next) {
+      ASSERT_EQ(s->prev, prev);
+      forward.push_back(s->cell);
+      prev = s;
+    }
+    EXPECT_EQ(forward, expected.tags) << count;
+    DrawSprites();
+  }
 }
 
 TEST_F(SpriteBatchTest, BlendPairIsSetOncePerRunOfOneKind) {
